@@ -1,28 +1,23 @@
 #!/usr/bin/env bash
 # Brings a fresh Debian machine to everything the build and the tests need.
-# Idempotent: installs only what is missing.
+# Idempotent: installs only what is missing. Run as root (or through sudo).
 set -euo pipefail
 
-need=()
+export DEBIAN_FRONTEND=noninteractive
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-    rm -f /var/lib/apt/periodic/update-success-stamp
-    force_update=1
-fi
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 
 pkgs=(cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
       g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-      wine wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
+      wine wine64 wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
       locales fonts-vlgothic
       genisoimage xorriso vcdimager libcdio-utils)
+need=()
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
-
 if [ ${#need[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}"
+    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
 # Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
@@ -30,4 +25,36 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
     grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
     locale-gen >/dev/null
+fi
+
+# Some sandboxes (gVisor among them) cannot execute 32-bit x86 code, which the
+# i386 half of Wine needs. There 32-bit programs run through qemu's user-mode
+# emulation, registered with binfmt_misc. Wine reserves its address space with
+# MAP_FIXED_NOREPLACE, which qemu honours only in recent versions (bookworm's
+# 7.2 turns start-up into tens of thousands of mmap calls), so a current
+# qemu-user, statically linked, is unpacked from Debian's unstable archive.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    qemu_dir=/opt/quillet/qemu
+    qemu=$qemu_dir/usr/bin/qemu-i386
+    if [ ! -x "$qemu" ]; then
+        tmp=$(mktemp -d)
+        mkdir -p "$tmp/lists/partial" "$tmp/cache/archives/partial"
+        echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian sid main' \
+            > "$tmp/sid.list"
+        apt_opts=(-o Dir::Etc::SourceList="$tmp/sid.list" -o Dir::Etc::SourceParts=/nonexistent
+                  -o Dir::State::Lists="$tmp/lists" -o Dir::Cache="$tmp/cache"
+                  -o APT::Architectures::=amd64 -o Acquire::Check-Valid-Until=false
+                  -o Acquire::Languages=none)
+        apt-get "${apt_opts[@]}" update -qq
+        (cd "$tmp" && apt-get "${apt_opts[@]}" download qemu-user >/dev/null 2>&1)
+        mkdir -p "$qemu_dir"
+        dpkg -x "$tmp"/qemu-user_*.deb "$qemu_dir"
+        rm -rf "$tmp"
+    fi
+    binfmt=/proc/sys/fs/binfmt_misc
+    [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt
+    [ -e $binfmt/qemu-i386 ] && echo -1 > $binfmt/qemu-i386
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
+        > $binfmt/register
+    /usr/lib/wine/wine --version >/dev/null
 fi
