@@ -1,0 +1,360 @@
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sense.h"
+
+namespace {
+
+// Stands in for the string table: id 1021 reads "<1021>".
+const char* IdLookup(void* ctx, unsigned id)
+{
+    std::string* buf = static_cast<std::string*>(ctx);
+    *buf = "<" + std::to_string(id) + ">";
+    return buf->c_str();
+}
+
+const char* NullLookup(void*, unsigned) { return nullptr; }
+
+// A string table whose every text is longer than the library's buffers: a
+// run of double-byte characters (Hiragana A in code page 932) behind two
+// single-byte characters, so that each buffer's last byte would fall on a
+// lead byte if the cut ignored character boundaries.
+const char* LongLookup(void* ctx, unsigned)
+{
+    std::string* buf = static_cast<std::string*>(ctx);
+    *buf = "xy";
+    for (int i = 0; i < 300; ++i)
+        *buf += "\x82\xA0";
+    return buf->c_str();
+}
+
+// Fixed-format sense data as a device returns it into the 32-byte buffer.
+struct Sense {
+    uint8_t b[32] = {};
+    Sense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length = 10)
+    {
+        b[0] = 0x70;               // current error, fixed format
+        b[2] = key;                // sense key
+        b[7] = additional_length;  // additional sense length
+        b[12] = asc;
+        b[13] = ascq;
+    }
+};
+
+struct Decider {
+    std::string buf;
+    ScsiOutcome out;
+    const ScsiOutcome& Run(int status, const Sense& s, int report,
+                           StringLookup lookup = IdLookup, uint32_t len = 32)
+    {
+        memset(&out, 0x5A, sizeof out);  // the decision must set every field it reports
+        DecideScsiOutcome(status, s.b, len, report, lookup, &buf, &out);
+        return out;
+    }
+};
+
+std::string Hex2(unsigned v)
+{
+    char t[8];
+    snprintf(t, sizeof t, "%02X", v);
+    return t;
+}
+
+// The ASC/ASCQ descriptions as the drive documentation lists them: per ASC,
+// the qualifiers with a text of their own, then what every other qualifier
+// gets (0: the reserved-error text).
+struct AscRule {
+    uint8_t asc;
+    std::vector<std::pair<uint8_t, unsigned>> listed;
+    unsigned other;
+};
+const AscRule kRules[] = {
+    {0x00, {{0x00, 1100}, {0x3A, 1101}}, 0},
+    {0x02, {}, 1102}, {0x03, {}, 1103},
+    {0x04, {{0x00, 1104}, {0x01, 1105}}, 1106},
+    {0x05, {}, 1107}, {0x06, {}, 1108}, {0x08, {}, 1109},
+    {0x09, {{0x01, 1110}, {0x02, 1111}}, 1112},
+    {0x0B, {}, 1113},
+    {0x0D, {{0x01, 1114}}, 0},
+    {0x0E, {{0x00, 1115}}, 0},
+    {0x10, {}, 1116},
+    {0x11, {{0x01, 1117}, {0x05, 1118}}, 1119},
+    {0x12, {}, 1120}, {0x13, {}, 1121}, {0x14, {}, 1122}, {0x15, {}, 1123}, {0x16, {}, 1124},
+    {0x17, {{0x01, 1125}, {0x04, 1125}}, 1126},
+    {0x18, {{0x03, 1127}}, 1128},
+    {0x19, {}, 1129}, {0x1A, {}, 1130}, {0x1B, {}, 1131}, {0x1C, {}, 1132}, {0x1D, {}, 1133},
+    {0x1F, {{0x01, 1134}}, 0},
+    {0x20, {}, 1135}, {0x21, {}, 1136}, {0x22, {}, 1137}, {0x24, {}, 1138}, {0x25, {}, 1139},
+    {0x26, {}, 1140}, {0x27, {}, 1141},
+    {0x28, {{0x00, 1142}}, 1143},
+    {0x29, {{0x00, 1144}}, 1145},
+    {0x2A, {}, 1146},
+    {0x2E, {{0x00, 1147}}, 0},
+    {0x31, {}, 1148}, {0x32, {}, 1149},
+    {0x34, {{0x01, 1150}, {0x05, 1151}, {0x07, 1152}, {0x08, 1153}, {0x0B, 1154}}, 0},
+    {0x39, {}, 1156}, {0x3A, {}, 1157}, {0x3E, {}, 1155},
+    {0x40, {}, 1158}, {0x42, {}, 1159}, {0x43, {}, 1160},
+    {0x44, {{0x00, 1161}}, 1162},
+    {0x45, {}, 1163}, {0x47, {}, 1164}, {0x48, {}, 1165}, {0x49, {}, 1166},
+    {0x63, {}, 1167}, {0x64, {}, 1168},
+    {0x81, {}, 1169}, {0x82, {}, 1170}, {0x83, {}, 1171}, {0x84, {}, 1172}, {0x85, {}, 1173},
+    {0x86, {}, 1174}, {0x87, {}, 1175}, {0xB6, {}, 1176}, {0xB9, {}, 1177},
+};
+
+unsigned ExpectedId(uint8_t asc, uint8_t ascq)
+{
+    for (const AscRule& r : kRules) {
+        if (r.asc != asc)
+            continue;
+        for (const auto& l : r.listed)
+            if (l.first == ascq)
+                return l.second;
+        return r.other;
+    }
+    return 0;  // ASC without a text, 0x80 included
+}
+
+}  // namespace
+
+TEST(SenseTable, EveryAscAscqPair)
+{
+    std::map<unsigned, int> ids_seen;
+    for (unsigned asc = 0; asc < 256; ++asc) {
+        for (unsigned ascq = 0; ascq < 256; ++ascq) {
+            const unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq);
+            ASSERT_EQ(id, ExpectedId((uint8_t)asc, (uint8_t)ascq))
+                << "ASC " << Hex2(asc) << " ASCQ " << Hex2(ascq);
+            if (id != 0)
+                ++ids_seen[id];
+        }
+    }
+    // Every description of the string table is reachable.
+    for (unsigned id = kStrSenseDescFirst; id <= kStrSenseDescLast; ++id)
+        EXPECT_EQ(ids_seen.count(id), 1u) << id;
+}
+
+TEST(SenseTable, SenseKeyCaptions)
+{
+    const unsigned want[16] = {0, 1020, 1021, 1022, 1023, 1024, 0, 1025,
+                               1026, 1027, 1028, 1029, 0, 0, 1030, 0};
+    for (unsigned key = 0; key < 16; ++key) {
+        EXPECT_EQ(SenseKeyCaptionId((uint8_t)key), want[key]) << key;
+        EXPECT_EQ(SenseKeyCaptionId((uint8_t)(0xF0 | key)), want[key]) << key;  // flag bits ignored
+    }
+}
+
+// One probe per rule through the whole decision: the body is the description
+// and the additional-sense line, the caption the sense key's text.
+TEST(SenseDecision, EveryRuleReportedThroughTheBox)
+{
+    Decider d;
+    for (const AscRule& r : kRules) {
+        std::vector<std::pair<uint8_t, unsigned>> probes = r.listed;
+        uint8_t unlisted = 0xFF;
+        while (ExpectedId(r.asc, unlisted) != r.other)
+            --unlisted;
+        probes.push_back({unlisted, r.other});
+        for (const auto& p : probes) {
+            const ScsiOutcome& o = d.Run(2, Sense(0x3, r.asc, p.first), 1);
+            const std::string ctx = "ASC " + Hex2(r.asc) + " ASCQ " + Hex2(p.first);
+            ASSERT_TRUE(o.ask) << ctx;
+            EXPECT_EQ(o.style, 0x45u) << ctx;
+            EXPECT_TRUE(o.has_caption) << ctx;
+            EXPECT_STREQ(o.caption, "<1022>") << ctx;
+            EXPECT_TRUE(o.has_description) << ctx;
+            const std::string desc =
+                p.second != 0 ? "<" + std::to_string(p.second) + ">"
+                              : "Reserved error on SCSI\nSense code:[" + Hex2(r.asc) +
+                                    "] Code Qualify:[" + Hex2(p.first) + "]";
+            EXPECT_EQ(std::string(o.description), desc) << ctx;
+            EXPECT_EQ(std::string(o.text), desc + "\nAdditional sense code:[" + Hex2(r.asc) +
+                                               "] Code Qualify:[" + Hex2(p.first) + "]")
+                << ctx;
+        }
+    }
+}
+
+TEST(SenseDecision, NotReadyNoMedium)
+{
+    Decider d;
+    const ScsiOutcome& o = d.Run(2, Sense(0x2, 0x3A, 0x00), 1);
+    EXPECT_TRUE(o.ask);
+    EXPECT_EQ(o.style, 0x45u);
+    EXPECT_STREQ(o.caption, "<1021>");
+    EXPECT_STREQ(o.description, "<1157>");
+    EXPECT_STREQ(o.text, "<1157>\nAdditional sense code:[3A] Code Qualify:[00]");
+}
+
+TEST(SenseDecision, ReservedPairShowsCodesTwice)
+{
+    Decider d;
+    const ScsiOutcome& o = d.Run(2, Sense(0x5, 0x50, 0x00), 1);
+    EXPECT_STREQ(o.text, "Reserved error on SCSI\nSense code:[50] Code Qualify:[00]"
+                         "\nAdditional sense code:[50] Code Qualify:[00]");
+}
+
+TEST(SenseDecision, SuccessWithoutAsking)
+{
+    struct Case {
+        const char* what;
+        int status;
+        Sense sense;
+    } cases[] = {
+        {"GOOD ignores the sense buffer", 0, Sense(0x3, 0x11, 0x05)},
+        {"NO SENSE", 2, Sense(0x0, 0x11, 0x05)},
+        {"UNIT ATTENTION", 2, Sense(0x6, 0x28, 0x00)},
+        {"UNIT ATTENTION with filemark, EOM and ILI bits", 2, Sense(0xE6, 0x29, 0x00)},
+        {"ASC 0x80, MEDIUM ERROR", 2, Sense(0x3, 0x80, 0x00)},
+        {"ASC 0x80, reserved key", 2, Sense(0xF, 0x80, 0x7F)},
+        {"UNIT ATTENTION with short sense", 2, Sense(0x6, 0, 0, 0)},
+    };
+    Decider d;
+    for (const Case& c : cases) {
+        for (int report : {0, 1, -1}) {
+            const ScsiOutcome& o = d.Run(c.status, c.sense, report);
+            EXPECT_FALSE(o.ask) << c.what << " report " << report;
+            EXPECT_EQ(o.result, 0) << c.what << " report " << report;
+        }
+    }
+}
+
+TEST(SenseDecision, ReportingOffFailsSilently)
+{
+    struct Case {
+        const char* what;
+        int status;
+        Sense sense;
+    } cases[] = {
+        {"MEDIUM ERROR", 2, Sense(0x3, 0x11, 0x05)},
+        {"RECOVERED ERROR", 2, Sense(0x1, 0x17, 0x01)},
+        {"short sense", 2, Sense(0x3, 0, 0, 4)},
+        {"reserved key", 2, Sense(0xF, 0x00, 0x00)},
+        {"BUSY", 8, Sense(0, 0, 0)},
+        {"RESERVATION CONFLICT", 0x18, Sense(0, 0, 0)},
+        {"TASK SET FULL", 0x28, Sense(0, 0, 0)},
+        {"failed request", -1, Sense(0, 0, 0)},
+        {"odd status", 1, Sense(0x3, 0x11, 0x05)},
+    };
+    Decider d;
+    for (const Case& c : cases) {
+        const ScsiOutcome& o = d.Run(c.status, c.sense, 0);
+        EXPECT_FALSE(o.ask) << c.what;
+        EXPECT_EQ(o.result, 2) << c.what;
+    }
+}
+
+TEST(SenseDecision, StatusBoxes)
+{
+    struct Case {
+        int status;
+        unsigned style;
+        const char* text;
+    } cases[] = {
+        {8, 0x15, "<1000>"},
+        {0x18, 0x45, "CD-ROM error SCSI status:[0018]\n"},
+        {0x28, 0x45, "CD-ROM error SCSI status:[0028]\n"},
+        {-1, 0x45, "CD-ROM error SCSI status:[FFFFFFFF]\n"},
+        {0x12345, 0x45, "CD-ROM error SCSI status:[12345]\n"},
+    };
+    Decider d;
+    for (const Case& c : cases) {
+        const ScsiOutcome& o = d.Run(c.status, Sense(0x3, 0x11, 0x05), 1);
+        EXPECT_TRUE(o.ask) << c.status;
+        EXPECT_EQ(o.style, c.style) << c.status;
+        EXPECT_FALSE(o.has_caption) << c.status;
+        EXPECT_FALSE(o.has_description) << c.status;
+        EXPECT_STREQ(o.text, c.text) << c.status;
+    }
+}
+
+TEST(SenseDecision, FatalKeysCaption)
+{
+    Decider d;
+    const struct {
+        uint8_t key;
+        const char* caption;
+    } cases[] = {{12, "Fatal error [000C]\n"}, {13, "Fatal error [000D]\n"}, {15, "Fatal error [000F]\n"}};
+    for (const auto& c : cases) {
+        const ScsiOutcome& o = d.Run(2, Sense(c.key, 0x21, 0x00), 1);
+        EXPECT_TRUE(o.ask);
+        EXPECT_TRUE(o.has_caption);
+        EXPECT_STREQ(o.caption, c.caption);
+        EXPECT_STREQ(o.description, "<1136>");
+    }
+}
+
+TEST(SenseDecision, ShortSense)
+{
+    Decider d;
+    // Reporting on: asked at once under the default caption, the sense-key text as body,
+    // whatever ASC says (0x80 would otherwise count as success).
+    for (uint8_t len : {0, 4}) {
+        const ScsiOutcome& o = d.Run(2, Sense(0x3, 0x80, 0x00, len), 1);
+        EXPECT_TRUE(o.ask);
+        EXPECT_EQ(o.style, 0x45u);
+        EXPECT_FALSE(o.has_caption);
+        EXPECT_FALSE(o.has_description);
+        EXPECT_STREQ(o.caption, "<1022>");
+        EXPECT_STREQ(o.text, "<1022>");
+    }
+    EXPECT_FALSE(d.Run(2, Sense(0x3, 0x80, 0x00, 5), 1).ask);  // 5 is long enough
+
+    // Reporting off: goes on to ASC/ASCQ of the cleared buffer.
+    const ScsiOutcome& off = d.Run(2, Sense(0x3, 0x00, 0x00, 4), 0);
+    EXPECT_FALSE(off.ask);
+    EXPECT_EQ(off.result, 2);
+    EXPECT_STREQ(off.description, "<1100>");
+}
+
+TEST(SenseDecision, SenseBufferShorterThanFields)
+{
+    Decider d;
+    Sense s(0x3, 0x11, 0x05);
+    // Bytes past the given length read as a cleared buffer: additional length 0.
+    const ScsiOutcome& o = d.Run(2, s, 1, IdLookup, 7);
+    EXPECT_TRUE(o.ask);
+    EXPECT_STREQ(o.text, "<1022>");
+    // Only up to byte 12: ASCQ reads 0.
+    const ScsiOutcome& p = d.Run(2, s, 1, IdLookup, 13);
+    EXPECT_STREQ(p.description, "<1119>");
+    EXPECT_STREQ(p.text, "<1119>\nAdditional sense code:[11] Code Qualify:[00]");
+    // No buffer at all: sense key 0.
+    ScsiOutcome q;
+    DecideScsiOutcome(2, nullptr, 0, 1, IdLookup, &d.buf, &q);
+    EXPECT_FALSE(q.ask);
+    EXPECT_EQ(q.result, 0);
+}
+
+TEST(SenseDecision, MissingStringsReadEmpty)
+{
+    Decider d;
+    const ScsiOutcome& o = d.Run(2, Sense(0x3, 0x11, 0x05), 1, NullLookup);
+    EXPECT_STREQ(o.caption, "");
+    EXPECT_STREQ(o.text, "\nAdditional sense code:[11] Code Qualify:[05]");
+    ScsiOutcome q;
+    Sense s(0x3, 0x11, 0x05);
+    DecideScsiOutcome(8, s.b, 32, 1, nullptr, nullptr, &q);
+    EXPECT_TRUE(q.ask);
+    EXPECT_STREQ(q.text, "");
+}
+
+TEST(SenseDecision, OverlongStringsCutAtCharacterBoundary)
+{
+    Decider d;
+    const ScsiOutcome& o = d.Run(2, Sense(0x3, 0x11, 0x05), 1, LongLookup);
+    // "xy" then whole double-byte characters, one byte short of each buffer.
+    EXPECT_EQ(strlen(o.caption), (size_t)kCaptionSize - 2);
+    EXPECT_EQ(strlen(o.description), (size_t)kDescriptionSize - 2);
+    EXPECT_EQ(std::string(o.caption).substr(strlen(o.caption) - 2), "\x82\xA0");
+    EXPECT_EQ(std::string(o.text),
+              std::string(o.description) + "\nAdditional sense code:[11] Code Qualify:[05]");
+
+    const ScsiOutcome& busy = d.Run(8, Sense(0, 0, 0), 1, LongLookup);
+    EXPECT_EQ(strlen(busy.text), (size_t)kMessageSize - 2);
+}
