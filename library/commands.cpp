@@ -1,0 +1,112 @@
+// The CD-ROM command exports: each builds its CDB in SCSICMD and repeats the
+// command for as long as the user answers Retry.
+#include "internal.h"
+
+#include <stdio.h>
+
+#include "cdb.h"
+#include "sense.h"
+
+// Logical block length that reads assume; changed only by cdrMode.
+static LONG lBlockSize = kBlockLengthUserData;
+// MODE SELECT parameter list: mode parameter header and one block descriptor.
+static BYTE mode_parameters[kModeParamListSize];
+
+enum { kAlwaysReport = 1 };
+
+// Runs the command in SCSICMD until its result is not Retry. after_attempt,
+// when given, reads the response of each attempt before its status is
+// examined (the sense data is decoded right after the command either way).
+static short run_command(HWND owner, HANDLE device, int cdb_length, void* data, DWORD data_length, int report,
+                         void (*after_attempt)(void* ctx) = NULL, void* ctx = NULL)
+{
+    int result;
+    do {
+        int status = scsi_cmd(owner, device, SCSICMD, cdb_length, data, data_length);
+        if (after_attempt)
+            after_attempt(ctx);
+        result = (short)scsi_err(owner, device, status, report);
+    } while (result == kResultRetry);
+    return (short)result;
+}
+
+extern "C" LONG WINAPI cdrInit(HWND owner, HANDLE device, LONG report)
+{
+    int length = BuildTestUnitReady(SCSICMD);
+    return run_command(owner, device, length, NULL, 0, report) == kResultSuccess ? 1 : 0;
+}
+
+namespace {
+
+struct CapacityRequest {
+    BYTE response[kReadCapacityResponseSize];
+    LONG* block_length;
+    LONG* last_lbn;
+};
+
+}  // namespace
+
+static void store_capacity(void* ctx)
+{
+    CapacityRequest* request = (CapacityRequest*)ctx;
+    int32_t last_lbn = 0;
+    int32_t block_length = 0;
+    ParseReadCapacity(request->response, &last_lbn, &block_length);
+    if (request->last_lbn)
+        *request->last_lbn = last_lbn;
+    if (request->block_length)
+        *request->block_length = block_length;
+}
+
+extern "C" short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, LONG* last_lbn)
+{
+    CapacityRequest request = {};
+    request.block_length = block_length;
+    request.last_lbn = last_lbn;
+    int length = BuildReadCapacity(SCSICMD);
+    return run_command(owner, device, length, request.response, sizeof request.response, kAlwaysReport,
+                       store_capacity, &request);
+}
+
+extern "C" short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD alloc_length, DWORD format,
+                               LONG report)
+{
+    int length = BuildReadToc(SCSICMD, alloc_length, format);
+    return run_command(owner, device, length, buffer, alloc_length, report);
+}
+
+extern "C" short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lbn, DWORD blocks, LONG report)
+{
+    int length = BuildRead10(SCSICMD, lbn, blocks);
+    return run_command(owner, device, length, buffer, Read10DataLength(blocks, lBlockSize), report);
+}
+
+extern "C" LONG WINAPI cdrGetLastSession(HANDLE device)
+{
+    BYTE session[kLastSessionResponseSize] = {};
+    DWORD returned = 0;
+    if (!device_io_control(device, kIoctlCdromGetLastSession, NULL, 0, session, sizeof session, &returned))
+        return -1;
+    return ParseLastSession(session, returned);
+}
+
+extern "C" short WINAPI cdrEject(HWND owner, HANDLE device)
+{
+    int length = BuildEject(SCSICMD);
+    return run_command(owner, device, length, NULL, 0, kAlwaysReport);
+}
+
+extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
+{
+    if (!IsSupportedBlockLength(block_length)) {
+        char text[64];
+        snprintf(text, sizeof text, "Illigal block size (%ldbyte)", (long)block_length);
+        MessageBoxA(owner, text, NULL, MB_OK | MB_ICONINFORMATION);
+        return -1;
+    }
+    // The new length holds for the following reads even when the drive
+    // refuses the mode or the user cancels.
+    lBlockSize = block_length;
+    int length = BuildModeSelect(SCSICMD, mode_parameters, block_length);
+    return run_command(owner, device, length, mode_parameters, sizeof mode_parameters, kAlwaysReport);
+}

@@ -1,0 +1,91 @@
+// Status and sense reporting: turns a command's status and sense data into a
+// command result, asking the user Retry/Cancel where a failure is reported;
+// and PrintError for platform error codes.
+#include "internal.h"
+
+#include <stdio.h>
+
+#include "sense.h"
+#include "textutil.h"
+
+// Texts of the last reported failure: the sense-key caption and the ASC/ASCQ
+// description.
+static char cap_str[kCaptionSize];
+static char szSCSIstr[kDescriptionSize];
+
+enum { kStrErrorCodeLabel = 1200, kPrintErrorTextSize = 256, kSystemTextSize = 256 };
+
+namespace {
+
+// SetString's text is shared and overwritten by the next call, while the
+// decision may look up a caption and then a description: each lookup gets a
+// copy of its own.
+struct LookupCopies {
+    char text[2][256];
+    int next;
+};
+
+}  // namespace
+
+static const char* lookup_string(void* ctx, unsigned id)
+{
+    LookupCopies* copies = (LookupCopies*)ctx;
+    char* slot = copies->text[copies->next];
+    copies->next = (copies->next + 1) % 2;
+    CopyCp932(slot, sizeof copies->text[0], SetString(hInst, id));
+    return slot;
+}
+
+// Shows the box the decision asked for, or returns its result.
+static int apply_outcome(HWND owner, const ScsiOutcome& outcome)
+{
+    if (outcome.has_caption)
+        CopyCp932(cap_str, sizeof cap_str, outcome.caption);
+    if (outcome.has_description)
+        CopyCp932(szSCSIstr, sizeof szSCSIstr, outcome.description);
+    if (!outcome.ask)
+        return outcome.result;
+    int answer = MessageBoxA(owner, outcome.text, outcome.has_caption ? cap_str : NULL, outcome.style);
+    // Only Retry repeats the command; a box that could not be shown counts
+    // as Cancel, never as success.
+    return answer == IDRETRY ? kResultRetry : kResultCancel;
+}
+
+static int decide_and_apply(HWND owner, int status, int report)
+{
+    LookupCopies copies = {};
+    ScsiOutcome outcome;
+    DecideScsiOutcome(status, scsi_sense_buffer(), kSenseBufferSize, report, lookup_string, &copies,
+                      &outcome);
+    return apply_outcome(owner, outcome);
+}
+
+int scsi_request(HWND owner, int report)
+{
+    return decide_and_apply(owner, kScsiStatusCheckCondition, report);
+}
+
+int scsi_err(HWND owner, HANDLE device, int status, int report)
+{
+    (void)device;
+    if (status == kScsiStatusCheckCondition)
+        return scsi_request(owner, report);
+    return decide_and_apply(owner, status, report);
+}
+
+extern "C" int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text)
+{
+    char system_text[kSystemTextSize];
+    // Inserts are ignored: with no arguments to fill them, a system text
+    // with %1 would otherwise be read with arguments that do not exist.
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0,
+                                  system_text, sizeof system_text, NULL);
+    if (length == 0)
+        snprintf(system_text, sizeof system_text, "Format message failed.  Error: %d\n", (int)GetLastError());
+
+    char label[64];
+    CopyCp932(label, sizeof label, SetString(hInst, kStrErrorCodeLabel));
+    char message[kPrintErrorTextSize];
+    ComposeErrorText(message, sizeof message, system_text, label, (long)(LONG)code, text);
+    return MessageBoxA(owner, message, "Vorant Library", MB_OK | MB_ICONWARNING);
+}
