@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "textutil.h"
+
+TEST(TextUtil, ParseLongLikeAtol)
+{
+    struct Case {
+        const char* text;
+        int32_t want;
+    } cases[] = {
+        {"  +42x", 42},
+        {"-7", -7},
+        {"", 0},
+        {"abc", 0},
+        {"-", 0},
+        {"+-3", 0},
+        {"- 3", 0},
+        {"\t\n\v\f\r 12 34", 12},
+        {"0009", 9},
+        {"-150", -150},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", INT32_MAX},
+        {"-2147483649", INT32_MIN},
+        {"99999999999999999999999999999999", INT32_MAX},
+        {"-99999999999999999999999999999999", INT32_MIN},
+        {"\xEF\xBC\x91", 0},   // a full-width digit is no digit
+        {"\x82\x4F", 0},       // nor its code page 932 form
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseLongLikeAtol(c.text), c.want) << '"' << c.text << '"';
+    EXPECT_EQ(ParseLongLikeAtol(nullptr), 0);
+}
+
+TEST(TextUtil, Cp932LeadBytes)
+{
+    int leads = 0;
+    for (unsigned c = 0; c < 256; ++c)
+        leads += IsCp932LeadByte((uint8_t)c);
+    EXPECT_EQ(leads, (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1));
+    EXPECT_TRUE(IsCp932LeadByte(0x81));
+    EXPECT_TRUE(IsCp932LeadByte(0x9F));
+    EXPECT_TRUE(IsCp932LeadByte(0xE0));
+    EXPECT_TRUE(IsCp932LeadByte(0xFC));
+    EXPECT_FALSE(IsCp932LeadByte(0x80));
+    EXPECT_FALSE(IsCp932LeadByte(0xA0));
+    EXPECT_FALSE(IsCp932LeadByte(0xB1));  // half-width katakana is one byte
+    EXPECT_FALSE(IsCp932LeadByte(0xDF));
+    EXPECT_FALSE(IsCp932LeadByte(0xFD));
+}
+
+namespace {
+
+// "エラーコード : " in code page 932.
+const char kLabel[] = "\x83\x47\x83\x89\x81\x5B\x83\x52\x81\x5B\x83\x68 : ";
+
+}  // namespace
+
+TEST(TextUtil, ComposeErrorTextWhole)
+{
+    char out[256];
+    ComposeErrorText(out, sizeof out, "Access is denied.\r\n", kLabel, 5, "SCSI I/O Control Error");
+    EXPECT_EQ(std::string(out),
+              std::string("Access is denied.\r\n") + kLabel + "5\nSCSI I/O Control Error");
+
+    ComposeErrorText(out, sizeof out, nullptr, nullptr, -2147483647L - 1, nullptr);
+    EXPECT_STREQ(out, "-2147483648\n");
+}
+
+TEST(TextUtil, ComposeErrorTextCutsAtCharacterBoundary)
+{
+    // The caller's text is a run of double-byte characters ("\x82\xA0"); every
+    // buffer size is tried, so the end falls on each byte of a character once.
+    std::string caller;
+    for (int i = 0; i < 20; ++i)
+        caller += "\x82\xA0";
+    const std::string full = std::string("abc") + kLabel + "21\n" + caller;
+    for (uint32_t size = 1; size <= full.size() + 2; ++size) {
+        std::string buf(size + 1, '#');
+        ComposeErrorText(&buf[0], size, "abc", kLabel, 21, caller.c_str());
+        ASSERT_EQ(buf[size], '#') << size;
+        const std::string got = buf.c_str();
+        ASSERT_LT(got.size(), size);
+        EXPECT_EQ(full.compare(0, got.size(), got), 0) << size;
+        // Never shorter than needed: at most one byte left unused, and only
+        // where the next character is double-byte.
+        const size_t unused = (size - 1) - got.size();
+        if (got.size() < full.size()) {
+            EXPECT_LE(unused, 1u) << size;
+            if (unused == 1) {
+                EXPECT_TRUE(IsCp932LeadByte((uint8_t)full[got.size()])) << size;
+            }
+        }
+        // The text ends on a whole character.
+        size_t i = 0;
+        while (i < got.size())
+            i += IsCp932LeadByte((uint8_t)got[i]) ? 2 : 1;
+        EXPECT_EQ(i, got.size()) << size;
+    }
+}
+
+TEST(TextUtil, ComposeErrorTextStopsAtFirstCut)
+{
+    // A double-byte character that does not fit must not let a later,
+    // shorter part in behind it.
+    char out[7];
+    ComposeErrorText(out, sizeof out, "abcde", "\x83\x47", 1, "");
+    EXPECT_STREQ(out, "abcde");
+}
+
+TEST(TextUtil, CopyCp932)
+{
+    struct Case {
+        const char* text;
+        uint32_t size;
+        const char* want;
+    } cases[] = {
+        {"abc", 4, "abc"},
+        {"abcd", 4, "abc"},
+        {"a\x82\xA0", 4, "a\x82\xA0"},
+        {"ab\x82\xA0", 4, "ab"},            // the character would straddle the end
+        {"\x82\xA0\x82\xA0", 4, "\x82\xA0"},
+        {"\xB1\xB2\xB3\xB4", 4, "\xB1\xB2\xB3"},  // half-width katakana, one byte each
+        {"\x82\x5C\x82", 8, "\x82\x5C\x82"},   // a broken last character is kept as it is
+        {"abc", 1, ""},
+        {nullptr, 4, ""},
+    };
+    for (const Case& c : cases) {
+        char out[16];
+        memset(out, '#', sizeof out);
+        CopyCp932(out, c.size, c.text);
+        EXPECT_STREQ(out, c.want) << c.size;
+        EXPECT_EQ(out[c.size], '#');
+    }
+    char untouched = '#';
+    CopyCp932(&untouched, 0, "abc");
+    EXPECT_EQ(untouched, '#');
+}
