@@ -1,0 +1,261 @@
+// Sector synthesis against sectors written by Debian's vcdimager (EDC and
+// ECC computed by code nobody here wrote), plus the header and check rules.
+#include "sector.h"
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bytes.h"
+#include "external_tools.h"
+
+namespace {
+
+// A tiny MPEG-1 system stream (352x240 video packets padded to one 2324-byte
+// pack each), enough for vcdxbuild to lay out a Form 2 sequence track.
+void PutTimestamp(std::vector<uint8_t>& out, uint8_t tag, uint64_t t)
+{
+    out.push_back((uint8_t)(tag | ((t >> 29) & 0x0E)));
+    out.push_back((uint8_t)(t >> 22));
+    out.push_back((uint8_t)(((t >> 14) & 0xFE) | 1));
+    out.push_back((uint8_t)(t >> 7));
+    out.push_back((uint8_t)(((t << 1) & 0xFE) | 1));
+}
+
+std::vector<uint8_t> MakeMpegStream(int packs)
+{
+    const uint32_t mux_rate = 3528;  // 176400 bytes/s in units of 50
+    const uint8_t seq[] = {0, 0, 1, 0xB3, 0x16, 0x00, 0xF0, 0x14, 0x0B, 0x3B, 0xE0, 0xA0};
+    const uint8_t gop[] = {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00};
+    const uint8_t pic[] = {0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8};
+    const uint8_t sys[] = {0, 0, 1, 0xBB, 0, 12, 0x80, 0x1B, 0x91, 0x05, 0xE1, 0xFF,
+                           0xE0, 0xE0, 46, 0xC0, 0xC0, 32};
+    std::vector<uint8_t> out;
+    for (int i = 0; i < packs; ++i) {
+        size_t pack_start = out.size();
+        const uint8_t pack_code[] = {0, 0, 1, 0xBA};
+        out.insert(out.end(), pack_code, pack_code + 4);
+        PutTimestamp(out, 0x21, 3000u * i);
+        out.push_back((uint8_t)(0x80 | (mux_rate >> 15)));
+        out.push_back((uint8_t)(mux_rate >> 7));
+        out.push_back((uint8_t)((mux_rate << 1) | 1));
+        if (i == 0)
+            out.insert(out.end(), sys, sys + sizeof sys);
+        std::vector<uint8_t> es;
+        if (i % 15 == 0) {
+            es.insert(es.end(), seq, seq + sizeof seq);
+            es.insert(es.end(), gop, gop + sizeof gop);
+        }
+        es.insert(es.end(), pic, pic + sizeof pic);
+        const uint8_t slice[] = {0, 0, 1, 0x01, 0x10};
+        es.insert(es.end(), slice, slice + sizeof slice);
+        es.resize(es.size() + 100, (uint8_t)i);
+        const uint8_t video[] = {0, 0, 1, 0xE0};
+        out.insert(out.end(), video, video + 4);
+        out.push_back((uint8_t)((es.size() + 5) >> 8));
+        out.push_back((uint8_t)(es.size() + 5));
+        PutTimestamp(out, 0x21, 3000u * i + 9000);
+        out.insert(out.end(), es.begin(), es.end());
+        size_t pad = kForm2UserSize - (out.size() - pack_start) - 6;
+        const uint8_t padding[] = {0, 0, 1, 0xBE};
+        out.insert(out.end(), padding, padding + 4);
+        out.push_back((uint8_t)(pad >> 8));
+        out.push_back((uint8_t)pad);
+        out.resize(out.size() + pad, 0xFF);
+    }
+    return out;
+}
+
+const char kVcdXml[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<!DOCTYPE videocd PUBLIC \"-//GNU//DTD VideoCD//EN\" \"http://www.gnu.org/software/vcdimager/videocd.dtd\">\n"
+    "<videocd xmlns=\"http://www.gnu.org/software/vcdimager/1.0/\" class=\"vcd\" version=\"2.0\">\n"
+    "<info><album-id>TEST</album-id><volume-count>1</volume-count><volume-number>1</volume-number></info>\n"
+    "<pvd><volume-id>SECTORS</volume-id><system-id>CD-RTOS CD-BRIDGE</system-id></pvd>\n"
+    "<filesystem><folder><name>DATA</name><file src=\"a.txt\"><name>A.TXT</name></file></folder></filesystem>\n"
+    "<sequence-items><sequence-item src=\"v.mpg\" id=\"seq0\"/></sequence-items>\n"
+    "</videocd>\n";
+
+// Builds a VCD image in dir; bin holds its sectors (2352 or 2336 bytes each).
+bool MakeVcd(const std::string& dir, bool stored2336, std::vector<uint8_t>* bin)
+{
+    std::vector<uint8_t> mpeg = MakeMpegStream(90);
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "line " + std::to_string(i) + " of a Form 1 file\n";
+    if (!WriteFileBytes(dir + "/v.mpg", mpeg.data(), mpeg.size()) || !WriteFileText(dir + "/a.txt", text) ||
+        !WriteFileText(dir + "/v.xml", kVcdXml))
+        return false;
+    std::string out;
+    std::string cmd = "cd " + ShellQuote(dir) + " && vcdxbuild -q -T '2001-02-03 04:05:06' " +
+                      (stored2336 ? "--sector-2336 " : "") + "-c v.cue -b v.bin v.xml";
+    if (RunCommand(cmd, &out) != 0) {
+        ADD_FAILURE() << out;
+        return false;
+    }
+    return ReadFileBytes(dir + "/v.bin", bin);
+}
+
+struct VcdFixture : ::testing::Test {
+    std::string dir;
+    void SetUp() override
+    {
+        if (!ToolAvailable("vcdxbuild"))
+            GTEST_SKIP() << "vcdxbuild not installed";
+        dir = MakeTempDir("sector");
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { RemoveTempDir(dir); }
+};
+
+TEST_F(VcdFixture, RebuildsEveryRawSectorFromItsUserData)
+{
+    std::vector<uint8_t> bin;
+    ASSERT_TRUE(MakeVcd(dir, false, &bin));
+    ASSERT_EQ(bin.size() % kRawSectorSize, 0u);
+    int32_t count = (int32_t)(bin.size() / kRawSectorSize);
+    ASSERT_GT(count, 300);
+    int form1 = 0, form2 = 0;
+    uint8_t raw[kRawSectorSize];
+    for (int32_t lba = 0; lba < count; ++lba) {
+        const uint8_t* disc = &bin[(size_t)lba * kRawSectorSize];
+        ASSERT_EQ(disc[kModeOffset], 2) << "lba " << lba;
+        ASSERT_TRUE(CheckSector(disc)) << "lba " << lba;
+        bool is_form2 = (disc[18] & kSubmodeForm2) != 0;
+        BuildRawSector(raw, lba, is_form2 ? kSectorMode2Form2 : kSectorMode2Form1, disc + 24, disc + 16);
+        if (is_form2 && get_le32(disc + kForm2EdcOffset) == 0)
+            memset(raw + kForm2EdcOffset, 0, 4);  // Form 2 EDC is optional
+        ASSERT_EQ(memcmp(raw, disc, kRawSectorSize), 0) << "lba " << lba;
+        (is_form2 ? form2 : form1)++;
+    }
+    EXPECT_GT(form1, 100);
+    EXPECT_GT(form2, 50);
+}
+
+TEST_F(VcdFixture, RebuildsRawSectorsFromMode2StoredBlocks)
+{
+    std::vector<uint8_t> raw_bin, stored_bin;
+    ASSERT_TRUE(MakeVcd(dir, false, &raw_bin));
+    ASSERT_TRUE(MakeVcd(dir, true, &stored_bin));
+    ASSERT_EQ(stored_bin.size() % kMode2Size, 0u);
+    size_t count = stored_bin.size() / kMode2Size;
+    ASSERT_EQ(count, raw_bin.size() / kRawSectorSize);
+    uint8_t raw[kRawSectorSize];
+    for (size_t lba = 0; lba < count; ++lba) {
+        BuildMode2FromStored(raw, (int32_t)lba, &stored_bin[lba * kMode2Size]);
+        ASSERT_EQ(memcmp(raw, &raw_bin[lba * kRawSectorSize], kRawSectorSize), 0) << "lba " << lba;
+    }
+}
+
+TEST(SectorHeader, AddressesInBcd)
+{
+    struct Case { int32_t lba; uint8_t m, s, f; } cases[] = {
+        {0, 0x00, 0x02, 0x00},        {16, 0x00, 0x02, 0x16},     {-150, 0x00, 0x00, 0x00},
+        {74 - 150, 0x00, 0x00, 0x74}, {4500 - 150, 0x01, 0x00, 0x00}, {449849, 0x99, 0x59, 0x74},
+        {-151, 0x99, 0x59, 0x74},     {-45150, 0x90, 0x00, 0x00},
+    };
+    for (const Case& c : cases) {
+        uint8_t raw[kRawSectorSize] = {};
+        WriteSectorHeader(raw, c.lba, 1);
+        EXPECT_EQ(raw[0], 0x00);
+        EXPECT_EQ(raw[1], 0xFF);
+        EXPECT_EQ(raw[11], 0x00);
+        EXPECT_EQ(raw[12], c.m) << c.lba;
+        EXPECT_EQ(raw[13], c.s) << c.lba;
+        EXPECT_EQ(raw[14], c.f) << c.lba;
+        EXPECT_EQ(raw[15], 1);
+    }
+}
+
+std::vector<uint8_t> Pattern(size_t n, unsigned seed)
+{
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = (uint8_t)((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
+    return v;
+}
+
+TEST(CheckSector, RejectsAFlippedByteInEachRegion)
+{
+    const uint8_t sub_form1[4] = {1, 0, kSubmodeData, 0};
+    const uint8_t sub_form2[4] = {1, 2, kSubmodeData | kSubmodeForm2, 0};
+    std::vector<uint8_t> user = Pattern(kRawSectorSize, 3);
+    struct Case { SectorType type; const uint8_t* sub; std::vector<int> offsets; } cases[] = {
+        // sync, minute, mode, data, EDC, reserved, P, Q
+        {kSectorMode1, nullptr, {5, 12, 15, 16, 1000, 2063, 2064, 2070, 2076, 2247, 2248, 2351}},
+        // sync, mode, subheader, its copy, data, EDC, P, Q
+        {kSectorMode2Form1, sub_form1, {0, 15, 16, 18, 22, 24, 2071, 2072, 2076, 2248, 2351}},
+        {kSectorMode2Form2, sub_form2, {11, 15, 17, 18, 23, 24, 1500, 2347, 2348, 2351}},
+    };
+    uint8_t raw[kRawSectorSize];
+    for (const Case& c : cases) {
+        BuildRawSector(raw, 1234, c.type, user.data(), c.sub);
+        ASSERT_TRUE(CheckSector(raw)) << c.type;
+        for (int offset : c.offsets) {
+            uint8_t damaged[kRawSectorSize];
+            memcpy(damaged, raw, sizeof damaged);
+            damaged[offset] ^= 0x01;
+            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << offset;
+        }
+        // The header of an XA sector is outside its EDC; a non-BCD address still fails.
+        for (int offset : {12, 13, 14}) {
+            uint8_t damaged[kRawSectorSize];
+            memcpy(damaged, raw, sizeof damaged);
+            damaged[offset] = 0x7A;
+            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << offset;
+        }
+    }
+}
+
+TEST(CheckSector, AcceptsSectorsWithoutCheckData)
+{
+    uint8_t raw[kRawSectorSize];
+    BuildRawSector(raw, 20, kSectorMode0, nullptr, nullptr);
+    EXPECT_TRUE(CheckSector(raw));
+    raw[100] = 1;
+    EXPECT_FALSE(CheckSector(raw));
+
+    // Formless Mode 2 whose would-be subheader copies differ carries no EDC.
+    std::vector<uint8_t> user = Pattern(kMode2Size, 9);
+    BuildRawSector(raw, 20, kSectorMode2Formless, user.data(), nullptr);
+    EXPECT_EQ(memcmp(raw + 16, user.data(), kMode2Size), 0);
+    EXPECT_TRUE(CheckSector(raw));
+
+    // A Form 2 sector whose EDC is left zero is legal.
+    const uint8_t sub[4] = {0, 0, kSubmodeForm2, 0};
+    BuildRawSector(raw, 20, kSectorMode2Form2, user.data(), sub);
+    memset(raw + kForm2EdcOffset, 0, 4);
+    EXPECT_TRUE(CheckSector(raw));
+}
+
+TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
+{
+    // Exactly 2048 bytes: a Form 1 request whose submode says Form 2 must not
+    // read further (AddressSanitizer would catch it).
+    std::vector<uint8_t> user = Pattern(kForm1UserSize, 5);
+    const uint8_t sub[4] = {0, 0, kSubmodeForm2, 0};
+    uint8_t raw[kRawSectorSize];
+    BuildRawSector(raw, 0, kSectorMode2Form1, user.data(), sub);
+    EXPECT_EQ(memcmp(raw + 24, user.data(), kForm1UserSize), 0);
+    EXPECT_EQ(raw[24 + kForm1UserSize], 0);
+    EXPECT_EQ(get_le32(raw + kForm2EdcOffset), ComputeEdc(raw + 16, 8 + kForm2UserSize));
+    EXPECT_TRUE(CheckSector(raw));
+
+    // A Form 2 request always carries the Form 2 bit in both copies.
+    std::vector<uint8_t> user2 = Pattern(kForm2UserSize, 6);
+    BuildRawSector(raw, 0, kSectorMode2Form2, user2.data(), nullptr);
+    EXPECT_EQ(raw[18], kSubmodeForm2);
+    EXPECT_EQ(raw[22], kSubmodeForm2);
+    EXPECT_EQ(memcmp(raw + 24, user2.data(), kForm2UserSize), 0);
+
+    // Audio is copied whole, with no sync.
+    std::vector<uint8_t> pcm = Pattern(kRawSectorSize, 7);
+    BuildRawSector(raw, 0, kSectorAudio, pcm.data(), nullptr);
+    EXPECT_EQ(memcmp(raw, pcm.data(), kRawSectorSize), 0);
+    EXPECT_FALSE(CheckSector(raw));
+}
+
+}  // namespace

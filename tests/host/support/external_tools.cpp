@@ -1,0 +1,102 @@
+#include "external_tools.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+bool ToolAvailable(const char* name)
+{
+    const char* path = getenv("PATH");
+    if (!path)
+        return false;
+    std::string dirs(path);
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+int RunCommand(const std::string& command, std::string* output)
+{
+    std::string line = command + " 2>&1";
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        if (output)
+            output->append(buffer, n);
+    int status = pclose(pipe);
+    if (status == -1)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ShellQuote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string MakeTempDir(const char* tag)
+{
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillet-" + tag + "-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data()))
+        return std::string();
+    return std::string(buffer.data());
+}
+
+void RemoveTempDir(const std::string& dir)
+{
+    if (dir.empty() || dir.find("/quillet-") == std::string::npos)
+        return;
+    RunCommand("rm -rf " + ShellQuote(dir), nullptr);
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bytes->clear();
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(data, 1, size, f) == size;
+    return fclose(f) == 0 && ok;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text)
+{
+    return WriteFileBytes(path, text.data(), text.size());
+}

@@ -1,0 +1,27 @@
+// Helpers for host tests that run Debian's disc tools (isoinfo, cd-info,
+// vcdxbuild) on generated images. POSIX only.
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// True when an executable of that name is on PATH.
+bool ToolAvailable(const char* name);
+
+// Runs a shell command line, capturing stdout and stderr together.
+// Returns the exit status (-1 when the command could not be started).
+int RunCommand(const std::string& command, std::string* output);
+
+// Single-quoted for /bin/sh.
+std::string ShellQuote(const std::string& text);
+
+// A fresh directory under TMPDIR (or /tmp), named after tag; empty on failure.
+std::string MakeTempDir(const char* tag);
+
+// Removes a directory made by MakeTempDir together with its files.
+void RemoveTempDir(const std::string& dir);
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+bool WriteFileText(const std::string& path, const std::string& text);
