@@ -1,0 +1,196 @@
+// Address input: the automatic-base reading of a block address, the acceptance decision,
+// the error message filling, CD time <-> block address and the history ring.
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+
+#include "cdtime.h"
+#include "windows/address.h"
+
+namespace {
+
+TEST(Address, ParseWithAutomaticBase)
+{
+    const std::string digits79(79, '7');
+    struct Case { std::string text; int32_t value; uint32_t stop; } cases[] = {
+        {"", 0, 0},
+        {"   ", 0, 0},             // no digits: stops at the first character, blanks included
+        {"abc", 0, 0},
+        {"-", 0, 0},
+        {" +x", 0, 0},
+        {"12", 12, 2},
+        {" \t12", 12, 4},
+        {"12 ", 12, 2},
+        {"-5", -5, 2},
+        {"+7", 7, 2},
+        {"0", 0, 1},
+        {"0x10", 16, 4},
+        {"0X1f", 31, 4},
+        {"-0x10", -16, 5},
+        {"0x", 0, 1},              // no hexadecimal digit: the octal 0, stopped at 'x'
+        {"0xg", 0, 1},
+        {"010", 8, 3},
+        {"08", 0, 1},
+        {"09", 0, 1},
+        {"0778", 63, 3},
+        {"2147483647", INT32_MAX, 10},
+        {"2147483648", INT32_MAX, 10},
+        {"-2147483648", INT32_MIN, 11},
+        {"-2147483649", INT32_MIN, 11},
+        {"0xFFFFFFFFFFFFFFFFFFFF", INT32_MAX, 22},
+        {digits79, INT32_MAX, 79},
+        {"-" + digits79 + "z", INT32_MIN, 80},
+    };
+    for (const Case& c : cases) {
+        ParsedAddress parsed;
+        ParseAddressText(c.text.c_str(), &parsed);
+        EXPECT_EQ(parsed.value, c.value) << '"' << c.text << '"';
+        EXPECT_EQ(parsed.stop, c.stop) << '"' << c.text << '"';
+    }
+}
+
+TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
+{
+    struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; char bad; } cases[] = {
+        {"", 100, 0, 0, 0},                                 // empty is LBN 0
+        {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, 0},            // nothing read yet: all out of range
+        {"   ", 100, IDS_ADDRESS_BAD_CHAR, 0, ' '},
+        {"abc", 100, IDS_ADDRESS_BAD_CHAR, 0, 'a'},
+        {"0x10", 100, 0, 16, 0},
+        {"010", 100, 0, 8, 0},
+        {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, '8'},
+        {"09", 100, IDS_ADDRESS_BAD_CHAR, 0, '9'},
+        {" 12", 100, 0, 12, 0},
+        {"12 ", 100, IDS_ADDRESS_BAD_CHAR, 12, ' '},
+        {"99", 100, 0, 99, 0},
+        {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, 0},
+        {"-1", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, 0},
+        {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, 0},      // range is checked first
+        {"500x", 100, IDS_ADDRESS_OUT_OF_RANGE, 500, 0},
+        {"5x", 100, IDS_ADDRESS_BAD_CHAR, 5, 'x'},
+        {"99999999999", INT32_MAX, IDS_ADDRESS_OUT_OF_RANGE, INT32_MAX, 0},
+        {"2147483646", INT32_MAX, 0, INT32_MAX - 1, 0},
+    };
+    for (const Case& c : cases) {
+        AddressCheck check;
+        EXPECT_EQ(CheckAddressInput(c.text, c.leadout, &check), c.error) << '"' << c.text << '"';
+        EXPECT_EQ(check.error_id, c.error);
+        EXPECT_EQ(check.value, c.value) << '"' << c.text << '"';
+        if (c.error == IDS_ADDRESS_BAD_CHAR) {
+            EXPECT_EQ(check.bad_char, c.bad) << '"' << c.text << '"';
+        }
+    }
+}
+
+TEST(Address, ErrorMessageFilling)
+{
+    AddressCheck check{IDS_ADDRESS_BAD_CHAR, 0, 'q'};
+    char out[kAddressTextSize];
+    struct Case { const char* format; int32_t leadout; const char* text; } cases[] = {
+        {"range\n 0 <= X < %d", 203284, "range\n 0 <= X < 203284"},
+        {"bad : '%c'", 0, "bad : 'q'"},
+        {"100%% %s %x %", -5, "100% %s %x %"},   // only %d, %c and %% are conversions
+        {"%d%c", INT32_MIN, "-2147483648q"},
+    };
+    for (const Case& c : cases) {
+        int n = FormatAddressError(out, sizeof out, c.format, c.leadout, &check);
+        EXPECT_STREQ(out, c.text);
+        EXPECT_EQ(n, (int)strlen(c.text));
+    }
+
+    // Cut to the buffer, terminated.
+    char small[8];
+    memset(small, 'x', sizeof small);
+    EXPECT_EQ(FormatAddressError(small, sizeof small, "limit %d", 123456, &check), 7);
+    EXPECT_STREQ(small, "limit 1");
+    EXPECT_EQ(FormatAddressError(small, 0, "limit %d", 1, &check), 0);
+}
+
+TEST(Address, CdTimeAndBlockAddressFollowEachOther)
+{
+    struct ToBlock { const char *m, *s, *f; int32_t block; } to_block[] = {
+        {"00", "02", "00", 0},
+        {"00", "00", "00", -150},
+        {"", "", "", -150},          // empty fields count as 0
+        {"x", "2", "0", 0},
+        {"45", "12", "34", 203284},
+        {"1", "99", "99", 4500 + 99 * 75 + 99 - 150},   // no range check of seconds or frames
+        {"2147483647", "0", "0", INT32_MAX},
+        {"-2147483648", "0", "0", INT32_MIN},
+    };
+    for (const ToBlock& c : to_block)
+        EXPECT_EQ(CdTimeToBlock(c.m, c.s, c.f), c.block) << c.m << ":" << c.s << ":" << c.f;
+
+    struct ToTime { const char* text; const char *m, *s, *f; } to_time[] = {
+        {"0", "00", "02", "00"},
+        {"16", "00", "02", "16"},
+        {"0x10", "00", "02", "00"},   // the live conversion reads decimal only
+        {"-150", "00", "00", "00"},
+        {"-151", "00", "00", "-1"},
+        {"203284", "45", "12", "34"},
+        {"2147483647", "477218", "35", "22"},   // saturates instead of wrapping
+    };
+    for (const ToTime& c : to_time) {
+        char m[kCdTimeFieldSize], s[kCdTimeFieldSize], f[kCdTimeFieldSize];
+        BlockTextToCdTime(c.text, m, s, f);
+        EXPECT_STREQ(m, c.m) << c.text;
+        EXPECT_STREQ(s, c.s) << c.text;
+        EXPECT_STREQ(f, c.f) << c.text;
+    }
+}
+
+std::vector<int32_t> ListHistory(const AddressHistory& h)
+{
+    std::vector<int32_t> list;
+    int32_t lbn;
+    for (int32_t i = 0; GetHistory(&h, i, &lbn); ++i)
+        list.push_back(lbn);
+    return list;
+}
+
+TEST(Address, HistoryRingKeepsTheNewestTwentyNewestFirst)
+{
+    AddressHistory h = {};
+    EXPECT_TRUE(ListHistory(h).empty());
+
+    AddHistory(&h, 16);
+    AddHistory(&h, 16);   // duplicates are kept
+    AddHistory(&h, 7);
+    EXPECT_EQ(ListHistory(h), (std::vector<int32_t>{7, 16, 16}));
+
+    h = {};
+    std::vector<int32_t> expected;
+    for (int32_t v = 1; v <= 20; ++v)
+        AddHistory(&h, v);
+    for (int32_t v = 20; v >= 1; --v)
+        expected.push_back(v);
+    EXPECT_EQ(ListHistory(h), expected);
+
+    AddHistory(&h, 21);   // replaces the oldest, 1
+    expected.insert(expected.begin(), 21);
+    expected.pop_back();
+    EXPECT_EQ(ListHistory(h), expected);
+
+    for (int32_t v = 22; v <= 45; ++v)
+        AddHistory(&h, v);
+    std::vector<int32_t> list = ListHistory(h);
+    ASSERT_EQ(list.size(), 20u);
+    EXPECT_EQ(list.front(), 45);
+    EXPECT_EQ(list.back(), 26);
+
+    int32_t lbn = -1;
+    EXPECT_FALSE(GetHistory(&h, -1, &lbn));
+    EXPECT_FALSE(GetHistory(&h, 20, &lbn));
+    EXPECT_EQ(lbn, -1);
+
+    // A damaged write index is never used to index the ring.
+    h.next = 1000;
+    EXPECT_FALSE(GetHistory(&h, 0, &lbn));
+    AddHistory(&h, 99);
+    EXPECT_EQ(ListHistory(h).front(), 99);
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// TOC report: rendering of READ TOC formats 2 and 0, the build's fallbacks, hostile
+// lengths, small text buffers and the jump target of a selection.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "windows/tocreport.h"
+
+namespace {
+
+// A response of kTocResponseSize bytes on the heap, so that any read past it is caught.
+struct Response {
+    std::vector<uint8_t> bytes;
+    uint32_t used = 4;
+    explicit Response(uint8_t first, uint8_t last, uint32_t size = kTocResponseSize) : bytes(size, 0)
+    {
+        bytes[2] = first;
+        bytes[3] = last;
+        SetLength(2);
+    }
+    void SetLength(uint32_t data_len)
+    {
+        bytes[0] = (uint8_t)(data_len >> 8);
+        bytes[1] = (uint8_t)data_len;
+    }
+    void Add(std::initializer_list<uint8_t> d)
+    {
+        for (uint8_t b : d)
+            bytes[used++] = b;
+        SetLength(used - 2);
+    }
+};
+
+std::string RenderFull(const Response& r, uint32_t text_size = kTocTextSize, int32_t* header = nullptr)
+{
+    std::vector<char> text(text_size);
+    int32_t len = RenderFullToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
+    if (header)
+        *header = len;
+    return std::string(text.data());
+}
+
+std::string RenderTrack(const Response& r, uint32_t text_size = kTocTextSize, int32_t* header = nullptr)
+{
+    std::vector<char> text(text_size);
+    int32_t len = RenderTrackToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
+    if (header)
+        *header = len;
+    return std::string(text.data());
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        EXPECT_NE(end, std::string::npos) << "unterminated line in: " << text.substr(pos);
+        if (end == std::string::npos)
+            break;
+        lines.push_back(text.substr(pos, end + 2 - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+// A one-track disc: session 1, A0 (first track 1), A2 (lead-out 45:12:34), track 1 at 00:02:00.
+Response OneTrackFullToc()
+{
+    Response r(1, 1);
+    //      sn    adr/ctl tno  point min  sec  frm  zero pmin  psec  pframe
+    r.Add({0x01, 0x14, 0x00, 0xA0, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00});
+    r.Add({0x01, 0x14, 0x00, 0xA2, 0x00, 0x00, 0x00, 0x00, 0x45, 0x12, 0x34});
+    r.Add({0x01, 0x14, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00});
+    return r;
+}
+
+TEST(TocReport, FullTocOfOneTrackDisc)
+{
+    int32_t header = 0;
+    std::vector<std::string> lines = Lines(RenderFull(OneTrackFullToc(), kTocTextSize, &header));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
+    EXPECT_EQ(lines[1], "Last  Session No. : 1\r\n");
+    EXPECT_EQ(lines[2], "Ss'sn Adr   Ctl   TNO   X    ZERO    PTIME        TIME    Block Address\r\n");
+    EXPECT_EQ(lines[3], "  1   1     4     00    A0    00    01:00:00    --------    --------\r\n");
+    EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
+    EXPECT_EQ(lines[5], "  1   1     4     00    01    00    00:02:00    --------           0   \r\n");
+    EXPECT_EQ(header, kFullTocHeaderLen);
+    EXPECT_EQ(lines[2].size(), 73u);
+    EXPECT_EQ(lines[3].size(), 70u);
+    EXPECT_EQ(lines[4].size(), 73u);
+}
+
+TEST(TocReport, FullTocPointerRowsOfAMultisessionDisc)
+{
+    Response r(1, 2);
+    r.Add({0x01, 0x54, 0x00, 0xB0, 0x03, 0x08, 0x64, 0x02, 0x79, 0x59, 0x74});  // B0: TIME shown
+    r.Add({0x01, 0x54, 0x00, 0xC0, 0xA0, 0x00, 0x10, 0x00, 0x97, 0x27, 0x00});  // C0: TIME shown
+    r.Add({0x02, 0x14, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});  // A1: no address
+    r.Add({0x1F, 0xE3, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x56});  // session 31: "1f"
+    std::vector<std::string> lines = Lines(RenderFull(r));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
+    EXPECT_EQ(lines[1], "Last  Session No. : 2\r\n");
+    EXPECT_EQ(lines[3], "  1   5     4     00    B0    02    79:59:74    03:08:64      359849   \r\n");
+    EXPECT_EQ(lines[4], "  1   5     4     00    C0    00    97:27:00    A0:00:10      438375   \r\n");
+    EXPECT_EQ(lines[5], "  2   1     4     00    A1    00    02:00:00    --------    --------\r\n");
+    EXPECT_EQ(lines[6], "  1f   e     3     00    02    00    12:34:56    --------       56456   \r\n");
+}
+
+TEST(TocReport, FullTocBlockAddressDecodesBcd)
+{
+    struct Case { uint8_t pmin, psec, pframe; int32_t block; } cases[] = {
+        {0x00, 0x02, 0x00, 0},
+        {0x00, 0x00, 0x00, -150},
+        {0x00, 0x02, 0x16, 16},
+        {0x45, 0x12, 0x34, 203284},
+        {0x99, 0x59, 0x74, 449849},
+        {0x00, 0x00, 0xAF, 115 - 150},     // nibbles above 9 at face value
+        {0xFF, 0xFF, 0xFF, 165 * 4500 + 165 * 75 + 165 - 150},
+    };
+    for (const Case& c : cases) {
+        uint8_t d[11] = {1, 0x14, 0, 1, 0, 0, 0, 0, c.pmin, c.psec, c.pframe};
+        EXPECT_EQ(FullTocBlockAddress(d), c.block) << std::hex << +c.pmin << ":" << +c.psec << ":" << +c.pframe;
+    }
+}
+
+TEST(TocReport, TrackTocWithLeadOut)
+{
+    Response r(1, 10);
+    r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});  // track 1 at 00:02:00
+    r.Add({0x00, 0x10, 0x0A, 0x00, 0x00, 0x03, 0x3B, 0x4A});  // track 10, audio, 03:59:74
+    r.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});  // lead-out 45:12:34
+    int32_t header = 0;
+    std::vector<std::string> lines = Lines(RenderTrack(r, kTocTextSize, &header));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "First Track No. : 1\r\n");
+    EXPECT_EQ(lines[1], "Last  Track No. : 10\r\n");
+    EXPECT_EQ(lines[2], " Adr   Ctl   TNO   X    ZERO    PTIME     Block Address\r\n");
+    EXPECT_EQ(lines[3], " 1     4     01    00    00    00:02:00           0   \r\n");
+    EXPECT_EQ(lines[4], " 1     0     10    00    00    03:59:74       17849   \r\n");
+    EXPECT_EQ(lines[5], " 1     4     AA    00    00    45:12:34      203284   \r\n");
+    EXPECT_EQ(header, kTrackTocHeaderLen);
+    EXPECT_EQ(lines[2].size(), 57u);
+    EXPECT_EQ(lines[3].size(), 56u);
+}
+
+TEST(TocReport, NoDescriptorsForDataLengthTwoOrLess)
+{
+    for (uint32_t data_len : {0u, 1u, 2u}) {
+        Response r(1, 1);
+        r.bytes[4] = 0x01;  // bytes past the data length must not be rendered
+        r.SetLength(data_len);
+        EXPECT_EQ(Lines(RenderFull(r)).size(), 3u) << data_len;
+        EXPECT_EQ(Lines(RenderTrack(r)).size(), 3u) << data_len;
+    }
+}
+
+TEST(TocReport, PartialLastDescriptorTakesTheFollowingBytes)
+{
+    Response full = OneTrackFullToc();
+    full.SetLength(2 + 11 + 4);  // A0 and the first four bytes of A2
+    std::vector<std::string> lines = Lines(RenderFull(full));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
+
+    Response track(1, 1);
+    track.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
+    track.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});
+    track.SetLength(2 + 8 + 1);
+    lines = Lines(RenderTrack(track));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], " 1     4     AA    00    00    45:12:34      203284   \r\n");
+}
+
+// A data length beyond the response buffer renders what the buffer holds, stays inside the
+// text buffer and ends with a note; the vectors are exact-size, so AddressSanitizer checks
+// both bounds.
+TEST(TocReport, HostileDataLengthsStayInsideBothBuffers)
+{
+    struct Case { uint32_t resp_size; uint32_t data_len; bool full_format; size_t descriptor_lines; } cases[] = {
+        {64, 0xFFFF, true, 5},      // (64 - 4) / 11 whole descriptors
+        {64, 0xFFFF, false, 7},     // (64 - 4) / 8
+        {64, 63, true, 5},          // claims one byte more than the buffer holds
+        {64, 62, false, 7},         // fits, but the partial last descriptor would run past the end
+        {4, 0xFFFF, true, 0},
+        {4, 0xFFFF, false, 0},
+    };
+    for (const Case& c : cases) {
+        Response r(1, 1, c.resp_size);
+        r.SetLength(c.data_len);
+        std::string text = c.full_format ? RenderFull(r) : RenderTrack(r);
+        std::vector<std::string> lines = Lines(text);
+        ASSERT_EQ(lines.size(), 3 + c.descriptor_lines + 1) << c.resp_size << " " << c.data_len;
+        EXPECT_EQ(lines.back().compare(0, 4, "*** "), 0) << lines.back();
+    }
+
+    // Too short for even the header: a note, no read past the 3 bytes.
+    std::vector<uint8_t> tiny = {0x00, 0x0D, 0x01};
+    std::vector<char> text(kTocTextSize);
+    RenderFullToc(tiny.data(), (uint32_t)tiny.size(), text.data(), (uint32_t)text.size());
+    EXPECT_EQ(strncmp(text.data(), "*** ", 4), 0);
+}
+
+// A full 4096-byte response of either format makes a report larger than the 24000-byte
+// text buffer: the report stops with a note inside the buffer.
+TEST(TocReport, ReportLargerThanTheTextBufferIsCutWithANote)
+{
+    for (bool full_format : {true, false}) {
+        Response r(1, 99);
+        for (uint32_t i = 4; i < r.bytes.size(); ++i)
+            r.bytes[i] = (uint8_t)(i * 7);
+        r.SetLength(0xFFFF);
+        std::vector<char> text(kTocTextSize, 'x');
+        if (full_format)
+            RenderFullToc(r.bytes.data(), kTocResponseSize, text.data(), kTocTextSize);
+        else
+            RenderTrackToc(r.bytes.data(), kTocResponseSize, text.data(), kTocTextSize);
+        size_t len = strnlen(text.data(), text.size());
+        ASSERT_LT(len, text.size());
+        std::vector<std::string> lines = Lines(std::string(text.data(), len));
+        ASSERT_GT(lines.size(), 300u);
+        EXPECT_NE(lines.back().find("too long"), std::string::npos) << lines.back();
+    }
+}
+
+// Any text buffer size gives whole lines of the complete report, then the note (or as
+// much of it as fits), always terminated within the buffer.
+TEST(TocReport, EveryTextBufferSizeGivesWholeLinesThenTheNote)
+{
+    const std::string note = "*** The report is too long";
+    const Response r = OneTrackFullToc();
+    const std::string whole = RenderFull(r);
+    const std::vector<std::string> whole_lines = Lines(whole);
+    ASSERT_EQ(RenderFullToc(r.bytes.data(), kTocResponseSize, nullptr, 0), kFullTocHeaderLen);
+    for (uint32_t size = 1; size <= whole.size() + 1; ++size) {
+        std::vector<char> text(size, 'x');
+        RenderFullToc(r.bytes.data(), kTocResponseSize, text.data(), size);
+        size_t len = strnlen(text.data(), size);
+        ASSERT_LT(len, size);
+        std::string got(text.data(), len);
+        if (got == whole)
+            continue;
+        size_t b = 0;
+        for (const std::string& line : whole_lines) {
+            if (got.compare(b, line.size(), line) != 0)
+                break;
+            b += line.size();
+        }
+        std::string rest = got.substr(b);
+        size_t n = std::min(rest.size(), note.size());
+        EXPECT_EQ(rest.compare(0, n, note, 0, n), 0) << size << ": " << rest;
+        if (rest.size() < note.size()) {
+            EXPECT_EQ(len, size - 1u) << size;  // a shortened note only where the buffer is full
+        }
+    }
+}
+
+struct FakeDrive {
+    int full_result;
+    int track_result;
+    std::vector<int> formats;
+    std::vector<int> reports;
+};
+
+int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, int report)
+{
+    FakeDrive* drive = static_cast<FakeDrive*>(ctx);
+    drive->formats.push_back(format);
+    drive->reports.push_back(report);
+    EXPECT_EQ(alloc_len, (uint32_t)kTocResponseSize);
+    Response r = OneTrackFullToc();
+    if (format == kTocFormatTrack) {
+        r = Response(1, 1);
+        r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
+    }
+    memcpy(buffer, r.bytes.data(), alloc_len);
+    return format == kTocFormatFull ? drive->full_result : drive->track_result;
+}
+
+TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
+{
+    struct Case {
+        int full_result, track_result;
+        int rendered;
+        int32_t header;
+        std::vector<int> formats, reports;
+        const char* third_line;
+    } cases[] = {
+        {0, 0, 1, kFullTocHeaderLen, {2}, {0}, kFullTocHeading},
+        {-1, 0, 1, kFullTocHeaderLen, {2}, {0}, kFullTocHeading},  // only 2 counts as failure
+        {2, 0, 1, kTrackTocHeaderLen, {2, 0}, {0, 1}, kTrackTocHeading},
+        {2, 4, 1, kTrackTocHeaderLen, {2, 0}, {0, 1}, kTrackTocHeading},
+        {2, 2, 0, kTocErrorHeaderLen, {2, 0}, {0, 1}, nullptr},
+    };
+    for (const Case& c : cases) {
+        FakeDrive drive{c.full_result, c.track_result, {}, {}};
+        std::vector<char> text(kTocTextSize);
+        int32_t header = -1;
+        EXPECT_EQ(BuildTocReport(FakeTocRequest, &drive, text.data(), kTocTextSize, &header), c.rendered);
+        EXPECT_EQ(header, c.header);
+        EXPECT_EQ(drive.formats, c.formats);
+        EXPECT_EQ(drive.reports, c.reports);
+        std::vector<std::string> lines = Lines(text.data());
+        if (c.third_line) {
+            ASSERT_GE(lines.size(), 3u);
+            EXPECT_EQ(lines[2], c.third_line);
+        } else {
+            EXPECT_EQ(std::string(text.data()), "TOC Read error\r\nNot available TOC data\r\n");
+        }
+    }
+}
+
+TEST(TocReport, JumpTargetOfASelection)
+{
+    const std::string report = RenderFull(OneTrackFullToc());
+    const uint32_t len = (uint32_t)report.size();
+    const uint32_t at = (uint32_t)report.find("203284");
+    std::string spaces_then_12(126, ' ');
+    spaces_then_12 += "12";
+    struct Case { std::string text; uint32_t start, end; int32_t address; } cases[] = {
+        {report, at, at + 6, 203434},
+        {report, at - 3, at + 9, 203434},          // blanks around the number
+        {report, at + 2, at + 4, 32 + 150},         // part of it
+        {report, 0, 5, 150},                        // "First": no digits, LBN 0
+        {report, at, at, 150},                      // empty selection
+        {report, at + 6, at, 150},                  // reversed bounds
+        {report, len - 2, len + 50, 150},           // end beyond the text
+        {report, len + 10, len + 50, 150},
+        {spaces_then_12, 0, 128, 1 + 150},          // only the first 127 characters count
+        {"-150", 0, 4, 0},
+        {"99999999999", 0, 11, INT32_MAX},          // saturates, no wrap
+        {"-99999999999", 0, 12, INT32_MIN + 150},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TocJumpAddress(c.text.data(), (uint32_t)c.text.size(), c.start, c.end), c.address)
+            << c.start << ".." << c.end;
+}
+
+}  // namespace
