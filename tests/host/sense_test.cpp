@@ -191,14 +191,6 @@ TEST(SenseDecision, NotReadyNoMedium)
     EXPECT_STREQ(o.text, "<1157>\nAdditional sense code:[3A] Code Qualify:[00]");
 }
 
-TEST(SenseDecision, ReservedPairShowsCodesTwice)
-{
-    Decider d;
-    const ScsiOutcome& o = d.Run(2, Sense(0x5, 0x50, 0x00), 1);
-    EXPECT_STREQ(o.text, "Reserved error on SCSI\nSense code:[50] Code Qualify:[00]"
-                         "\nAdditional sense code:[50] Code Qualify:[00]");
-}
-
 TEST(SenseDecision, SuccessWithoutAsking)
 {
     struct Case {

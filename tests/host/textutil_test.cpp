@@ -36,23 +36,6 @@ TEST(TextUtil, ParseLongLikeAtol)
     EXPECT_EQ(ParseLongLikeAtol(nullptr), 0);
 }
 
-TEST(TextUtil, Cp932LeadBytes)
-{
-    int leads = 0;
-    for (unsigned c = 0; c < 256; ++c)
-        leads += IsCp932LeadByte((uint8_t)c);
-    EXPECT_EQ(leads, (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1));
-    EXPECT_TRUE(IsCp932LeadByte(0x81));
-    EXPECT_TRUE(IsCp932LeadByte(0x9F));
-    EXPECT_TRUE(IsCp932LeadByte(0xE0));
-    EXPECT_TRUE(IsCp932LeadByte(0xFC));
-    EXPECT_FALSE(IsCp932LeadByte(0x80));
-    EXPECT_FALSE(IsCp932LeadByte(0xA0));
-    EXPECT_FALSE(IsCp932LeadByte(0xB1));  // half-width katakana is one byte
-    EXPECT_FALSE(IsCp932LeadByte(0xDF));
-    EXPECT_FALSE(IsCp932LeadByte(0xFD));
-}
-
 namespace {
 
 // "エラーコード : " in code page 932.
