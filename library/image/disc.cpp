@@ -1,0 +1,365 @@
+// Disc model: image files to tracks and sessions, and blocks to sectors.
+#include "disc.h"
+
+#include <errno.h>
+#include <stdarg.h>
+#include <string.h>
+
+#include <algorithm>
+
+namespace {
+
+const uint8_t kSync[kSyncSize] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+
+bool Fail(char* err, size_t err_len, const char* fmt, ...)
+{
+    if (err_len) {
+        va_list ap;
+        va_start(ap, fmt);
+        vsnprintf(err, err_len, fmt, ap);
+        va_end(ap);
+    }
+    return false;
+}
+
+bool SeekRead(FILE* fp, uint64_t offset, void* buf, size_t len)
+{
+#ifdef _WIN32
+    if (_fseeki64(fp, (long long)offset, SEEK_SET) != 0) return false;
+#else
+    if (fseeko(fp, (off_t)offset, SEEK_SET) != 0) return false;
+#endif
+    return fread(buf, 1, len, fp) == len;
+}
+
+bool FileSize(FILE* fp, uint64_t* size)
+{
+#ifdef _WIN32
+    if (_fseeki64(fp, 0, SEEK_END) != 0) return false;
+    long long n = _ftelli64(fp);
+#else
+    if (fseeko(fp, 0, SEEK_END) != 0) return false;
+    long long n = (long long)ftello(fp);
+#endif
+    if (n < 0) return false;
+    *size = (uint64_t)n;
+    return true;
+}
+
+// Opens a file for unbuffered reading: each sector is one read.
+FILE* OpenFile(const std::string& path, uint64_t* size, int* error)
+{
+    FILE* fp = fopen(path.c_str(), "rb");
+    if (!fp) {
+        *error = errno;
+        return nullptr;
+    }
+    setvbuf(fp, nullptr, _IONBF, 0);
+    if (!FileSize(fp, size)) {
+        *error = errno ? errno : EIO;
+        fclose(fp);
+        return nullptr;
+    }
+    return fp;
+}
+
+bool IsSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+bool IsAbsolute(const std::string& name)
+{
+    if (name.empty()) return false;
+    if (name[0] == '/' || name[0] == '\\') return true;
+    return name.size() >= 2 && name[1] == ':' &&
+           ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+std::string ResolveName(const char* base_dir, std::string name)
+{
+#ifndef _WIN32
+    std::replace(name.begin(), name.end(), '\\', '/');  // sheets written on Windows
+#endif
+    return IsAbsolute(name) ? name : std::string(base_dir) + name;
+}
+
+bool EndsWithNoCase(const char* s, const char* suffix)
+{
+    size_t n = strlen(s), m = strlen(suffix);
+    if (m > n) return false;
+    for (size_t i = 0; i < m; ++i) {
+        char c = s[n - m + i];
+        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+uint8_t TrackControl(CueMode mode, uint8_t flags)
+{
+    return (uint8_t)((mode == kCueAudio ? 0 : kControlData) | (flags & 0x0F));
+}
+
+bool IsMode2(CueMode mode) { return mode == kCueMode2_2336 || mode == kCueMode2_2352; }
+
+void FinishSessions(Disc* disc)
+{
+    disc->sessions.clear();
+    for (int i = 0; i < (int)disc->tracks.size(); ++i) {
+        const DiscTrack& t = disc->tracks[i];
+        if (disc->sessions.empty() || disc->sessions.back().number != t.session)
+            disc->sessions.push_back(DiscSession{t.session, i, i, t.end, false});
+        DiscSession& s = disc->sessions.back();
+        s.last_track = i;
+        s.leadout = t.end;
+        if (IsMode2(t.mode)) s.xa = true;
+    }
+}
+
+// One track covering a whole file of raw or 2048-byte sectors.
+bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char* err, size_t err_len)
+{
+    uint64_t blocks = size / CueModeSectorSize(mode);
+    if (blocks > kMaxDiscBlocks) return Fail(err, err_len, "%s: too large for a CD image (%llu blocks)", path,
+                                            (unsigned long long)blocks);
+    DiscTrack t{};
+    t.number = 1;
+    t.session = 1;
+    t.mode = mode;
+    t.control = TrackControl(mode, 0);
+    t.end = (int32_t)blocks;
+    t.stored_count = (int32_t)blocks;
+    disc->tracks.push_back(t);
+    FinishSessions(disc);
+    return true;
+}
+
+bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
+{
+    uint64_t size = 0;
+    int error = 0;
+    FILE* fp = OpenFile(path, &size, &error);
+    if (!fp) return Fail(err, err_len, "%s: cannot open the file (%s)", path, strerror(error));
+    disc->files.push_back(DiscFile{path, fp, size});
+    if (size == 0) return Fail(err, err_len, "%s: the file is empty", path);
+
+    uint8_t head[16] = {};
+    bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSync, kSyncSize) == 0;
+    bool iso_name = EndsWithNoCase(path, ".iso");
+    if (raw) {
+        if (size % kRawSectorSize)
+            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
+                        (unsigned long long)size, kRawSectorSize);
+        uint8_t mode = head[kModeOffset];
+        if (mode != 1 && mode != 2)
+            return Fail(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
+        return SingleTrack(disc, path, mode == 1 ? kCueMode1_2352 : kCueMode2_2352, size, err, err_len);
+    }
+    if (iso_name || (size % kRawSectorSize != 0 && size % kMode1UserSize == 0)) {
+        if (size % kMode1UserSize)
+            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte blocks", path,
+                        (unsigned long long)size, kMode1UserSize);
+        return SingleTrack(disc, path, kCueMode1_2048, size, err, err_len);
+    }
+    if (size % kRawSectorSize)
+        return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
+                    (unsigned long long)size, kRawSectorSize);
+    // Raw sectors without a sync pattern: CD-DA.
+    return SingleTrack(disc, path, kCueAudio, size, err, err_len);
+}
+
+bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
+{
+    FILE* fp = fopen(path, "rb");
+    if (!fp) return Fail(err, err_len, "%s: cannot open the file (%s)", path, strerror(errno));
+    std::vector<char> text(kCueMaxText + 1);
+    size_t len = fread(text.data(), 1, text.size(), fp);
+    bool read_error = ferror(fp) != 0;
+    fclose(fp);
+    if (read_error) return Fail(err, err_len, "%s: cannot read the file", path);
+    if (len == 0) return Fail(err, err_len, "%s: the file is empty", path);
+    if (len > kCueMaxText) return Fail(err, err_len, "%s: too large for a cue sheet", path);
+    CueSheet sheet;
+    if (!ParseCue(text.data(), len, path, &sheet, err, err_len)) return false;
+    std::string base(path);
+    size_t cut = base.size();
+    while (cut > 0 && !IsSeparator(base[cut - 1])) --cut;
+    base.resize(cut);
+    return DiscFromCue(sheet, path, base.c_str(), disc, err, err_len);
+}
+
+}  // namespace
+
+bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, Disc* disc, char* err,
+                 size_t err_len)
+{
+    for (const CueFile& f : sheet.files) {
+        std::string full = ResolveName(base_dir, f.name);
+        uint64_t size = 0;
+        int error = 0;
+        FILE* fp = OpenFile(full, &size, &error);
+        if (!fp)
+            return Fail(err, err_len, "%s, line %d: cannot open \"%s\" (%s)", cue_name, f.line, f.name.c_str(),
+                        strerror(error));
+        disc->files.push_back(DiscFile{full, fp, size});
+        if (size == 0) return Fail(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
+    }
+
+    int64_t cursor = 0;  // end of the previous track
+    uint64_t offset = 0;  // byte offset of the current track's first index in its file
+    for (size_t i = 0; i < sheet.tracks.size(); ++i) {
+        const CueTrack& c = sheet.tracks[i];
+        const CueTrack* prev = i ? &sheet.tracks[i - 1] : nullptr;
+        const CueTrack* next = i + 1 < sheet.tracks.size() ? &sheet.tracks[i + 1] : nullptr;
+        const DiscFile& file = disc->files[c.file];
+        uint32_t sector = CueModeSectorSize(c.mode);
+        int32_t first_index = c.index0 >= 0 ? c.index0 : c.index1;
+        if (prev && prev->file == c.file) {
+            int32_t prev_first = prev->index0 >= 0 ? prev->index0 : prev->index1;
+            offset += (uint64_t)(first_index - prev_first) * CueModeSectorSize(prev->mode);
+        } else {
+            offset = (uint64_t)first_index * sector;
+        }
+        int32_t lead = c.index1 - first_index;  // INDEX 00 part stored in the file
+        uint64_t index1_offset = offset + (uint64_t)lead * sector;
+        if (index1_offset >= file.size)
+            return Fail(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"", cue_name,
+                        c.index1_line, c.number, sheet.files[c.file].name.c_str());
+        uint64_t stored;
+        if (next && next->file == c.file) {
+            stored = (uint64_t)((next->index0 >= 0 ? next->index0 : next->index1) - first_index);
+            if (offset + stored * sector > file.size) {
+                int line = next->index0 >= 0 ? next->line : next->index1_line;
+                return Fail(err, err_len, "%s, line %d: track %02d starts past the end of \"%s\"", cue_name, line,
+                            next->number, sheet.files[c.file].name.c_str());
+            }
+        } else {
+            uint64_t rest = file.size - offset;
+            if (rest % sector)
+                return Fail(err, err_len,
+                            "%s, line %d: \"%s\" is truncated: track %02d ends in a partial %u-byte sector",
+                            cue_name, sheet.files[c.file].line, sheet.files[c.file].name.c_str(), c.number, sector);
+            stored = rest / sector;
+        }
+
+        int64_t start;
+        int64_t floor = 0;  // first block the pregap may take
+        bool session_first = !prev || prev->session != c.session;
+        if (!prev) {
+            start = 0;
+        } else if (session_first) {
+            const DiscSession& s = disc->sessions.back();
+            int64_t leadout = s.number == 1 ? kLeadoutFirstSession : kLeadoutLaterSession;
+            floor = cursor + leadout + kLeadinBlocks;
+            start = floor + kPregapBlocks;
+        } else {
+            start = cursor + c.pregap + lead;
+            floor = cursor;
+        }
+        int64_t stored_first = start - lead;
+        int64_t end = stored_first + (int64_t)stored + c.postgap;
+        if (end > kMaxDiscBlocks || stored > (uint64_t)kMaxDiscBlocks)
+            return Fail(err, err_len, "%s, line %d: the disc grows past %d blocks", cue_name, c.line, kMaxDiscBlocks);
+        DiscTrack t{};
+        t.number = c.number;
+        t.session = c.session;
+        t.mode = c.mode;
+        t.control = TrackControl(c.mode, c.flags);
+        t.pregap_start = (int32_t)std::max(floor, stored_first - c.pregap);
+        t.start = (int32_t)start;
+        t.end = (int32_t)end;
+        t.file = c.file;
+        t.stored_first = (int32_t)stored_first;
+        t.stored_count = (int32_t)stored;
+        t.file_offset = offset;
+        disc->tracks.push_back(t);
+        FinishSessions(disc);
+        cursor = end;
+    }
+    return true;
+}
+
+bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
+{
+    DiscClose(disc);
+    if (err_len) err[0] = 0;
+    bool ok = EndsWithNoCase(path, ".cue") ? OpenCue(path, disc, err, err_len) : OpenPlain(path, disc, err, err_len);
+    if (!ok) DiscClose(disc);
+    return ok;
+}
+
+void DiscClose(Disc* disc)
+{
+    for (DiscFile& f : disc->files)
+        if (f.fp) fclose(f.fp);
+    disc->files.clear();
+    disc->tracks.clear();
+    disc->sessions.clear();
+}
+
+int32_t DiscLeadout(const Disc& disc) { return disc.sessions.empty() ? 0 : disc.sessions.back().leadout; }
+
+const DiscTrack* DiscFindTrack(const Disc& disc, int32_t lba)
+{
+    auto it = std::upper_bound(disc.tracks.begin(), disc.tracks.end(), lba,
+                               [](int32_t a, const DiscTrack& t) { return a < t.pregap_start; });
+    if (it == disc.tracks.begin()) return nullptr;
+    const DiscTrack& t = *(it - 1);
+    return lba >= 0 && lba < t.end ? &t : nullptr;
+}
+
+DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorType* type)
+{
+    const DiscTrack* t = DiscFindTrack(disc, lba);
+    if (!t) return kDiscReadOutOfRange;
+    bool stored = lba >= t->stored_first && lba - t->stored_first < t->stored_count;
+    if (!stored) {
+        // Pregap and postgap blocks: the track's empty sectors.
+        switch (t->mode) {
+        case kCueAudio: *type = kSectorAudio; break;
+        case kCueMode1_2048:
+        case kCueMode1_2352: *type = kSectorMode1; break;
+        default: *type = kSectorMode2Form1; break;
+        }
+        BuildRawSector(raw, lba, *type, nullptr, nullptr);
+        return kDiscReadOk;
+    }
+    uint32_t sector = CueModeSectorSize(t->mode);
+    uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * sector;
+    FILE* fp = disc.files[t->file].fp;
+    uint8_t stored_data[kMode2Size];
+    switch (t->mode) {
+    case kCueAudio:
+        if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        *type = kSectorAudio;
+        return kDiscReadOk;
+    case kCueMode1_2048:
+        if (!SeekRead(fp, offset, stored_data, kMode1UserSize)) return kDiscReadIoError;
+        *type = kSectorMode1;
+        BuildRawSector(raw, lba, kSectorMode1, stored_data, nullptr);
+        return kDiscReadOk;
+    case kCueMode2_2336:
+        if (!SeekRead(fp, offset, stored_data, kMode2Size)) return kDiscReadIoError;
+        BuildMode2FromStored(raw, lba, stored_data);
+        break;
+    case kCueMode1_2352:
+    case kCueMode2_2352:
+        if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        break;
+    }
+    // Raw data sectors: the stored mode byte and subheader say what they are.
+    switch (raw[kModeOffset]) {
+    case 0: *type = kSectorMode0; break;
+    case 1: *type = kSectorMode1; break;
+    case 2:
+        *type = raw[kSubheaderOffset + 2] & kSubmodeForm2 ? kSectorMode2Form2 : kSectorMode2Form1;
+        break;
+    default: *type = t->mode == kCueMode1_2352 ? kSectorMode1 : kSectorMode2Form1; break;
+    }
+    return kDiscReadOk;
+}

@@ -1,0 +1,80 @@
+// The disc model behind the virtual drive: sessions, tracks and their index
+// points, laid out in logical block addresses as a drive reports them, and the
+// reading of any block as the raw 2352-byte sector a drive returns. Sectors
+// are read from the image files on demand; nothing is loaded whole.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+#include "cue.h"
+#include "sector.h"
+
+enum {
+    kLeadoutFirstSession = 6750,  // blocks of the first session's lead-out
+    kLeadoutLaterSession = 2250,  // blocks of a later session's lead-out
+    kLeadinBlocks = 4500,         // blocks of a lead-in
+    kPregapBlocks = 150,          // the first track of a session starts after 2 seconds of pregap
+    // Largest block count an image may give: READ CAPACITY's 24 bits used
+    // by the library's callers.
+    kMaxDiscBlocks = 0x00FFFFFF,
+};
+
+struct DiscTrack {
+    int number;
+    int session;
+    CueMode mode;      // how the file stores the sectors
+    uint8_t control;   // Q-channel CONTROL nibble
+    int32_t pregap_start;  // first block of the pregap (== start when there is none)
+    int32_t start;         // INDEX 01
+    int32_t end;           // one past the last block, postgap included
+    int file;              // index into Disc::files
+    int32_t stored_first;  // first block stored in the file
+    int32_t stored_count;  // blocks stored in the file from stored_first
+    uint64_t file_offset;  // byte offset of stored_first in the file
+};
+
+struct DiscSession {
+    int number;
+    int first_track;  // index into Disc::tracks
+    int last_track;   // index into Disc::tracks
+    int32_t leadout;  // first block of the session's lead-out
+    bool xa;          // holds a Mode 2 track: disc type 0x20 in the TOC
+};
+
+struct DiscFile {
+    std::string path;
+    FILE* fp;
+    uint64_t size;
+};
+
+struct Disc {
+    std::vector<DiscFile> files;
+    std::vector<DiscTrack> tracks;
+    std::vector<DiscSession> sessions;
+};
+
+// Opens .iso, raw .bin/.img or .cue (chosen by the content and the extension).
+// On failure returns false with a message naming the file (and line) in err.
+bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
+
+// Builds a disc from a parsed cue sheet; file names are relative to
+// base_dir (empty or ending in a separator). Used by DiscOpen.
+bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, Disc* disc, char* err,
+                 size_t err_len);
+
+void DiscClose(Disc* disc);
+
+// Lead-out of the last session: the number of addressable blocks.
+int32_t DiscLeadout(const Disc& disc);
+
+// Track holding lba (pregap and postgap included), or null for an address
+// outside every track (before 0, between sessions, past the lead-out).
+const DiscTrack* DiscFindTrack(const Disc& disc, int32_t lba);
+
+enum DiscReadResult { kDiscReadOk, kDiscReadOutOfRange, kDiscReadIoError };
+
+// The block at lba as a drive returns it raw, and its sector type.
+DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw2352, SectorType* type);

@@ -1,0 +1,34 @@
+// The SCSI target of the virtual drive: answers the MMC commands the library
+// sends, from a disc model, as a CD-ROM drive answers them. Portable.
+#pragma once
+#include <stdint.h>
+
+#include "disc.h"
+
+enum {
+    kScsiGood = 0x00, kScsiCheckCondition = 0x02,
+    kSenseFixedSize = 18,  // fixed format 0x70 with additional length 10
+};
+
+struct Target {
+    const Disc* disc;
+    uint32_t block_length;  // set by MODE SELECT: 2048, 2340 or 2352
+    bool medium_present;    // false after an eject
+    uint32_t transferred;   // data bytes the last command moved
+};
+
+void TargetInit(Target* target, const Disc* disc);
+
+// Runs one command. data/data_len is the caller's buffer (in or out by the
+// command); sense/sense_len receives fixed-format sense data on CHECK
+// CONDITION and is cleared otherwise. Returns the SCSI status. Nothing is
+// read or written outside the buffers given, whatever the CDB says.
+int TargetExecute(Target* target, const uint8_t* cdb, uint32_t cdb_len, uint8_t* data, uint32_t data_len,
+                  uint8_t* sense, uint32_t sense_len);
+
+// Start of the last session's first track (the answer of the platform's
+// last-session request), or false with no medium.
+bool TargetLastSessionStart(const Target* target, int32_t* lba);
+
+// The medium check of the platform: false with no medium.
+bool TargetMediumPresent(const Target* target);

@@ -1,0 +1,148 @@
+// CUE sheet parser: layouts it accepts, and the file and line of what it refuses.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "cue.h"
+
+namespace {
+
+bool Parse(const std::string& text, CueSheet* sheet, std::string* error)
+{
+    char err[256];
+    bool ok = ParseCue(text.data(), text.size(), "disc.cue", sheet, err, sizeof err);
+    *error = err;
+    return ok;
+}
+
+TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
+{
+    const char* text =
+        "\xEF\xBB\xBFREM SESSION 01\r\n"
+        "CATALOG 0000000000000\r\n"
+        "FILE \"data one.bin\" BINARY\r\n"
+        "  TRACK 01 MODE2/2352\r\n"
+        "    INDEX 01 00:00:00\r\n"
+        "  TRACK 02 audio\r\n"
+        "    FLAGS DCP PRE\r\n"
+        "    PREGAP 00:02:00\r\n"
+        "    INDEX 00 01:00:00\r\n"
+        "    INDEX 01 01:02:00\r\n"
+        "    INDEX 02 01:03:00\r\n"
+        "    POSTGAP 00:01:00\r\n"
+        "REM SESSION 02\r\n"
+        "FILE two.bin BINARY\r\n"
+        "  TRACK 03 MODE1/2048\r\n"
+        "    TITLE \"x\"\r\n"
+        "    INDEX 01 00:00:00\n";
+    CueSheet s;
+    std::string err;
+    ASSERT_TRUE(Parse(text, &s, &err)) << err;
+    ASSERT_EQ(2u, s.files.size());
+    EXPECT_EQ("data one.bin", s.files[0].name);
+    EXPECT_EQ("two.bin", s.files[1].name);
+    EXPECT_EQ(14, s.files[1].line);
+    ASSERT_EQ(3u, s.tracks.size());
+    EXPECT_EQ(2, s.sessions);
+    const CueTrack& t2 = s.tracks[1];
+    EXPECT_EQ(kCueAudio, t2.mode);
+    EXPECT_EQ(kControlCopyPermitted | kControlPreEmphasis, t2.flags);
+    EXPECT_EQ(150, t2.pregap);
+    EXPECT_EQ(4500, t2.index0);
+    EXPECT_EQ(4650, t2.index1);
+    EXPECT_EQ(75, t2.postgap);
+    EXPECT_EQ(1, t2.session);
+    EXPECT_EQ(-1, s.tracks[0].index0);
+    EXPECT_EQ(kCueMode1_2048, s.tracks[2].mode);
+    EXPECT_EQ(2, s.tracks[2].session);
+    EXPECT_EQ(1, s.tracks[2].file);
+}
+
+TEST(Cue, UnquotedNameWithBlanks)
+{
+    CueSheet s;
+    std::string err;
+    ASSERT_TRUE(Parse("FILE my disc.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", &s, &err)) << err;
+    EXPECT_EQ("my disc.bin", s.files[0].name);
+}
+
+TEST(Cue, RefusalsNameTheLine)
+{
+    struct Case {
+        const char* text;
+        const char* expect;  // start of the error text
+    } cases[] = {
+        {"TRACK 01 AUDIO\n", "disc.cue, line 1: TRACK before any FILE"},
+        {"FILE a.bin WAVE\n", "disc.cue, line 1: file type WAVE is not supported"},
+        {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"},
+        {"FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "disc.cue, line 2: unknown track mode \"MODE3/2352\""},
+        {"FILE a.bin BINARY\nTRACK 00 AUDIO\n", "disc.cue, line 2: bad track number"},
+        {"FILE a.bin BINARY\nTRACK 100 AUDIO\n", "disc.cue, line 2: bad track number"},
+        {"x\n", "disc.cue, line 1: unknown command"},
+        {"", "disc.cue, line 1: no TRACK"},
+        {"FILE a.bin BINARY\n", "disc.cue, line 1: no TRACK"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\n\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+         "disc.cue, line 2: track 01 has no INDEX 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n",
+         "disc.cue, line 4: track 03 follows track 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", "disc.cue, line 3: bad time"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:75\n", "disc.cue, line 3: bad time"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 0:0\n", "disc.cue, line 3: bad time"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nINDEX 00 00:00:00\n",
+         "disc.cue, line 4: INDEX 00 after INDEX 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:05:00\nINDEX 01 00:02:00\n",
+         "disc.cue, line 4: INDEX 01 at 00:02:00 is out of order"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:05:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n",
+         "disc.cue, line 5: INDEX 01 at 00:05:00 is out of order"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 02 00:05:00\n", "disc.cue, line 3: INDEX 02 before INDEX 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPREGAP 00:02:00\n",
+         "disc.cue, line 4: PREGAP after an INDEX"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nPOSTGAP 00:02:00\n", "disc.cue, line 3: POSTGAP before INDEX 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nFLAGS XYZ\n", "disc.cue, line 3: unknown flag"},
+        {"REM SESSION 02\nFILE a.bin BINARY\n", "disc.cue, line 1: session 1 has no tracks"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\n",
+         "disc.cue, line 4: session 3 follows session 1"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n",
+         "disc.cue, line 4: session 2 has no tracks"},
+        {"FILE a.bin BINARY\nFILE b.bin BINARY\n", "disc.cue, line 2: the previous FILE has no TRACK"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nFILE b.bin BINARY\nINDEX 01 00:00:00\n",
+         "disc.cue, line 4: track 02 has no INDEX 01"},
+        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\x01\n", "disc.cue, line 3: not a cue sheet"},
+    };
+    for (const Case& c : cases) {
+        CueSheet s;
+        std::string err;
+        EXPECT_FALSE(Parse(c.text, &s, &err)) << c.text;
+        EXPECT_EQ(0u, err.find(c.expect)) << "cue: " << c.text << "\nerror: " << err;
+    }
+}
+
+TEST(Cue, NinetyNineTracksButNotAHundred)
+{
+    std::string text = "FILE a.bin BINARY\n";
+    char line[64];
+    for (int i = 1; i <= 99; ++i) {
+        snprintf(line, sizeof line, "TRACK %02d AUDIO\nINDEX 01 %02d:00:00\n", i, i);
+        text += line;
+    }
+    CueSheet s;
+    std::string err;
+    ASSERT_TRUE(Parse(text, &s, &err)) << err;
+    EXPECT_EQ(99u, s.tracks.size());
+    text += "TRACK 100 AUDIO\n";
+    EXPECT_FALSE(Parse(text, &s, &err));
+}
+
+TEST(Cue, ErrorTextIsBoundedByItsBuffer)
+{
+    std::string name(300, 'n');
+    std::string text = "FILE a.bin " + name + "\n";
+    CueSheet s;
+    char err[24];
+    memset(err, 'x', sizeof err);
+    EXPECT_FALSE(ParseCue(text.data(), text.size(), "disc.cue", &s, err, sizeof err));
+    EXPECT_EQ(sizeof err - 1, strlen(err));
+}
+
+}  // namespace
