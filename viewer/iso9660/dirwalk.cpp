@@ -175,7 +175,9 @@ TreeBuildResult BuildDirectoryTree(DirWalk* walk, int32_t lLastSession, int32_t 
     int32_t rootExtent = (int32_t)get_be32(vd + kPvdRootExtent);
     int32_t rootLength = (int32_t)get_be32(vd + kPvdRootLength);
     char line[kTreeLineSize];
-    if (rootExtent == 0 || rootExtent >= lLeadout) {
+    // Block 0 and anything at or past the lead-out cannot hold the root; a
+    // negative extent (a big-endian field above 2^31) cannot either.
+    if (rootExtent <= 0 || rootExtent >= lLeadout) {
         snprintf(line, sizeof line, "Bad Root location \t%8d", (int)rootExtent);
         AddLine(walk, line);
         return kTreeBadRoot;

@@ -55,7 +55,7 @@ bool ReadUserData(DirWalk* walk, int32_t lbn, uint8_t* dest);
 
 // Lines of the whole hierarchy from the primary volume descriptor at
 // lLastSession + 16: the root line, then ListDirectory of the root down to
-// level (at most kMaxTreeLevel). A root extent of 0 or not below lLeadout
+// level (at most kMaxTreeLevel). A root extent not above 0 or not below lLeadout
 // gives the single line "Bad Root location \t%8d".
 TreeBuildResult BuildDirectoryTree(DirWalk* walk, int32_t lLastSession, int32_t lLeadout,
                                    uint32_t level);
