@@ -270,7 +270,9 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         t.session = c.session;
         t.mode = c.mode;
         t.control = TrackControl(c.mode, c.flags);
-        t.pregap_start = (int32_t)std::max(floor, stored_first - c.pregap);
+        // A session's first track always has its full pregap before INDEX 01
+        // (track 1's lies before block 0 and cannot be read).
+        t.pregap_start = (int32_t)(session_first ? floor : stored_first - c.pregap);
         t.start = (int32_t)start;
         t.end = (int32_t)end;
         t.file = c.file;

@@ -1,0 +1,265 @@
+// Disc model: block layout of cue sheets (gaps, several files, sessions),
+// reading sectors from real images, and refusing broken ones.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "disc.h"
+
+namespace {
+
+std::string TempDir()
+{
+    char tmpl[] = "/tmp/disc_test.XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    return dir ? std::string(dir) + "/" : std::string("/tmp/");
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp) << path;
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), fp);
+    fclose(fp);
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// blocks of size bytes; each byte tells its block (seed + block) and position.
+std::vector<uint8_t> Pattern(int blocks, uint32_t size, int seed)
+{
+    std::vector<uint8_t> v((size_t)blocks * size);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = (uint8_t)((i / size) * 7 + seed + i % 251);
+    return v;
+}
+
+// Raw sectors as a drive returns them, so that a 2352 track reads back byte for byte.
+std::vector<uint8_t> RawSectors(int blocks, int32_t first_lba, SectorType type)
+{
+    std::vector<uint8_t> v((size_t)blocks * kRawSectorSize);
+    std::vector<uint8_t> user = Pattern(1, kRawSectorSize, first_lba);
+    for (int i = 0; i < blocks; ++i) {
+        uint8_t sub[4] = {1, 0, (uint8_t)(type == kSectorMode2Form2 ? 0x20 : 0x08), 0};
+        user[0] = (uint8_t)i;
+        BuildRawSector(&v[(size_t)i * kRawSectorSize], first_lba + i, type, user.data(), sub);
+    }
+    return v;
+}
+
+struct OpenDisc {
+    Disc disc;
+    std::string error;
+    bool ok;
+    explicit OpenDisc(const std::string& path)
+    {
+        char err[512];
+        ok = DiscOpen(path.c_str(), &disc, err, sizeof err);
+        error = err;
+    }
+    ~OpenDisc() { DiscClose(&disc); }
+};
+
+TEST(Disc, CueLayoutWithGapsFilesAndSessions)
+{
+    std::string dir = TempDir();
+    WriteFile(dir + "a.bin", Pattern(10, 2048, 1));                         // track 1: 10 blocks
+    std::vector<uint8_t> b = Pattern(2 + 20, 2352, 2);                      // track 2: INDEX 00 2 blocks + 20
+    WriteFile(dir + "b b.bin", b);
+    WriteFile(dir + "c.bin", RawSectors(30, 0, kSectorMode2Form1));         // session 2
+    WriteFile(dir + "d.bin", Pattern(5, 2336, 4));                          // session 3
+    WriteText(dir + "disc.cue",
+              "FILE a.bin BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n"
+              "FILE \"b b.bin\" BINARY\r\n  TRACK 02 AUDIO\r\n    PREGAP 00:00:05\r\n"
+              "    INDEX 00 00:00:00\r\n    INDEX 01 00:00:02\r\n    POSTGAP 00:00:03\r\n"
+              "REM SESSION 02\r\nFILE c.bin BINARY\r\n  TRACK 03 MODE2/2352\r\n    INDEX 00 00:00:00\r\n"
+              "    INDEX 01 00:00:10\r\n  TRACK 04 MODE2/2352\r\n    INDEX 01 00:00:20\r\n"
+              "REM SESSION 03\r\nFILE d.bin BINARY\r\n  TRACK 05 MODE2/2336\r\n    INDEX 01 00:00:00\r\n");
+    OpenDisc d(dir + "disc.cue");
+    ASSERT_TRUE(d.ok) << d.error;
+    const Disc& disc = d.disc;
+    ASSERT_EQ(5u, disc.tracks.size());
+    ASSERT_EQ(3u, disc.sessions.size());
+    struct Expect {
+        int32_t pregap_start, start, end, stored_first, stored_count;
+        uint64_t offset;
+    } expect[] = {
+        {0, 0, 10, 0, 10, 0},
+        {10, 17, 40, 15, 22, 0},                       // PREGAP 5 unstored, INDEX 00 2 stored, POSTGAP 3
+        {40 + 11400 - 150, 40 + 11400, 40 + 11400 + 10, 40 + 11390, 20, 0},  // INDEX 00 takes 10 of the pregap
+        {40 + 11410, 40 + 11410, 40 + 11410 + 10, 40 + 11410, 10, 20 * 2352},
+        {11460 + 6900 - 150, 11460 + 6900, 11460 + 6900 + 5, 11460 + 6900, 5, 0},
+    };
+    for (size_t i = 0; i < 5; ++i) {
+        const DiscTrack& t = disc.tracks[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expect[i].pregap_start, t.pregap_start);
+        EXPECT_EQ(expect[i].start, t.start);
+        EXPECT_EQ(expect[i].end, t.end);
+        EXPECT_EQ(expect[i].stored_first, t.stored_first);
+        EXPECT_EQ(expect[i].stored_count, t.stored_count);
+        EXPECT_EQ(expect[i].offset, t.file_offset);
+    }
+    EXPECT_EQ(40, disc.sessions[0].leadout);
+    EXPECT_FALSE(disc.sessions[0].xa);
+    EXPECT_TRUE(disc.sessions[1].xa);
+    EXPECT_EQ(11460 + 6900 + 5, DiscLeadout(disc));
+    EXPECT_EQ(0x4, disc.tracks[0].control);
+    EXPECT_EQ(0x0, disc.tracks[1].control);
+
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    // The audio track's stored blocks, its pregap and postgap.
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 15, raw, &type));
+    EXPECT_EQ(kSectorAudio, type);
+    EXPECT_EQ(0, memcmp(raw, b.data(), kRawSectorSize));
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 36, raw, &type));
+    EXPECT_EQ(0, memcmp(raw, &b[21 * 2352], kRawSectorSize));
+    for (int32_t gap : {10, 14, 37, 39}) {
+        ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, gap, raw, &type));
+        EXPECT_EQ(std::vector<uint8_t>(kRawSectorSize, 0), std::vector<uint8_t>(raw, raw + kRawSectorSize)) << gap;
+    }
+    // Blocks of no track: lead-out and lead-in between sessions, past the end, negative.
+    for (int32_t none : {-1, 40, 11000, 11250 + 40 - 1, 11460, 11460 + 6749, 18365, INT32_MAX, INT32_MIN})
+        EXPECT_EQ(kDiscReadOutOfRange, DiscReadRaw(disc, none, raw, &type)) << none;
+    // The session 2 pregap before the stored INDEX 00 is synthesised Mode 2.
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 40 + 11250, raw, &type));
+    EXPECT_EQ(kSectorMode2Form1, type);
+    EXPECT_TRUE(CheckSector(raw));
+    EXPECT_EQ(2, raw[15]);
+    // A MODE1/2048 block comes back with header, EDC and ECC.
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 3, raw, &type));
+    EXPECT_EQ(kSectorMode1, type);
+    EXPECT_TRUE(CheckSector(raw));
+    EXPECT_EQ(0x00, raw[12]);
+    EXPECT_EQ(0x02, raw[13]);
+    EXPECT_EQ(0x03, raw[14]);
+    EXPECT_EQ(0, memcmp(raw + 16, Pattern(10, 2048, 1).data() + 3 * 2048, 2048));
+    // MODE2/2336: sync and header in front of the stored bytes.
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 11460 + 6900 + 2, raw, &type));
+    EXPECT_EQ(0, memcmp(raw + 16, Pattern(5, 2336, 4).data() + 2 * 2336, 2336));
+    EXPECT_EQ(2, raw[15]);
+}
+
+TEST(Disc, Mode2RawReadsAreTheFileBytes)
+{
+    std::string dir = TempDir();
+    std::vector<uint8_t> form1 = RawSectors(20, 0, kSectorMode2Form1);
+    std::vector<uint8_t> form2 = RawSectors(20, 20, kSectorMode2Form2);
+    form1.insert(form1.end(), form2.begin(), form2.end());
+    WriteFile(dir + "vcd.bin", form1);
+    WriteText(dir + "vcd.cue", "FILE \"vcd.bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    for (const char* name : {"vcd.cue", "vcd.bin"}) {
+        OpenDisc d(dir + name);
+        ASSERT_TRUE(d.ok) << d.error;
+        ASSERT_EQ(40, DiscLeadout(d.disc));
+        for (int32_t lba = 0; lba < 40; ++lba) {
+            uint8_t raw[kRawSectorSize];
+            SectorType type;
+            ASSERT_EQ(kDiscReadOk, DiscReadRaw(d.disc, lba, raw, &type));
+            EXPECT_EQ(0, memcmp(raw, &form1[(size_t)lba * kRawSectorSize], kRawSectorSize)) << lba;
+            EXPECT_EQ(lba < 20 ? kSectorMode2Form1 : kSectorMode2Form2, type);
+        }
+    }
+}
+
+TEST(Disc, IsoFromGenisoimageReadsBackItsBlocks)
+{
+    if (system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage missing";
+    std::string dir = TempDir();
+    mkdir((dir + "root").c_str(), 0755);
+    WriteFile(dir + "root/file.dat", Pattern(3, 2048, 9));
+    std::string cmd = "genisoimage -quiet -R -o " + dir + "g.iso " + dir + "root";
+    ASSERT_EQ(0, system(cmd.c_str()));
+    FILE* fp = fopen((dir + "g.iso").c_str(), "rb");
+    ASSERT_NE(nullptr, fp);
+    std::vector<uint8_t> iso;
+    uint8_t buf[2048];
+    while (fread(buf, 1, sizeof buf, fp) == sizeof buf) iso.insert(iso.end(), buf, buf + sizeof buf);
+    fclose(fp);
+    OpenDisc d(dir + "g.iso");
+    ASSERT_TRUE(d.ok) << d.error;
+    ASSERT_EQ((int32_t)(iso.size() / 2048), DiscLeadout(d.disc));
+    for (int32_t lba = 0; lba < DiscLeadout(d.disc); ++lba) {
+        uint8_t raw[kRawSectorSize];
+        SectorType type;
+        ASSERT_EQ(kDiscReadOk, DiscReadRaw(d.disc, lba, raw, &type));
+        ASSERT_TRUE(CheckSector(raw)) << lba;
+        ASSERT_EQ(0, memcmp(raw + 16, &iso[(size_t)lba * 2048], 2048)) << lba;
+    }
+}
+
+TEST(Disc, BrokenImagesAreRefusedWithFileAndLine)
+{
+    std::string dir = TempDir();
+    WriteFile(dir + "ok.bin", Pattern(10, 2352, 0));
+    WriteFile(dir + "empty.iso", {});
+    WriteFile(dir + "short.iso", Pattern(1, 2000, 0));
+    WriteFile(dir + "short.bin", Pattern(1, 3000, 0));
+    std::vector<uint8_t> mode9 = RawSectors(2, 0, kSectorMode1);
+    mode9[15] = 9;
+    WriteFile(dir + "mode9.bin", mode9);
+    struct Case {
+        const char* name;
+        const char* cue;  // written when not null
+        const char* expect;
+    } cases[] = {
+        {"nothing.iso", nullptr, "nothing.iso: cannot open the file"},
+        {"empty.iso", nullptr, "empty.iso: the file is empty"},
+        {"short.iso", nullptr, "short.iso: truncated"},
+        {"short.bin", nullptr, "short.bin: truncated"},
+        {"mode9.bin", nullptr, "mode9.bin: the first sector has the unknown mode 9"},
+        {"missing.cue", "FILE ok.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE gone.bin BINARY\n"
+                        "TRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+         "missing.cue, line 4: cannot open \"gone.bin\""},
+        {"past.cue", "FILE ok.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 00:00:05\n"
+                     "INDEX 01 00:00:10\n",
+         "past.cue, line 6: INDEX 01 of track 02 lies past the end of \"ok.bin\""},
+        {"past2.cue", "FILE ok.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:00:20\n",
+         "past2.cue, line 5: track 02 starts past the end of \"ok.bin\""},
+        {"trunc.cue", "FILE short.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n",
+         "trunc.cue, line 1: \"short.bin\" is truncated"},
+        {"mode.cue", "FILE ok.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n", "mode.cue, line 2: unknown track mode"},
+        {"empty.cue", "", "empty.cue: the file is empty"},
+    };
+    for (const Case& c : cases) {
+        if (c.cue) WriteText(dir + c.name, c.cue);
+        OpenDisc d(dir + c.name);
+        EXPECT_FALSE(d.ok) << c.name;
+        std::string want = dir + c.expect;
+        EXPECT_EQ(0u, d.error.find(want)) << "want: " << want << "\ngot:  " << d.error;
+        EXPECT_TRUE(d.disc.files.empty());
+    }
+}
+
+TEST(Disc, ImageShrunkAfterOpeningGivesAReadErrorNotGarbage)
+{
+    std::string dir = TempDir();
+    WriteFile(dir + "x.iso", Pattern(20, 2048, 3));
+    OpenDisc d(dir + "x.iso");
+    ASSERT_TRUE(d.ok) << d.error;
+    ASSERT_EQ(0, truncate((dir + "x.iso").c_str(), 10 * 2048));
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    EXPECT_EQ(kDiscReadOk, DiscReadRaw(d.disc, 9, raw, &type));
+    EXPECT_EQ(kDiscReadIoError, DiscReadRaw(d.disc, 10, raw, &type));
+}
+
+TEST(Disc, RawBinWithoutSyncIsAudio)
+{
+    std::string dir = TempDir();
+    WriteFile(dir + "cdda.img", Pattern(4, 2352, 0x55));
+    OpenDisc d(dir + "cdda.img");
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(kCueAudio, d.disc.tracks[0].mode);
+    EXPECT_EQ(0, d.disc.tracks[0].control);
+}
+
+}  // namespace
