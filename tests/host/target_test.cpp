@@ -1,0 +1,253 @@
+// SCSI target: commands and sense data, READ TOC bytes laid out by hand,
+// reads at each block length, transfer lengths that do not match, eject.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "target.h"
+
+namespace {
+
+// Session 1: track 1 MODE1/2048 (20 blocks), track 2 AUDIO (10 blocks).
+// Session 2: track 3 MODE2/2352 (3 Form 1 blocks, 2 Form 2 blocks) at 30 + 11400.
+class TargetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/target_test.XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(tmpl));
+        dir_ = std::string(tmpl) + "/";
+        data_.resize(20 * 2048);
+        for (size_t i = 0; i < data_.size(); ++i) data_[i] = (uint8_t)(i * 13 + i / 2048);
+        Write("a.bin", data_);
+        Write("b.bin", std::vector<uint8_t>(10 * 2352, 0xA5));
+        std::vector<uint8_t> xa(5 * 2352);
+        std::vector<uint8_t> user(2352, 0x3C);
+        for (int i = 0; i < 5; ++i) {
+            uint8_t sub[4] = {0, 0, (uint8_t)(i < 3 ? 0x08 : 0x20), 0};
+            BuildRawSector(&xa[i * 2352], 11430 + i, i < 3 ? kSectorMode2Form1 : kSectorMode2Form2, user.data(), sub);
+        }
+        xa_ = xa;
+        Write("c.bin", xa);
+        std::string cue =
+            "FILE a.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+            "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
+            "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2352\nINDEX 01 00:00:00\n";
+        Write("disc.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+        char err[256];
+        ASSERT_TRUE(DiscOpen((dir_ + "disc.cue").c_str(), &disc_, err, sizeof err)) << err;
+        TargetInit(&target_, &disc_);
+    }
+    void TearDown() override
+    {
+        DiscClose(&disc_);
+        std::string cmd = "rm -rf " + dir_;
+        (void)system(cmd.c_str());
+    }
+    void Write(const char* name, const std::vector<uint8_t>& bytes)
+    {
+        FILE* fp = fopen((dir_ + name).c_str(), "wb");
+        ASSERT_NE(nullptr, fp);
+        fwrite(bytes.data(), 1, bytes.size(), fp);
+        fclose(fp);
+    }
+    int Run(std::vector<uint8_t> cdb, uint8_t* data, uint32_t len)
+    {
+        memset(sense_, 0xEE, sizeof sense_);
+        return TargetExecute(&target_, cdb.data(), (uint32_t)cdb.size(), data, len, sense_, 24);
+    }
+    int SetBlock(uint32_t length)
+    {
+        uint8_t list[12] = {0, 0, 0, 8, 0, 0, 0, 0, 0, (uint8_t)(length >> 16), (uint8_t)(length >> 8), (uint8_t)length};
+        return Run({0x15, 0x10, 0, 0, 12, 0}, list, sizeof list);
+    }
+    std::string dir_;
+    std::vector<uint8_t> data_, xa_;
+    Disc disc_;
+    Target target_;
+    uint8_t sense_[32];
+};
+
+std::vector<uint8_t> Read10(uint32_t lba, uint16_t count)
+{
+    return {0x28, 0, (uint8_t)(lba >> 24), (uint8_t)(lba >> 16), (uint8_t)(lba >> 8), (uint8_t)lba, 0,
+            (uint8_t)(count >> 8), (uint8_t)count, 0};
+}
+
+TEST_F(TargetTest, CommandsAndTheirSense)
+{
+    struct Case {
+        const char* what;
+        uint32_t block;  // block length set first
+        std::vector<uint8_t> cdb;
+        uint32_t data_len;
+        int status;
+        uint8_t key, asc, ascq;
+    } cases[] = {
+        {"test unit ready", 2048, {0, 0, 0, 0, 0, 0}, 0, 0, 0, 0, 0},
+        {"unknown opcode", 2048, {0x12, 0, 0, 0, 36, 0}, 36, 2, 5, 0x20, 0},
+        {"vendor opcode", 2048, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 2, 5, 0x20, 0},
+        {"cdb shorter than its group", 2048, {0x28, 0, 0, 0}, 0, 2, 5, 0x24, 0},
+        {"read capacity", 2048, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8, 0, 0, 0, 0},
+        {"read capacity short buffer", 2048, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 4, 2, 5, 0x24, 0},
+        {"read 2048 of data", 2048, Read10(0, 2), 4096, 0, 0, 0, 0},
+        {"read 0 blocks", 2048, Read10(0, 0), 0, 0, 0, 0, 0},
+        {"buffer smaller than the blocks", 2048, Read10(0, 2), 4095, 2, 5, 0x24, 0},
+        {"buffer larger than the blocks", 2352, Read10(0, 1), 4096, 2, 5, 0x24, 0},
+        {"read audio at 2048", 2048, Read10(20, 1), 2048, 2, 5, 0x64, 0},
+        {"read audio at 2352", 2352, Read10(20, 1), 2352, 0, 0, 0, 0},
+        {"read form 2 at 2048", 2048, Read10(11433, 1), 2048, 2, 5, 0x64, 0},
+        {"read form 1 at 2048", 2048, Read10(11430, 3), 3 * 2048, 0, 0, 0, 0},
+        {"read the lead-out", 2048, Read10(30, 1), 2048, 2, 5, 0x21, 0},
+        {"read between sessions", 2340, Read10(11000, 1), 2340, 2, 5, 0x21, 0},
+        {"read past the end", 2352, Read10(11435, 1), 2352, 2, 5, 0x21, 0},
+        {"read at -1", 2352, Read10(0xFFFFFFFF, 1), 2352, 2, 5, 0x21, 0},
+        {"read running off the end", 2340, Read10(11434, 2), 2 * 2340, 2, 5, 0x21, 0},
+        {"mode select 2336", 2048, {0x15, 0x10, 0, 0, 12, 0}, 12, 2, 5, 0x26, 0},
+        {"mode select list longer than buffer", 2048, {0x15, 0x10, 0, 0, 200, 0}, 12, 2, 5, 0x24, 0},
+        {"read toc format 3", 2048, {0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0xC0}, 4096, 2, 5, 0x24, 0},
+        {"read toc from track 4", 2048, {0x43, 2, 0, 0, 0, 0, 4, 0x10, 0, 0}, 4096, 2, 5, 0x24, 0},
+        {"read toc from session 3", 2048, {0x43, 2, 0, 0, 0, 0, 3, 0x10, 0, 0x80}, 4096, 2, 5, 0x24, 0},
+        {"start stop unit (stop)", 2048, {0x1B, 0, 0, 0, 0, 0}, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TargetInit(&target_, &disc_);
+        ASSERT_EQ(0, SetBlock(c.block));
+        std::vector<uint8_t> data(c.data_len + 1, 0xCD);  // one guard byte
+        std::vector<uint8_t> cdb = c.cdb;
+        uint8_t list[12] = {0, 0, 0, 8, 0, 0, 0, 0, 0, 0x00, 0x09, 0x20};
+        if (cdb[0] == 0x15) memcpy(data.data(), list, sizeof list);
+        int status = Run(cdb, data.data(), c.data_len);
+        EXPECT_EQ(c.status, status);
+        EXPECT_EQ(0xCD, data[c.data_len]);
+        if (status == 2) {
+            EXPECT_EQ(0x70, sense_[0] & 0x7F);
+            EXPECT_EQ(c.key, sense_[2]);
+            EXPECT_EQ(10, sense_[7]);
+            EXPECT_EQ(c.asc, sense_[12]);
+            EXPECT_EQ(c.ascq, sense_[13]);
+        } else {
+            EXPECT_EQ(std::vector<uint8_t>(24, 0), std::vector<uint8_t>(sense_, sense_ + 24));
+        }
+        EXPECT_EQ(0xEE, sense_[24]);  // sense writes stop at the length given
+    }
+}
+
+TEST_F(TargetTest, ReadsAtEachBlockLength)
+{
+    std::vector<uint8_t> buf(2 * 2352);
+    ASSERT_EQ(0, Run(Read10(3, 2), buf.data(), 2 * 2048));
+    EXPECT_EQ(0, memcmp(buf.data(), &data_[3 * 2048], 2 * 2048));
+
+    ASSERT_EQ(0, SetBlock(2352));
+    ASSERT_EQ(0, Run(Read10(11430, 2), buf.data(), 2 * 2352));
+    EXPECT_EQ(0, memcmp(buf.data(), xa_.data(), 2 * 2352));
+    ASSERT_EQ(0, Run(Read10(5, 1), buf.data(), 2352));
+    EXPECT_TRUE(CheckSector(buf.data()));
+    EXPECT_EQ(0, memcmp(buf.data() + 16, &data_[5 * 2048], 2048));
+
+    ASSERT_EQ(0, SetBlock(2340));
+    std::vector<uint8_t> b2340(2340);
+    ASSERT_EQ(0, Run(Read10(5, 1), b2340.data(), 2340));
+    EXPECT_EQ(0, memcmp(b2340.data(), buf.data() + 12, 2340));
+    EXPECT_EQ(0x01, b2340[3]);  // the mode byte
+
+    ASSERT_EQ(0, SetBlock(2048));
+    ASSERT_EQ(0, Run(Read10(11430, 1), buf.data(), 2048));
+    EXPECT_EQ(0, memcmp(buf.data(), &xa_[24], 2048));
+
+    // A read that meets an unreadable block reports it in the information field.
+    ASSERT_EQ(2, Run(Read10(18, 3), buf.data(), 3 * 2048));
+    EXPECT_EQ(0xF0, sense_[0]);
+    EXPECT_EQ(20u, (uint32_t)(sense_[3] << 24 | sense_[4] << 16 | sense_[5] << 8 | sense_[6]));
+}
+
+TEST_F(TargetTest, ReadCapacityAndLastSession)
+{
+    uint8_t cap[8];
+    ASSERT_EQ(0, Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, cap, 8));
+    const uint8_t want[8] = {0x00, 0x00, 0x2C, 0xAA, /* last LBA 11434 */ 0x00, 0x00, 0x08, 0x00 /* 2048 */};
+    EXPECT_EQ(0, memcmp(cap, want, 8));
+    int32_t lba = 0;
+    ASSERT_TRUE(TargetLastSessionStart(&target_, &lba));
+    EXPECT_EQ(11430, lba);
+}
+
+TEST_F(TargetTest, TrackTocInMsf)
+{
+    std::vector<uint8_t> buf(4096, 0xCD);
+    ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x00}, buf.data(), 4096));
+    const uint8_t want[] = {
+        0x00, 0x22, 0x01, 0x03,                          // length 34, tracks 1-3
+        0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,  // track 1 data at 00:02:00
+        0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x02, 0x14,  // track 2 audio at 00:02:20
+        0x00, 0x14, 0x03, 0x00, 0x00, 0x02, 0x22, 0x1E,  // track 3 at 11430 + 150 = 02:34:30
+        0x00, 0x14, 0xAA, 0x00, 0x00, 0x02, 0x22, 0x23,  // lead-out 02:34:35
+    };
+    EXPECT_EQ(0, memcmp(buf.data(), want, sizeof want));
+    EXPECT_EQ(0xCD, buf[sizeof want]);
+    // LBA form, starting at track 3.
+    ASSERT_EQ(0, Run({0x43, 0, 0, 0, 0, 0, 3, 0x10, 0, 0x00}, buf.data(), 4096));
+    const uint8_t want_lba[] = {0x00, 0x12, 0x01, 0x03, 0x00, 0x14, 0x03, 0x00, 0x00, 0x00, 0x2C, 0xA6,
+                                0x00, 0x14, 0xAA, 0x00, 0x00, 0x00, 0x2C, 0xAB};
+    EXPECT_EQ(0, memcmp(buf.data(), want_lba, sizeof want_lba));
+}
+
+TEST_F(TargetTest, FullTocOfTwoSessionsInBcd)
+{
+    std::vector<uint8_t> buf(4096, 0xCD);
+    ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x80}, buf.data(), 4096));
+    const uint8_t want[] = {
+        0x00, 0x7B, 0x01, 0x02,  // 11 descriptors, sessions 1-2
+        // session ADR/CTL TNO POINT MIN SEC FRAME ZERO PMIN PSEC PFRAME
+        0x01, 0x14, 0x00, 0xA0, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,  // first track 1, CD-ROM
+        0x01, 0x10, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00,  // last track 2
+        0x01, 0x10, 0x00, 0xA2, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x30,  // lead-out 00:02:30
+        0x01, 0x14, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00,
+        0x01, 0x10, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x20,
+        0x01, 0x54, 0x00, 0xB0, 0x02, 0x32, 0x30, 0x02, 0x79, 0x59, 0x74,  // next area 02:32:30
+        0x01, 0x54, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x97, 0x26, 0x66,
+        0x02, 0x14, 0x00, 0xA0, 0x00, 0x00, 0x00, 0x00, 0x03, 0x20, 0x00,  // first track 3, CD-ROM XA
+        0x02, 0x14, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00,
+        0x02, 0x14, 0x00, 0xA2, 0x00, 0x00, 0x00, 0x00, 0x02, 0x34, 0x35,
+        0x02, 0x14, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x02, 0x34, 0x30,
+    };
+    ASSERT_EQ(0, memcmp(buf.data(), want, sizeof want));
+    EXPECT_EQ(0xCD, buf[sizeof want]);
+
+    // A short allocation length truncates but the length field still tells all.
+    std::vector<uint8_t> small(12, 0xCD);
+    ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x00, 10, 0x80}, small.data(), 12));
+    EXPECT_EQ(0, memcmp(small.data(), want, 10));
+    EXPECT_EQ(0xCD, small[10]);
+    // Allocation length larger than the caller's buffer: the buffer bounds it.
+    small.assign(12, 0xCD);
+    ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x80}, small.data(), 6));
+    EXPECT_EQ(0xCD, small[6]);
+}
+
+TEST_F(TargetTest, EjectLeavesNoMediumUntilLoaded)
+{
+    uint8_t buf[2048];
+    ASSERT_EQ(0, Run({0x1B, 0, 0, 0, 0x02, 0}, nullptr, 0));
+    EXPECT_FALSE(TargetMediumPresent(&target_));
+    int32_t lba;
+    EXPECT_FALSE(TargetLastSessionStart(&target_, &lba));
+    for (std::vector<uint8_t> cdb : {std::vector<uint8_t>{0, 0, 0, 0, 0, 0}, Read10(0, 1),
+                                     std::vector<uint8_t>{0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                     std::vector<uint8_t>{0x43, 2, 0, 0, 0, 0, 1, 0, 8, 0}}) {
+        uint32_t len = cdb[0] == 0x28 ? 2048 : cdb[0] == 0 ? 0 : 8;
+        ASSERT_EQ(2, Run(cdb, buf, len));
+        EXPECT_EQ(0x02, sense_[2]);
+        EXPECT_EQ(0x3A, sense_[12]);
+        EXPECT_EQ(0x00, sense_[13]);
+    }
+    ASSERT_EQ(0, Run({0x1B, 0, 0, 0, 0x03, 0}, nullptr, 0));
+    EXPECT_EQ(0, Run({0, 0, 0, 0, 0, 0}, nullptr, 0));
+}
+
+}  // namespace
