@@ -158,6 +158,11 @@ int FormatAddressError(char* out, uint32_t out_size, const char* format, int32_t
     return (int)len;
 }
 
+int32_t StepAddress(int32_t address, int32_t delta)
+{
+    return Saturate32((int64_t)address + delta);
+}
+
 int32_t CdTimeToBlock(const char* minutes, const char* seconds, const char* frames)
 {
     int64_t m = ParseLongLikeAtol(minutes ? minutes : "");

@@ -56,6 +56,10 @@ unsigned CheckAddressInput(const char* text, int32_t leadout, AddressCheck* out)
 int FormatAddressError(char* out, uint32_t out_size, const char* format, int32_t leadout,
                        const AddressCheck* check);
 
+// The address after a step of delta blocks (+1 next, -1 previous). A typed jump can put the
+// view anywhere in the 32-bit range, so the step saturates there instead of overflowing.
+int32_t StepAddress(int32_t address, int32_t delta);
+
 // Live conversions of the dialog. Fields are read as atol reads them (no digits: 0).
 // CD time fields -> block address: minutes * 4500 + seconds * 75 + frames - 150, no range
 // check of seconds or frames, saturated to 32 bits.
