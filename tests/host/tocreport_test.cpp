@@ -2,12 +2,16 @@
 // lengths, small text buffers and the jump target of a selection.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "disc.h"
+#include "toc.h"
 #include "windows/tocreport.h"
 
 namespace {
@@ -270,12 +274,12 @@ int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, i
     drive->reports.push_back(report);
     EXPECT_EQ(alloc_len, (uint32_t)kTocResponseSize);
     Response r = OneTrackFullToc();
-    if (format == kTocFormatTrack) {
+    if (format == kTocReadFormatTrack) {
         r = Response(1, 1);
         r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
     }
     memcpy(buffer, r.bytes.data(), alloc_len);
-    return format == kTocFormatFull ? drive->full_result : drive->track_result;
+    return format == kTocReadFormatFull ? drive->full_result : drive->track_result;
 }
 
 TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
@@ -332,6 +336,42 @@ TEST(TocReport, JumpTargetOfASelection)
     for (const Case& c : cases)
         EXPECT_EQ(TocJumpAddress(c.text.data(), (uint32_t)c.text.size(), c.start, c.end), c.address)
             << c.start << ".." << c.end;
+}
+
+// The virtual drive's READ TOC answers for an image of 1000 blocks render with the lead-out
+// at block 1000 in both formats.
+TEST(TocReport, VirtualDriveTocOfAnIsoImage)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/tmp/tocreport_test_%d.iso", (int)getpid());
+    FILE* f = fopen(path, "wb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> blocks(1000 * 2048, 0);
+    fwrite(blocks.data(), 1, blocks.size(), f);
+    fclose(f);
+    Disc disc;
+    char err[256] = "";
+    bool opened = DiscOpen(path, &disc, err, sizeof err);
+    unlink(path);
+    ASSERT_TRUE(opened) << err;
+    ASSERT_EQ(DiscLeadout(disc), 1000);
+
+    std::vector<uint8_t> full, track;
+    ASSERT_TRUE(BuildTocResponse(disc, kTocReadFormatFull, true, 1, &full));
+    ASSERT_TRUE(BuildTocResponse(disc, kTocReadFormatTrack, true, 1, &track));
+    DiscClose(&disc);
+    full.resize(kTocResponseSize);
+    track.resize(kTocResponseSize);
+
+    std::vector<char> text(kTocTextSize);
+    RenderFullToc(full.data(), kTocResponseSize, text.data(), kTocTextSize);
+    std::string report = text.data();
+    EXPECT_NE(report.find("    A2    00    00:15:25    --------        1000   \r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("    01    00    00:02:00    --------           0   \r\n"), std::string::npos) << report;
+    RenderTrackToc(track.data(), kTocResponseSize, text.data(), kTocTextSize);
+    report = text.data();
+    EXPECT_NE(report.find(" 1     4     01    00    00    00:02:00           0   \r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(" 1     4     AA    00    00    00:15:25        1000   \r\n"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -230,11 +230,11 @@ int BuildTocReport(TocRequestFn request, void* ctx, char* text, uint32_t text_si
     int rendered = 1;
 
     memset(resp, 0, sizeof resp);
-    if (request(ctx, resp, sizeof resp, kTocFormatFull, 0) != kTocRequestFailed) {
+    if (request(ctx, resp, sizeof resp, kTocReadFormatFull, 0) != kTocRequestFailed) {
         len = RenderFullToc(resp, sizeof resp, text, text_size);
     } else {
         memset(resp, 0, sizeof resp);
-        if (request(ctx, resp, sizeof resp, kTocFormatTrack, 1) != kTocRequestFailed) {
+        if (request(ctx, resp, sizeof resp, kTocReadFormatTrack, 1) != kTocRequestFailed) {
             len = RenderTrackToc(resp, sizeof resp, text, text_size);
         } else {
             len = RenderTocError(text, text_size);

@@ -7,8 +7,8 @@
 enum {
     kTocResponseSize = 4096,     // READ TOC buffer and allocation length
     kTocTextSize = 24000,        // the viewer's report buffer
-    kTocFormatTrack = 0,         // READ TOC format 0: track descriptors, binary MSF
-    kTocFormatFull = 2,          // READ TOC format 2: full TOC (Q subcode of the lead-in), BCD
+    kTocReadFormatTrack = 0,     // READ TOC format 0: track descriptors, binary MSF
+    kTocReadFormatFull = 2,      // READ TOC format 2: full TOC (Q subcode of the lead-in), BCD
     kTocHeaderSize = 4,          // data length (2), first, last
     kFullTocDescriptorSize = 11,
     kTrackTocDescriptorSize = 8,
