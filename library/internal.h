@@ -81,7 +81,11 @@ BOOL device_io_control(HANDLE device, DWORD code, void* in, DWORD in_size, void*
 // clear and at least size bytes behind it; FreeAlignedBuffer gives back the
 // whole underlying allocation. Running out of memory ends the process after
 // a message: callers never see null.
-[[noreturn]] void FatalAllocationError();
+[[noreturn]] inline void FatalAllocationError()
+{
+    MessageBoxA(NULL, "Memory allocation error.  Terminating program\n", NULL, MB_OK | MB_ICONERROR);
+    ExitProcess((UINT)-1);
+}
 
 inline void* AllocateAlignedBuffer(DWORD size, DWORD mask)
 {

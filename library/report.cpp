@@ -39,7 +39,9 @@ static const char* lookup_string(void* ctx, unsigned id)
 // Shows the box the decision asked for, or returns its result.
 static int apply_outcome(HWND owner, const ScsiOutcome& outcome)
 {
-    if (outcome.has_caption)
+    // The sense-key text is kept whenever the key was named, also when the
+    // box shows it as its body under the default caption.
+    if (outcome.caption[0])
         CopyCp932(cap_str, sizeof cap_str, outcome.caption);
     if (outcome.has_description)
         CopyCp932(szSCSIstr, sizeof szSCSIstr, outcome.description);

@@ -27,12 +27,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return DllEntryPoint(instance, reason, reserved);
 }
 
-void FatalAllocationError()
-{
-    MessageBoxA(NULL, "Memory allocation error.  Terminating program\n", NULL, MB_OK | MB_ICONERROR);
-    ExitProcess((UINT)-1);
-}
-
 const BYTE* scsi_sense_buffer()
 {
     return sptdwb.sense;

@@ -1,0 +1,402 @@
+// The transport, the CD-ROM command exports and device routing, through the
+// real exports of tamrisk.dll and a scripted virtual device.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "bytes.h"
+#include "cp932.h"
+#include "internal.h"
+#include "message_box_hook.h"
+#include "scripted_device.h"
+#include "tamrisk.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+// Puts the block length back to the resting 2048 after a test changed it.
+void RestoreBlockLength()
+{
+    ScriptedDevice device;
+    ASSERT_EQ(cdrMode(NULL, device.handle, 2048), 0);
+}
+
+TEST(Transport, RequestRecordIsFilledExactly)
+{
+    ScriptedDevice device;
+    ASSERT_NE(device.handle, INVALID_HANDLE_VALUE);
+    static uint8_t buffer[2048];
+    ASSERT_EQ(cdrRead(NULL, device.handle, buffer, 0x01020304, 1, 1), 0);
+    ASSERT_EQ(device.sent.size(), 1u);
+    const Bytes& r = device.sent[0].record;
+    ASSERT_EQ(r.size(), 80u);
+    EXPECT_EQ(get_le16(&r[0]), 44);             // Length
+    EXPECT_EQ(r[2], 0);                          // ScsiStatus
+    EXPECT_EQ(r[3], 0);                          // PathId
+    EXPECT_EQ(r[4], 1);                          // TargetId
+    EXPECT_EQ(r[5], 0);                          // Lun
+    EXPECT_EQ(r[6], 10);                         // CdbLength
+    EXPECT_EQ(r[7], 24);                         // SenseInfoLength
+    EXPECT_EQ(r[8], 2);                          // DataIn: unspecified
+    EXPECT_EQ(Bytes(r.begin() + 9, r.begin() + 12), Bytes(3, 0));
+    EXPECT_EQ(get_le32(&r[12]), 2048u);          // DataTransferLength
+    EXPECT_EQ(get_le32(&r[16]), 10u);            // TimeOutValue
+    EXPECT_EQ(get_le32(&r[20]), (uint32_t)(uintptr_t)buffer);
+    EXPECT_EQ(get_le32(&r[24]), 48u);            // SenseInfoOffset
+    const Bytes cdb = {0x28, 0x00, 0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x01, 0x00};
+    EXPECT_EQ(Bytes(r.begin() + 28, r.begin() + 38), cdb);
+    EXPECT_EQ(Bytes(r.begin() + 38, r.end()), Bytes(42, 0));   // rest of Cdb, filler, sense
+}
+
+TEST(Transport, ShortCommandAfterLongOneSendsZerosBehindItsCdb)
+{
+    ScriptedDevice device;
+    static uint8_t buffer[2048];
+    ASSERT_EQ(cdrRead(NULL, device.handle, buffer, -1, 1, 0), 0);
+    ASSERT_EQ(cdrEject(NULL, device.handle), 0);
+    ASSERT_EQ(device.sent.size(), 2u);
+    const Bytes& r = device.sent[1].record;
+    EXPECT_EQ(r[6], 6);
+    EXPECT_EQ(Bytes(r.begin() + 28, r.begin() + 34), Bytes({0x1B, 0, 0, 0, 0x02, 0}));
+    EXPECT_EQ(Bytes(r.begin() + 34, r.begin() + 44), Bytes(10, 0));
+    EXPECT_EQ(get_le32(&r[12]), 0u);
+    EXPECT_EQ(get_le32(&r[20]), 0u);
+}
+
+TEST(Transport, StatusOtherThanGoodCheckBusyComesBackUnchanged)
+{
+    // Observed through the status box: RESERVATION CONFLICT and an odd value.
+    for (uint8_t status : {0x18, 0x28}) {
+        ScriptedDevice device;
+        ScopedBoxHook hook;
+        ScsiReply reply;
+        reply.status = status;
+        device.Reply(reply);
+        EXPECT_EQ(cdrEject(NULL, device.handle), 2);
+        ASSERT_EQ(hook.boxes().size(), 1u);
+        char expected[64];
+        snprintf(expected, sizeof expected, "CD-ROM error SCSI status:[%04X]\n", status);
+        EXPECT_EQ(hook.boxes()[0].text, expected);
+    }
+}
+
+TEST(Transport, FailedRequestShowsPrintErrorEvenWhenSilent)
+{
+    ScriptedDevice device;
+    ScopedBoxHook hook;
+    ScsiReply failure;
+    failure.error = ERROR_NOT_READY;
+    device.Reply(failure);
+    static uint8_t buffer[2048];
+    EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 16, 1, 0), 2);
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    const RecordedBox& box = hook.boxes()[0];
+    EXPECT_EQ(box.caption, "Vorant Library");
+    EXPECT_EQ(box.style, (unsigned)(MB_OK | MB_ICONWARNING));
+    const std::string tail = Cp932(u8"エラーコード : ") + "21\nSCSI I/O Control Error";
+    ASSERT_GE(box.text.size(), tail.size());
+    EXPECT_EQ(box.text.substr(box.text.size() - tail.size()), tail);
+}
+
+TEST(Transport, FailedRequestWithReportingAsksWithStatusFFFFFFFF)
+{
+    ScriptedDevice device;
+    ScopedBoxHook hook({IDOK, IDRETRY, IDOK, IDCANCEL});
+    ScsiReply failure;
+    failure.error = ERROR_NOT_READY;
+    device.Reply(failure);
+    device.Reply(failure);
+    EXPECT_EQ(cdrEject(NULL, device.handle), 2);
+    EXPECT_EQ(device.sent.size(), 2u);
+    ASSERT_EQ(hook.boxes().size(), 4u);
+    EXPECT_EQ(hook.boxes()[0].caption, "Vorant Library");
+    EXPECT_EQ(hook.boxes()[1].text, "CD-ROM error SCSI status:[FFFFFFFF]\n");
+    EXPECT_EQ(hook.boxes()[1].caption, DefaultBoxCaption());
+    EXPECT_EQ(hook.boxes()[1].style, (unsigned)(MB_RETRYCANCEL | MB_ICONINFORMATION));
+}
+
+TEST(Transport, RealHandleGoesToThePlatform)
+{
+    // A plain file is no SCSI device: the platform refuses the request.
+    char dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    GetTempFileNameA(dir, "tam", 0, path);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    {
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrInit(NULL, file, 0), 0);
+        ASSERT_EQ(hook.boxes().size(), 1u);
+        EXPECT_EQ(hook.boxes()[0].caption, "Vorant Library");
+    }
+    EXPECT_EQ(cdrGetLastSession(file), -1);
+    EXPECT_TRUE(cdrClose(file));
+}
+
+TEST(Transport, IscsiReadsCapabilitiesOrSaysWhy)
+{
+    ScriptedDevice device;
+    device.alignment_mask = 3;
+    {
+        ScopedBoxHook hook;
+        EXPECT_EQ(iscsi(NULL, device.handle), 1);
+        EXPECT_TRUE(hook.boxes().empty());
+    }
+    device.capabilities_error = ERROR_INVALID_FUNCTION;
+    ScopedBoxHook hook;
+    EXPECT_EQ(iscsi(NULL, device.handle), 0);
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    EXPECT_EQ(hook.boxes()[0].caption, "TAMRISK");
+    EXPECT_EQ(hook.boxes()[0].text, "SCSI Get Capability error 1");
+    EXPECT_EQ(hook.boxes()[0].style, (unsigned)(MB_OK | MB_ICONWARNING));
+    // Commands go on with the capabilities of the last good answer.
+    EXPECT_EQ(cdrInit(NULL, device.handle, 1), 1);
+}
+
+TEST(Transport, AlignedBufferHonoursTheMask)
+{
+    for (DWORD mask : {0u, 1u, 3u, 0xFFFu}) {
+        for (int i = 0; i < 8; ++i) {
+            uint8_t* block = (uint8_t*)AllocateAlignedBuffer(2352, mask);
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ((uintptr_t)block & mask, 0u) << "mask " << mask;
+            memset(block, 0xA5, 2352);   // the whole size is ours
+            FreeAlignedBuffer(block);
+        }
+    }
+}
+
+TEST(Commands, EachExportSendsItsCdb)
+{
+    static uint8_t buffer[4096];
+    LONG block = 0, last = 0;
+    struct Case {
+        const char* name;
+        short (*run)(HANDLE device);
+        Bytes cdb;
+        uint32_t data_length;
+    };
+    static uint8_t* const data = buffer;
+    const Case cases[] = {
+        {"TEST UNIT READY", [](HANDLE d) { return (short)(cdrInit(NULL, d, 1) == 1 ? 0 : 2); }, {0, 0, 0, 0, 0, 0}, 0},
+        {"READ TOC full", [](HANDLE d) { return cdrToc(NULL, d, data, 4096, 2, 0); },
+         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x10, 0x00, 0x80}, 4096},
+        {"READ TOC tracks", [](HANDLE d) { return cdrToc(NULL, d, data, 12, 0, 1); },
+         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x00, 0x0C, 0x00}, 12},
+        {"READ(10) at -1", [](HANDLE d) { return cdrRead(NULL, d, data, -1, 1, 1); },
+         {0x28, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x00, 0x01, 0}, 2048},
+        {"READ(10) of 65536 blocks", [](HANDLE d) { return cdrRead(NULL, d, data, 16, 65536, 1); },
+         {0x28, 0, 0, 0, 0, 0x10, 0, 0x00, 0x00, 0}, 0},
+        {"START STOP UNIT", [](HANDLE d) { return cdrEject(NULL, d); }, {0x1B, 0, 0, 0, 0x02, 0}, 0},
+    };
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        EXPECT_EQ(c.run(device.handle), 0) << c.name;
+        ASSERT_EQ(device.sent.size(), 1u) << c.name;
+        EXPECT_EQ(device.sent[0].cdb, c.cdb) << c.name;
+        EXPECT_EQ(device.sent[0].data_length, c.data_length) << c.name;
+        EXPECT_EQ(device.sent[0].data_buffer == nullptr, c.data_length == 0 && c.cdb[0] != 0x28) << c.name;
+    }
+    ScriptedDevice device;
+    EXPECT_EQ(cdrSize(NULL, device.handle, &block, &last), 0);
+    ASSERT_EQ(device.sent.size(), 1u);
+    EXPECT_EQ(device.sent[0].cdb, Bytes({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(device.sent[0].data_length, 8u);
+}
+
+TEST(Commands, ModeSelectSendsBlockDescriptorAndSetsReadLength)
+{
+    struct Case { LONG length; uint8_t hi, lo; };
+    for (const Case& c : {Case{2340, 0x09, 0x24}, Case{2352, 0x09, 0x30}, Case{2048, 0x08, 0x00}}) {
+        ScriptedDevice device;
+        static uint8_t buffer[2352];
+        EXPECT_EQ(cdrMode(NULL, device.handle, c.length), 0);
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 0, 1, 1), 0);
+        ASSERT_EQ(device.sent.size(), 2u);
+        EXPECT_EQ(device.sent[0].cdb, Bytes({0x15, 0x10, 0, 0, 0x0C, 0}));
+        EXPECT_EQ(device.sent[0].data_out, Bytes({0, 0, 0, 8, 0, 0, 0, 0, 0, 0, c.hi, c.lo}));
+        EXPECT_EQ(device.sent[1].data_length, (DWORD)c.length);
+    }
+}
+
+TEST(Commands, UnsupportedBlockLengthIsRefusedAndKeepsTheLength)
+{
+    ScriptedDevice device;
+    static uint8_t buffer[2352];
+    ASSERT_EQ(cdrMode(NULL, device.handle, 2340), 0);
+    {
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrMode(NULL, device.handle, 2336), -1);
+        ASSERT_EQ(hook.boxes().size(), 1u);
+        EXPECT_EQ(hook.boxes()[0].text, "Illigal block size (2336byte)");
+        EXPECT_EQ(hook.boxes()[0].caption, DefaultBoxCaption());
+        EXPECT_EQ(hook.boxes()[0].style, (unsigned)(MB_OK | MB_ICONINFORMATION));
+    }
+    EXPECT_EQ(device.sent.size(), 1u);   // nothing sent for 2336
+    cdrRead(NULL, device.handle, buffer, 0, 1, 0);
+    EXPECT_EQ(device.sent.back().data_length, 2340u);
+    RestoreBlockLength();
+}
+
+TEST(Commands, CancelledModeSelectStillSetsTheLength)
+{
+    ScriptedDevice device;
+    static uint8_t buffer[2352];
+    device.Reply(CheckCondition(5, 0x26, 0x00));
+    {
+        ScopedBoxHook hook({IDCANCEL});
+        EXPECT_EQ(cdrMode(NULL, device.handle, 2352), 2);
+    }
+    cdrRead(NULL, device.handle, buffer, 0, 1, 0);
+    EXPECT_EQ(device.sent.back().data_length, 2352u);
+    RestoreBlockLength();
+}
+
+TEST(Commands, RetryThreeTimesThenCancelSendsFourTimes)
+{
+    ScriptedDevice device;
+    for (int i = 0; i < 4; ++i)
+        device.Reply(CheckCondition(3, 0x11, 0x05));
+    ScopedBoxHook hook({IDRETRY, IDRETRY, IDRETRY, IDCANCEL});
+    static uint8_t buffer[2048];
+    EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 1000, 1, 1), 2);
+    ASSERT_EQ(device.sent.size(), 4u);
+    for (const SentCommand& sent : device.sent)
+        EXPECT_EQ(sent.cdb, device.sent[0].cdb);
+    EXPECT_EQ(hook.boxes().size(), 4u);
+}
+
+TEST(Commands, RetryThatSucceedsReturnsSuccess)
+{
+    ScriptedDevice device;
+    device.Reply(CheckCondition(2, 0x04, 0x01));
+    ScopedBoxHook hook({IDRETRY});
+    EXPECT_EQ(cdrInit(NULL, device.handle, 1), 1);
+    EXPECT_EQ(device.sent.size(), 2u);
+}
+
+TEST(Commands, SilentFailureAndSuccessCases)
+{
+    struct Case { const char* name; ScsiReply reply; LONG expected; };
+    const Case cases[] = {
+        {"not ready", CheckCondition(2, 0x3A, 0x00), 0},
+        {"unit attention", CheckCondition(6, 0x28, 0x00), 1},
+        {"no sense", CheckCondition(0, 0x00, 0x00), 1},
+        {"vendor ASC 80", CheckCondition(3, 0x80, 0x00), 1},
+    };
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        device.Reply(c.reply);
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrInit(NULL, device.handle, 0), c.expected) << c.name;
+        EXPECT_TRUE(hook.boxes().empty()) << c.name;
+        EXPECT_EQ(device.sent.size(), 1u) << c.name;
+    }
+}
+
+TEST(Commands, ReadCapacityTakesTwentyFourBitFields)
+{
+    struct Case { Bytes response; LONG last, block; };
+    const Case cases[] = {
+        {{0x00, 0x04, 0xD2, 0xB7, 0x00, 0x00, 0x08, 0x00}, 316087, 2048},
+        {{0x01, 0x00, 0x00, 0x05, 0xFF, 0x00, 0x09, 0x30}, 5, 2352},   // bytes 0 and 4 unread
+    };
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        ScsiReply reply;
+        reply.data = c.response;
+        device.Reply(reply);
+        LONG block = -1, last = -1;
+        EXPECT_EQ(cdrSize(NULL, device.handle, &block, &last), 0);
+        EXPECT_EQ(last, c.last);
+        EXPECT_EQ(block, c.block);
+    }
+}
+
+TEST(Commands, LastSessionStartFromTheFirstTrackDescriptor)
+{
+    ScriptedDevice device;
+    device.last_session = {0x00, 0x0A, 0x01, 0x02, 0x00, 0x14, 0x03, 0x00, 0x00, 0x00, 0x2E, 0xE0};
+    EXPECT_EQ(cdrGetLastSession(device.handle), 12000);
+    device.last_session[8] = 0xFF;   // a signed 32-bit field
+    EXPECT_EQ(cdrGetLastSession(device.handle), (LONG)0xFF002EE0);
+    device.last_session.resize(8);   // an answer that stops before the address
+    EXPECT_EQ(cdrGetLastSession(device.handle), -1);
+    device.last_session_error = ERROR_NOT_READY;
+    ScopedBoxHook hook;
+    EXPECT_EQ(cdrGetLastSession(device.handle), -1);
+    EXPECT_TRUE(hook.boxes().empty());
+}
+
+TEST(Devices, RequestsRouteToTheHandler)
+{
+    ScriptedDevice device;
+    DWORD returned = 99;
+    EXPECT_TRUE(cdrDeviceIoControl(device.handle, IOCTL_DISK_CHECK_VERIFY, NULL, 0, NULL, 0, &returned));
+    device.check_verify_error = ERROR_NOT_READY;
+    SetLastError(0);
+    EXPECT_FALSE(cdrDeviceIoControl(device.handle, IOCTL_DISK_CHECK_VERIFY, NULL, 0, NULL, 0, &returned));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_READY);
+    EXPECT_FALSE(cdrDeviceIoControl(device.handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, NULL, 0, NULL, 0, NULL));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_FUNCTION);
+
+    uint8_t caps[32] = {};
+    device.alignment_mask = 3;
+    EXPECT_TRUE(cdrDeviceIoControl(device.handle, IOCTL_SCSI_GET_CAPABILITIES, NULL, 0, caps, sizeof caps,
+                                   &returned));
+    EXPECT_EQ(get_le32(caps + 16), 3u);
+}
+
+TEST(Devices, CloseCallsTheHandlerOnceAndForgetsTheHandle)
+{
+    ScriptedDevice device;
+    HANDLE handle = device.handle;
+    EXPECT_TRUE(cdrClose(handle));
+    EXPECT_EQ(device.closed, 1);
+    // The handle is a closed platform handle now, no longer the device.
+    EXPECT_FALSE(cdrDeviceIoControl(handle, IOCTL_DISK_CHECK_VERIFY, NULL, 0, NULL, 0, NULL));
+    EXPECT_EQ(device.closed, 1);
+    EXPECT_FALSE(cdrClose(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(cdrClose(NULL));
+}
+
+TEST(Devices, FullTableRefusesAndFreedSlotsAreReused)
+{
+    std::vector<HANDLE> handles;
+    int closes = 0;
+    VirtualDeviceOps ops = {};
+    ops.close = [](void* ctx) { ++*(int*)ctx; };
+    for (int i = 0; i < 64; ++i) {
+        HANDLE h = cdrOpenVirtual(&ops, &closes);
+        if (h == INVALID_HANDLE_VALUE)
+            break;
+        for (HANDLE other : handles)
+            EXPECT_NE(h, other);
+        handles.push_back(h);
+    }
+    ASSERT_GE(handles.size(), 4u);
+    ASSERT_LT(handles.size(), 64u);
+    EXPECT_TRUE(cdrClose(handles.back()));
+    handles.pop_back();
+    HANDLE again = cdrOpenVirtual(&ops, &closes);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    handles.push_back(again);
+    for (HANDLE h : handles)
+        EXPECT_TRUE(cdrClose(h));
+    EXPECT_EQ(closes, (int)handles.size() + 1);
+    // A device without handlers answers nothing, and says so.
+    HANDLE bare = cdrOpenVirtual(&ops, &closes);
+    EXPECT_FALSE(cdrDeviceIoControl(bare, IOCTL_DISK_CHECK_VERIFY, NULL, 0, NULL, 0, NULL));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(cdrGetLastSession(bare), -1);
+    EXPECT_TRUE(cdrClose(bare));
+    EXPECT_EQ(cdrOpenVirtual(NULL, NULL), INVALID_HANDLE_VALUE);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+// Answers message boxes of the current thread and records what they showed.
+// A thread-local WH_CBT hook sees each box as it is activated, reads its
+// caption, text (control 0xFFFF), buttons and icon, and presses the next
+// scripted button (Cancel, else OK, when the script has run out).
+#pragma once
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+struct RecordedBox {
+    std::string caption;   // in the ANSI code page
+    std::string text;
+    unsigned style;        // MB_ button set | MB_ icon, as far as the box shows them
+    int pressed;           // the button id that was pressed
+};
+
+class ScopedBoxHook {
+public:
+    explicit ScopedBoxHook(std::initializer_list<int> answers = {});
+    ~ScopedBoxHook();
+    ScopedBoxHook(const ScopedBoxHook&) = delete;
+    ScopedBoxHook& operator=(const ScopedBoxHook&) = delete;
+
+    void Answer(std::initializer_list<int> answers);   // appends to the script
+    const std::vector<RecordedBox>& boxes() const;
+    void Clear();
+};
+
+// The caption a box gets when its caller gives none.
+std::string DefaultBoxCaption();
