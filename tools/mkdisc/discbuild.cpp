@@ -1090,8 +1090,6 @@ bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
         const DiscSessionSpec& ss = spec.sessions[s];
         std::vector<DiscTrackSpec> tracks = ss.tracks;
         if (!ss.entries.empty() && (tracks.empty() || tracks[0].kind == kTrackAudio)) {
-            if (!tracks.empty())
-                return Fail(error, "session " + std::to_string(s + 1) + ": files need a data track first");
             DiscTrackSpec data;
             bool form2 = false;
             for (const DiscEntrySpec& e : ss.entries)
@@ -1152,8 +1150,13 @@ bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
     }
     for (const DiscSessionSpec& ss : spec.sessions)
         for (const DiscHostileSpec& h : ss.hostile)
-            if (!h.path.empty() && !FindDiscEntry(*disc, h.path))
-                return Fail(error, "hostile " + h.kind + ": no entry " + h.path);
+            if (!h.path.empty()) {
+                const DiscEntry* e = FindDiscEntry(*disc, h.path);
+                if (!e)
+                    return Fail(error, "hostile " + h.kind + ": no entry " + h.path);
+                if (h.kind != "name-overrun" && !e->is_dir)
+                    return Fail(error, "hostile " + h.kind + ": " + h.path + " is not a directory");
+            }
     return true;
 }
 
