@@ -71,7 +71,7 @@ bool SinkLine(TextSink* sink, const char* line, int line_len)
     return false;
 }
 
-// snprintf into a line buffer, returning the length actually held in it.
+// The length an snprintf into a buffer of size left in it (its result may be larger).
 int LineLength(int n, uint32_t size)
 {
     if (n < 0)
