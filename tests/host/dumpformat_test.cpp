@@ -153,6 +153,11 @@ TEST(DumpFormat, ShortImagesAndBadLengths)
     EXPECT_EQ(memcmp(image.data(), raw.data(), 12), 0);
     EXPECT_TRUE(image[12] == 0x5A && image[kRawImageLength - 1] == 0x5A);
     EXPECT_FALSE(RebuildRawImage(image.data(), kRawImageLength, block.data(), kRawBlockLength - 1));
+    // Read in place, as the drive's block lands at offset 12 of the image.
+    std::vector<uint8_t> in_place = MakeSector(1);
+    memset(in_place.data(), 0x77, 12);
+    ASSERT_TRUE(RebuildRawImage(in_place.data(), kRawImageLength, in_place.data() + 12, kRawBlockLength));
+    EXPECT_EQ(in_place, MakeSector(1));
 }
 
 TEST(StatusLine, BlockTimeAndMode)
