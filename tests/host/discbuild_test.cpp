@@ -326,6 +326,33 @@ TEST_F(DiscTest, CookedVariantsStoreTheSameSectors)
     EXPECT_EQ(ReadBin(dir + "/cooked-02.bin").size(), (size_t)160 * kRawSectorSize);
 }
 
+TEST_F(DiscTest, HostFilesBecomeFileContentsAndAudio)
+{
+    std::vector<uint8_t> pcm(3000), doc(2100);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = (uint8_t)(i * 3);
+    for (size_t i = 0; i < doc.size(); ++i)
+        doc[i] = (uint8_t)(i ^ 0x5A);
+    ASSERT_TRUE(WriteFileBytes(dir + "/a.pcm", pcm.data(), pcm.size()));
+    ASSERT_TRUE(WriteFileBytes(dir + "/doc.bin", doc.data(), doc.size()));
+    std::string script = "file /DOC.BIN src=doc.bin\nfile /CUT.BIN src=doc.bin size=10\naudio pcm=a.pcm\n";
+    DiscSpec spec;
+    Disc disc;
+    std::string error;
+    ASSERT_TRUE(ParseDiscScript(script, dir, &spec, &error) && BuildDisc(spec, &disc, &error)) << error;
+    const DiscEntry* e = FindDiscEntry(disc, "/DOC.BIN");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->size, 2100u);
+    EXPECT_EQ(UserBlock(disc, e->extent + 1)[51], doc[2048 + 51]);
+    EXPECT_EQ(FindDiscEntry(disc, "/CUT.BIN")->size, 10u);
+    const DiscTrack& audio = disc.tracks.back();
+    ASSERT_EQ(audio.Length(), 2);
+    uint8_t raw[kRawSectorSize];
+    ASSERT_TRUE(ReadDiscSector(disc, audio.start + 1, raw));
+    EXPECT_EQ(memcmp(raw, &pcm[kRawSectorSize], 3000 - kRawSectorSize), 0);
+    EXPECT_EQ(raw[3000 - kRawSectorSize], 0);
+}
+
 // The first record of the directory at extent whose identifier is name.
 const uint8_t* FindRecord(const std::vector<uint8_t>& block, const char* name)
 {

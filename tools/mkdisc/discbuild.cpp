@@ -570,6 +570,33 @@ void MarkLast(Output& out, int32_t lba)
         BlockAt(out, lba)->subheader[2] |= kSubmodeEor | kSubmodeEof;
 }
 
+// Reads a host file of at most limit bytes (or its first limit bytes when truncate).
+bool ReadHostFile(const std::string& path, size_t limit, bool truncate, std::vector<uint8_t>* bytes,
+                  std::string* error)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return Fail(error, "cannot open " + path);
+    bytes->clear();
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (bytes->size() + n > limit) {
+            if (!truncate) {
+                fclose(f);
+                return Fail(error, path + " is too large");
+            }
+            n = limit - bytes->size();
+        }
+        bytes->insert(bytes->end(), buffer, buffer + n);
+        if (bytes->size() == limit && truncate)
+            break;
+    }
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok || Fail(error, "cannot read " + path);
+}
+
 bool FileContents(const DiscEntrySpec& e, std::vector<uint8_t>* bytes, std::string* error)
 {
     bytes->assign(e.size, 0);
@@ -578,15 +605,11 @@ bool FileContents(const DiscEntrySpec& e, std::vector<uint8_t>* bytes, std::stri
         return true;
     }
     if (!e.source.empty()) {
-        FILE* f = fopen(e.source.c_str(), "rb");
-        if (!f)
-            return Fail(error, "cannot open " + e.source);
-        std::vector<uint8_t> data(kMaxFileSize + 1);
-        size_t n = fread(data.data(), 1, data.size(), f);
-        fclose(f);
-        if (n > kMaxFileSize)
-            return Fail(error, e.source + " is too large");
-        data.resize(n);
+        std::vector<uint8_t> data;
+        bool truncate = e.size != 0;
+        if (!ReadHostFile(e.source, truncate ? (size_t)e.size : (size_t)kMaxFileSize, truncate, &data, error))
+            return false;
+        size_t n = data.size();
         if (e.size == 0)
             bytes->assign(data.begin(), data.end());
         else
@@ -840,17 +863,10 @@ bool AudioBlocks(const DiscTrackSpec& t, std::vector<DiscBlock>* blocks, std::st
 {
     std::vector<uint8_t> pcm;
     if (!t.pcm.empty()) {
-        FILE* f = fopen(t.pcm.c_str(), "rb");
-        if (!f)
-            return Fail(error, "cannot open " + t.pcm);
-        size_t limit = (size_t)kMaxDiscBlocks * kRawSectorSize;
-        pcm.resize(t.blocks ? (size_t)t.blocks * kRawSectorSize : limit + 1);
-        size_t n = fread(pcm.data(), 1, pcm.size(), f);
-        fclose(f);
-        if (n > limit)
-            return Fail(error, t.pcm + " is too large");
-        if (!t.blocks)
-            pcm.resize(n);
+        bool truncate = t.blocks != 0;
+        size_t limit = (size_t)(truncate ? t.blocks : kMaxDiscBlocks) * kRawSectorSize;
+        if (!ReadHostFile(t.pcm, limit, truncate, &pcm, error))
+            return false;
     }
     int32_t count = t.blocks ? t.blocks : (int32_t)((pcm.size() + kRawSectorSize - 1) / kRawSectorSize);
     if (count <= 0)
