@@ -1,0 +1,173 @@
+// Disc images through the real exports of tamrisk.dll: cdrOpenImage, then the
+// CD-ROM commands a viewer sends, and the boxes shown for broken images.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "bytes.h"
+#include "message_box_hook.h"
+#include "tamrisk.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+std::string TempDir()
+{
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    char dir[MAX_PATH];
+    snprintf(dir, sizeof dir, "%svdrive_test_%lu\\", base, GetCurrentProcessId());
+    CreateDirectoryA(dir, NULL);
+    return dir;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes)
+{
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(fp, nullptr) << path;
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), fp);
+    fclose(fp);
+}
+
+Bytes Pattern(size_t size, int seed)
+{
+    Bytes v(size);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = (uint8_t)(i * 31 + seed + i / 2048);
+    return v;
+}
+
+// Session 1: data track 1 (20 blocks) and audio track 2 (10 blocks), in two
+// files; session 2: data track 3 (5 blocks) at 30 + 11400.
+class ImageDrive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = TempDir();
+        data_ = Pattern(20 * 2048, 1);
+        WriteFile(dir_ + "data.iso", data_);
+        WriteFile(dir_ + "tone.bin", Pattern(10 * 2352, 2));
+        WriteFile(dir_ + "second.bin", Pattern(5 * 2048, 3));
+        std::string cue =
+            "FILE \"data.iso\" BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n"
+            "FILE tone.bin BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+            "REM SESSION 02\r\nFILE second.bin BINARY\r\n  TRACK 03 MODE1/2048\r\n    INDEX 01 00:00:00\r\n";
+        WriteFile(dir_ + "disc.cue", Bytes(cue.begin(), cue.end()));
+        device_ = cdrOpenImage(NULL, (dir_ + "disc.cue").c_str());
+        ASSERT_NE(device_, INVALID_HANDLE_VALUE);
+    }
+    void TearDown() override
+    {
+        if (device_ != INVALID_HANDLE_VALUE) {
+            cdrMode(NULL, device_, 2048);  // the block length is the library's, not the device's
+            EXPECT_TRUE(cdrClose(device_));
+        }
+    }
+    std::string dir_;
+    Bytes data_;
+    HANDLE device_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(ImageDrive, AnswersLikeAMultisessionDrive)
+{
+    ScopedBoxHook hook;
+    EXPECT_EQ(iscsi(NULL, device_), TRUE);
+    EXPECT_EQ(cdrInit(NULL, device_, 1), 1);
+    EXPECT_EQ(cdrGetLastSession(device_), 11430);
+    LONG block = 0, last = 0;
+    ASSERT_EQ(cdrSize(NULL, device_, &block, &last), 0);
+    EXPECT_EQ(block, 2048);
+    EXPECT_EQ(last, 11434);
+
+    static uint8_t toc[4096];
+    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 2, 0), 0);
+    EXPECT_EQ(get_be16(toc), 2 + 11 * 11);
+    EXPECT_EQ(toc[2], 1);
+    EXPECT_EQ(toc[3], 2);
+    const Bytes b0 = {0x01, 0x54, 0x00, 0xB0, 0x02, 0x32, 0x30, 0x02, 0x79, 0x59, 0x74};
+    EXPECT_EQ(Bytes(toc + 4 + 5 * 11, toc + 4 + 6 * 11), b0);
+    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 0, 1), 0);
+    const Bytes tracks = {0x00, 0x22, 0x01, 0x03, 0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
+                          0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x02, 0x14};
+    EXPECT_EQ(Bytes(toc, toc + tracks.size()), tracks);
+
+    static uint8_t buffer[4 * 2352];
+    ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 2, 1), 0);
+    EXPECT_EQ(memcmp(buffer, &data_[16 * 2048], 2 * 2048), 0);
+
+    ASSERT_EQ(cdrMode(NULL, device_, 2340), 0);
+    ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 1, 1), 0);
+    EXPECT_EQ(buffer[0], 0x00);  // 00:02:16
+    EXPECT_EQ(buffer[1], 0x02);
+    EXPECT_EQ(buffer[2], 0x16);
+    EXPECT_EQ(buffer[3], 0x01);
+    EXPECT_EQ(memcmp(buffer + 4, &data_[16 * 2048], 2048), 0);
+
+    ASSERT_EQ(cdrMode(NULL, device_, 2352), 0);
+    ASSERT_EQ(cdrRead(NULL, device_, buffer, 20, 1, 1), 0);
+    Bytes tone = Pattern(10 * 2352, 2);
+    EXPECT_EQ(memcmp(buffer, tone.data(), 2352), 0);
+    EXPECT_TRUE(hook.boxes().empty());
+}
+
+TEST_F(ImageDrive, FailuresCarryTheSenseOfADrive)
+{
+    static uint8_t buffer[2352];
+    {
+        // Audio at 2048: illegal mode for this track; Retry once, then Cancel.
+        ScopedBoxHook hook({IDRETRY, IDCANCEL});
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 20, 1, 1), 2);
+        ASSERT_EQ(hook.boxes().size(), 2u);
+        EXPECT_EQ(hook.boxes()[0].style & 0xF, (unsigned)MB_RETRYCANCEL);
+    }
+    {
+        ScopedBoxHook hook;
+        // Between the sessions and past the end: silent failures.
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 5000, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 11435, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, -1, 1, 0), 2);
+        EXPECT_TRUE(hook.boxes().empty());
+    }
+    {
+        ScopedBoxHook hook({IDCANCEL});
+        ASSERT_EQ(cdrEject(NULL, device_), 0);
+        EXPECT_EQ(cdrInit(NULL, device_, 0), 0);
+        EXPECT_EQ(cdrGetLastSession(device_), -1);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 0, 1, 0), 2);
+        LONG block, last;
+        EXPECT_EQ(cdrSize(NULL, device_, &block, &last), 2);  // always reported: one box, Cancel
+        EXPECT_EQ(hook.boxes().size(), 1u);
+        DWORD returned = 0;
+        EXPECT_FALSE(cdrDeviceIoControl(device_, 0x74800, NULL, 0, NULL, 0, &returned));
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_READY);
+    }
+}
+
+TEST(ImageOpen, BrokenImagesShowABoxAndGiveNoHandle)
+{
+    std::string dir = TempDir();
+    WriteFile(dir + "empty.iso", Bytes());
+    std::string bad = "FILE data.iso BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00\r\nTRACK 02 MODE7\r\n";
+    WriteFile(dir + "bad.cue", Bytes(bad.begin(), bad.end()));
+    struct Case {
+        std::string path;
+        const char* says;
+    } cases[] = {
+        {dir + "missing.iso", "missing.iso: cannot open the file"},
+        {dir + "empty.iso", "empty.iso: the file is empty"},
+        {dir + "bad.cue", "bad.cue, line 4: unknown track mode"},
+        {"", "No disc image file was given."},
+    };
+    for (const Case& c : cases) {
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrOpenImage(NULL, c.path.c_str()), INVALID_HANDLE_VALUE);
+        ASSERT_EQ(hook.boxes().size(), 1u) << c.says;
+        EXPECT_NE(hook.boxes()[0].text.find(c.says), std::string::npos) << hook.boxes()[0].text;
+    }
+}
+
+}  // namespace
