@@ -4,6 +4,9 @@
 #include <errno.h>
 #include <stdarg.h>
 #include <string.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 
@@ -26,10 +29,20 @@ bool SeekRead(FILE* fp, uint64_t offset, void* buf, size_t len)
 {
 #ifdef _WIN32
     if (_fseeki64(fp, (long long)offset, SEEK_SET) != 0) return false;
-#else
-    if (fseeko(fp, (off_t)offset, SEEK_SET) != 0) return false;
-#endif
     return fread(buf, 1, len, fp) == len;
+#else
+    // One positioned read per sector: no seek, no stdio buffer.
+    uint8_t* p = static_cast<uint8_t*>(buf);
+    while (len) {
+        ssize_t n = pread(fileno(fp), p, len, (off_t)offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        offset += (uint64_t)n;
+        len -= (size_t)n;
+    }
+    return true;
+#endif
 }
 
 bool FileSize(FILE* fp, uint64_t* size)

@@ -1,0 +1,96 @@
+// Fuzzes the SCSI target with command sequences against a small two-session
+// disc: [cdb length][cdb bytes][data length, 16-bit LE] ... Every data buffer
+// is exactly as long as the command says, so a stray read or write is caught.
+#include <dirent.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "target.h"
+
+namespace {
+
+Disc disc;
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* fp = fopen(path.c_str(), "wb");
+    if (!fp) abort();
+    fwrite(bytes.data(), 1, bytes.size(), fp);
+    fclose(fp);
+}
+
+// Seeds are kept as hex text; write each as the bytes it spells.
+void ExpandSeeds(const char* dir)
+{
+    DIR* d = opendir(dir);
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".hex") != 0) continue;
+        std::string path = std::string(dir) + "/" + name;
+        FILE* fp = fopen(path.c_str(), "rb");
+        if (!fp) continue;
+        std::vector<uint8_t> bytes;
+        unsigned v;
+        while (fscanf(fp, "%2x", &v) == 1) bytes.push_back((uint8_t)v);
+        fclose(fp);
+        unlink(path.c_str());
+        WriteFile(path.substr(0, path.size() - 4) + ".bin", bytes);
+    }
+    closedir(d);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (const char* seeds = getenv("VDRIVE_FUZZ_SEEDS")) ExpandSeeds(seeds);
+    char tmpl[] = "/tmp/target_fuzz.XXXXXX";
+    if (!mkdtemp(tmpl)) abort();
+    std::string dir = std::string(tmpl) + "/";
+    WriteFile(dir + "a.iso", std::vector<uint8_t>(20 * 2048, 0x11));
+    WriteFile(dir + "b.bin", std::vector<uint8_t>(6 * 2352, 0x22));
+    WriteFile(dir + "c.bin", std::vector<uint8_t>(4 * 2336, 0x33));
+    std::string cue = "FILE a.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+                      "FILE b.bin BINARY\nTRACK 02 AUDIO\nPREGAP 00:00:10\nINDEX 00 00:00:00\nINDEX 01 00:00:02\nPOSTGAP 00:00:05\n"
+                      "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 01 00:00:00\n";
+    WriteFile(dir + "d.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+    char err[256];
+    if (!DiscOpen((dir + "d.cue").c_str(), &disc, err, sizeof err)) {
+        fprintf(stderr, "%s\n", err);
+        abort();
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Target target;
+    TargetInit(&target, &disc);
+    size_t pos = 0;
+    int commands = 0;
+    while (pos < size && commands++ < 64) {
+        uint32_t cdb_len = data[pos++] % 17;
+        if (size - pos < cdb_len + 2) break;
+        std::vector<uint8_t> cdb(data + pos, data + pos + cdb_len);
+        pos += cdb_len;
+        uint32_t len = (uint32_t)(data[pos] | data[pos + 1] << 8);
+        pos += 2;
+        std::vector<uint8_t> buf(len);
+        // MODE SELECT takes its parameter list from the input.
+        for (uint32_t i = 0; i < len && pos < size; ++i) buf[i] = data[pos++];
+        uint8_t sense[24];
+        int status = TargetExecute(&target, cdb_len ? cdb.data() : nullptr, cdb_len, len ? buf.data() : nullptr, len,
+                                   sense, sizeof sense);
+        if (status != kScsiGood && status != kScsiCheckCondition) abort();
+        if (status == kScsiCheckCondition && (sense[0] & 0x7F) != 0x70) abort();
+        if (target.block_length != 2048 && target.block_length != 2340 && target.block_length != 2352) abort();
+    }
+    return 0;
+}
