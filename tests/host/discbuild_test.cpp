@@ -67,9 +67,9 @@ std::vector<uint8_t> UserBlock(const Disc& disc, int32_t lba)
 
 bool Build(const std::string& script, Disc* disc)
 {
-    DiscSpec spec;
+    DiscPlan plan;
     std::string error;
-    bool ok = ParseDiscScript(script, std::string(), &spec, &error) && BuildDisc(spec, disc, &error);
+    bool ok = ParseDiscScript(script, std::string(), &plan, &error) && BuildDisc(plan, disc, &error);
     EXPECT_TRUE(ok) << error;
     return ok;
 }
@@ -336,10 +336,10 @@ TEST_F(DiscTest, HostFilesBecomeFileContentsAndAudio)
     ASSERT_TRUE(WriteFileBytes(dir + "/a.pcm", pcm.data(), pcm.size()));
     ASSERT_TRUE(WriteFileBytes(dir + "/doc.bin", doc.data(), doc.size()));
     std::string script = "file /DOC.BIN src=doc.bin\nfile /CUT.BIN src=doc.bin size=10\naudio pcm=a.pcm\n";
-    DiscSpec spec;
+    DiscPlan plan;
     Disc disc;
     std::string error;
-    ASSERT_TRUE(ParseDiscScript(script, dir, &spec, &error) && BuildDisc(spec, &disc, &error)) << error;
+    ASSERT_TRUE(ParseDiscScript(script, dir, &plan, &error) && BuildDisc(plan, &disc, &error)) << error;
     const DiscEntry* e = FindDiscEntry(disc, "/DOC.BIN");
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->size, 2100u);
@@ -436,10 +436,10 @@ TEST(DiscScript, RejectsBadScriptsWithTheLine)
         {"date 1996-13-01 00:00:00\n", "date needs"},
     };
     for (const Case& c : cases) {
-        DiscSpec spec;
+        DiscPlan plan;
         Disc disc;
         std::string error;
-        bool ok = ParseDiscScript(c.script, std::string(), &spec, &error) && BuildDisc(spec, &disc, &error);
+        bool ok = ParseDiscScript(c.script, std::string(), &plan, &error) && BuildDisc(plan, &disc, &error);
         EXPECT_FALSE(ok) << c.script;
         EXPECT_NE(error.find(c.message), std::string::npos) << c.script << " gave: " << error;
     }

@@ -149,7 +149,7 @@ bool ParseDate(const std::vector<std::string>& t, DiscDate* date)
 }
 
 struct LineContext {
-    DiscSpec* spec;
+    DiscPlan* plan;
     const std::string* base_dir;
     std::string* error;
 };
@@ -288,39 +288,39 @@ bool ParseHostileLine(const std::vector<std::string>& t, DiscSessionSpec* sessio
     return Fail(why, "unknown hostile kind " + t[1]);
 }
 
-bool ParseLine(const std::vector<std::string>& t, const std::string& raw_rest, DiscSpec* spec,
+bool ParseLine(const std::vector<std::string>& t, const std::string& raw_rest, DiscPlan* plan,
                const std::string& base_dir, std::string* why)
 {
-    static const struct { const char* word; std::string DiscSpec::*field; } kTextFields[] = {
-        {"volume", &DiscSpec::volume_id},       {"system", &DiscSpec::system_id},
-        {"volume-set", &DiscSpec::volume_set_id}, {"publisher", &DiscSpec::publisher_id},
-        {"preparer", &DiscSpec::preparer_id},   {"application", &DiscSpec::application_id},
-        {"copyright", &DiscSpec::copyright_id}, {"abstract", &DiscSpec::abstract_id},
-        {"bibliographic", &DiscSpec::bibliographic_id},
+    static const struct { const char* word; std::string DiscPlan::*field; } kTextFields[] = {
+        {"volume", &DiscPlan::volume_id},       {"system", &DiscPlan::system_id},
+        {"volume-set", &DiscPlan::volume_set_id}, {"publisher", &DiscPlan::publisher_id},
+        {"preparer", &DiscPlan::preparer_id},   {"application", &DiscPlan::application_id},
+        {"copyright", &DiscPlan::copyright_id}, {"abstract", &DiscPlan::abstract_id},
+        {"bibliographic", &DiscPlan::bibliographic_id},
     };
     for (const auto& f : kTextFields) {
         if (t[0] == f.word) {
             std::string value = raw_rest;
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.substr(1, value.size() - 2);
-            spec->*f.field = value;
+            plan->*f.field = value;
             return true;
         }
     }
-    DiscSessionSpec* session = &spec->sessions.back();
+    DiscSessionSpec* session = &plan->sessions.back();
     if (t[0] == "session") {
         if (t.size() != 1)
             return Fail(why, "session takes no options");
-        if (!session->tracks.empty() || !session->entries.empty() || spec->sessions.size() > 1)
-            spec->sessions.push_back(DiscSessionSpec());
+        if (!session->tracks.empty() || !session->entries.empty() || plan->sessions.size() > 1)
+            plan->sessions.push_back(DiscSessionSpec());
         return true;
     }
     if (t[0] == "date")
-        return ParseDate(t, &spec->date) || Fail(why, "date needs YYYY-MM-DD HH:MM:SS");
+        return ParseDate(t, &plan->date) || Fail(why, "date needs YYYY-MM-DD HH:MM:SS");
     if (t[0] == "xa") {
         if (t.size() != 2 || (t[1] != "on" && t[1] != "off"))
             return Fail(why, "xa needs on or off");
-        spec->xa = t[1] == "on";
+        plan->xa = t[1] == "on";
         return true;
     }
     if (t[0] == "track" || t[0] == "audio")
@@ -340,7 +340,7 @@ struct Node {
     bool is_dir = false;
     int parent = -1;
     std::vector<int> children;
-    const DiscEntrySpec* spec = nullptr;  // files and declared directories
+    const DiscEntrySpec* plan = nullptr;  // files and declared directories
     int session = 0;            // 0-based session that recorded the file
     int32_t extent = -1;        // files: fixed once written
     uint32_t blocks = 0;
@@ -457,14 +457,14 @@ bool AddEntry(Volume* v, const DiscEntrySpec& e, int session, std::string* error
                 v->nodes.push_back(Node());
                 v->nodes[(size_t)dir].children.push_back(child);
             } else if (e.is_dir) {
-                v->nodes[(size_t)child].spec = &e;
+                v->nodes[(size_t)child].plan = &e;
                 return true;
             }
             Node& n = v->nodes[(size_t)child];
             n.name = name;
             n.is_dir = e.is_dir;
             n.parent = dir;
-            n.spec = &e;
+            n.plan = &e;
             n.session = session;
             n.extent = -1;
             n.path = e.path;
@@ -490,14 +490,14 @@ bool AddEntry(Volume* v, const DiscEntrySpec& e, int session, std::string* error
 
 uint8_t FileFlags(const Node& n)
 {
-    return (uint8_t)((n.is_dir ? kFlagDirectory : 0) | (n.spec && n.spec->hidden ? kFlagHidden : 0));
+    return (uint8_t)((n.is_dir ? kFlagDirectory : 0) | (n.plan && n.plan->hidden ? kFlagHidden : 0));
 }
 
 uint16_t XaAttributes(const Node& n)
 {
     if (n.is_dir)
         return kXaDirectory | kXaForm1 | kXaReadExecute;
-    return (uint16_t)((n.spec && n.spec->form2 ? kXaForm2 : kXaForm1) | kXaReadExecute);
+    return (uint16_t)((n.plan && n.plan->form2 ? kXaForm2 : kXaForm1) | kXaReadExecute);
 }
 
 uint32_t FileUserSize(const DiscEntrySpec& e) { return e.form2 ? kForm2UserSize : kForm1UserSize; }
@@ -507,7 +507,7 @@ uint32_t RecordedSize(const Node& n)
 {
     if (n.is_dir)
         return n.dir_size;
-    return n.spec->form2 ? n.blocks * kBlockSize : n.file_size;
+    return n.plan->form2 ? n.blocks * kBlockSize : n.file_size;
 }
 
 struct HostileSet {
@@ -622,7 +622,7 @@ bool FileContents(const DiscEntrySpec& e, std::vector<uint8_t>* bytes, std::stri
 }
 
 struct VolumeJob {
-    const DiscSpec* spec;
+    const DiscPlan* plan;
     Volume* volume;
     int session;                // 0-based
     int32_t start;              // track start LBN
@@ -639,9 +639,9 @@ bool WriteFiles(VolumeJob& job, Output& out, int32_t* next, std::string* error)
         if (n.is_dir || n.session != job.session || n.extent >= 0)
             continue;
         std::vector<uint8_t> bytes;
-        if (!FileContents(*n.spec, &bytes, error))
+        if (!FileContents(*n.plan, &bytes, error))
             return false;
-        uint32_t unit = FileUserSize(*n.spec);
+        uint32_t unit = FileUserSize(*n.plan);
         n.file_size = (uint32_t)bytes.size();
         n.blocks = (uint32_t)((bytes.size() + unit - 1) / unit);
         n.extent = *next;
@@ -651,10 +651,10 @@ bool WriteFiles(VolumeJob& job, Output& out, int32_t* next, std::string* error)
             DiscBlock* block = BlockAt(out, n.extent + (int32_t)b);
             size_t from = (size_t)b * unit;
             memcpy(block->data, bytes.data() + from, std::min<size_t>(unit, bytes.size() - from));
-            block->type = n.spec->form2 ? kSectorMode2Form2 : block->type;
-            block->subheader[0] = n.spec->file_number;
-            block->subheader[1] = n.spec->channel;
-            block->subheader[2] = (uint8_t)(kSubmodeData | (n.spec->form2 ? kSubmodeForm2 : 0));
+            block->type = n.plan->form2 ? kSectorMode2Form2 : block->type;
+            block->subheader[0] = n.plan->file_number;
+            block->subheader[1] = n.plan->channel;
+            block->subheader[2] = (uint8_t)(kSubmodeData | (n.plan->form2 ? kSubmodeForm2 : 0));
         }
         if (n.blocks)
             MarkLast(out, n.extent + (int32_t)n.blocks - 1);
@@ -666,7 +666,7 @@ bool WriteFiles(VolumeJob& job, Output& out, int32_t* next, std::string* error)
 RecordFields ChildRecord(const VolumeJob& job, const Node& c)
 {
     RecordFields f{c.extent, RecordedSize(c), FileFlags(c), nullptr, 0, job.xa, XaAttributes(c),
-                   c.is_dir ? (uint8_t)0 : c.spec->file_number};
+                   c.is_dir ? (uint8_t)0 : c.plan->file_number};
     const Node& parent = job.volume->nodes[(size_t)c.parent];
     if (c.is_dir && job.hostile.Find("dir-loop", c.path)) {
         f.extent = parent.extent;
@@ -682,7 +682,7 @@ void WriteDirectory(VolumeJob& job, Output& out, int dir)
     const Volume& v = *job.volume;
     const Node& d = v.nodes[(size_t)dir];
     const Node& parent = v.nodes[(size_t)(dir == 0 ? 0 : d.parent)];
-    const DiscDate& date = job.spec->date;
+    const DiscDate& date = job.plan->date;
     int32_t lba = d.extent;
     uint32_t used = 0;
     RecordFields self{d.extent, d.dir_size, kFlagDirectory, nullptr, 0, job.xa, XaAttributes(d), 0};
@@ -758,7 +758,7 @@ void PutPathTables(const VolumeJob& job, Output& out, const std::vector<int>& or
 void PutPrimaryDescriptor(const VolumeJob& job, Output& out, int32_t volume_end, uint32_t path_table_size,
                           int32_t l_table, int32_t m_table)
 {
-    const DiscSpec& s = *job.spec;
+    const DiscPlan& s = *job.plan;
     const Node& root = job.volume->nodes[0];
     uint8_t* p = BlockAt(out, job.start + kPvdBlock)->data;
     p[0] = 1;
@@ -1063,10 +1063,10 @@ uint8_t DiscPatternByte(const std::string& path, uint32_t offset)
     return (uint8_t)((offset * 7u + block * 13u + h) & 0xFF);
 }
 
-bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscSpec* spec, std::string* error)
+bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscPlan* plan, std::string* error)
 {
-    *spec = DiscSpec();
-    spec->sessions.push_back(DiscSessionSpec());
+    *plan = DiscPlan();
+    plan->sessions.push_back(DiscSessionSpec());
     size_t start = 0;
     int line_number = 0;
     while (start < text.size()) {
@@ -1088,13 +1088,13 @@ bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscS
         while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r'))
             rest.pop_back();
         std::string why;
-        if (!ParseLine(tokens, rest, spec, base_dir, &why))
+        if (!ParseLine(tokens, rest, plan, base_dir, &why))
             return Fail(error, "line " + std::to_string(line_number) + ": " + why);
     }
     return true;
 }
 
-bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
+bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
 {
     *disc = Disc();
     Volume volume;
@@ -1102,15 +1102,15 @@ bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
     volume.nodes[0].is_dir = true;
     int32_t next_start = 0;
     int track_number = 0;
-    for (size_t s = 0; s < spec.sessions.size(); ++s) {
-        const DiscSessionSpec& ss = spec.sessions[s];
+    for (size_t s = 0; s < plan.sessions.size(); ++s) {
+        const DiscSessionSpec& ss = plan.sessions[s];
         std::vector<DiscTrackSpec> tracks = ss.tracks;
         if (!ss.entries.empty() && (tracks.empty() || tracks[0].kind == kTrackAudio)) {
             DiscTrackSpec data;
             bool form2 = false;
             for (const DiscEntrySpec& e : ss.entries)
                 form2 = form2 || e.form2;
-            data.kind = spec.xa == 1 || form2 ? kTrackMode2 : kTrackMode1;
+            data.kind = plan.xa == 1 || form2 ? kTrackMode2 : kTrackMode1;
             tracks.insert(tracks.begin(), data);
         }
         if (tracks.empty())
@@ -1145,7 +1145,7 @@ bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
                     for (const DiscEntrySpec& e : ss.entries)
                         if (e.form2)
                             return Fail(error, e.path + ": Form 2 files need a Mode 2 track");
-                VolumeJob job{&spec, &volume, (int)s, t.start, spec.xa == 1 || (spec.xa < 0 && ts.kind == kTrackMode2),
+                VolumeJob job{&plan, &volume, (int)s, t.start, plan.xa == 1 || (plan.xa < 0 && ts.kind == kTrackMode2),
                               ts.kind == kTrackMode2, HostileSet{&ss.hostile}, &t.blocks, disc};
                 for (const DiscHostileSpec& h : ss.hostile)
                     if (h.kind == "truncate")
@@ -1164,7 +1164,7 @@ bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error)
         }
         disc->session_leadout.push_back(next_start);
     }
-    for (const DiscSessionSpec& ss : spec.sessions)
+    for (const DiscSessionSpec& ss : plan.sessions)
         for (const DiscHostileSpec& h : ss.hostile)
             if (!h.path.empty()) {
                 const DiscEntry* e = FindDiscEntry(*disc, h.path);
@@ -1188,9 +1188,9 @@ bool WriteDiscImage(const Disc& disc, const std::string& path, const DiscWriteOp
 bool MakeDiscImage(const std::string& script, const std::string& path, const DiscWriteOptions& options,
                    std::string* error)
 {
-    DiscSpec spec;
+    DiscPlan plan;
     Disc disc;
-    return ParseDiscScript(script, std::string(), &spec, error) && BuildDisc(spec, &disc, error) &&
+    return ParseDiscScript(script, std::string(), &plan, error) && BuildDisc(plan, &disc, error) &&
            WriteDiscImage(disc, path, options, error);
 }
 

@@ -68,7 +68,7 @@ struct DiscSessionSpec {
     std::vector<DiscHostileSpec> hostile;  // applied to this session's volume
 };
 
-struct DiscSpec {
+struct DiscPlan {
     std::string volume_id = "QUILLET_TEST", system_id = "LINUX", volume_set_id, publisher_id,
                 preparer_id = "QUILLET MKDISC", application_id, copyright_id, abstract_id, bibliographic_id;
     int xa = -1;                // -1: on for Mode 2 data tracks
@@ -118,8 +118,8 @@ struct DiscWriteOptions {
 };
 
 // base_dir resolves relative pcm= and src= paths.
-bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscSpec* spec, std::string* error);
-bool BuildDisc(const DiscSpec& spec, Disc* disc, std::string* error);
+bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscPlan* plan, std::string* error);
+bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error);
 // path ending in .iso: 2048-byte user data of a single Mode 1 track;
 // .cue: the cue sheet and its BIN file(s) beside it.
 bool WriteDiscImage(const Disc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error);

@@ -67,10 +67,10 @@ int main(int argc, char** argv)
     std::string base(script_path);
     size_t slash = base.rfind('/');
     base = slash == std::string::npos ? std::string() : base.substr(0, slash);
-    DiscSpec spec;
+    DiscPlan plan;
     Disc disc;
     std::string error;
-    if (!ParseDiscScript(text, base, &spec, &error) || !BuildDisc(spec, &disc, &error) ||
+    if (!ParseDiscScript(text, base, &plan, &error) || !BuildDisc(plan, &disc, &error) ||
         !WriteDiscImage(disc, out_path, options, &error)) {
         fprintf(stderr, "mkdisc: %s: %s\n", script_path, error.c_str());
         return 1;
