@@ -11,93 +11,9 @@
 
 #include "bytes.h"
 #include "external_tools.h"
+#include "vcd_image.h"
 
 namespace {
-
-// A tiny MPEG-1 system stream (352x240 video packets padded to one 2324-byte
-// pack each), enough for vcdxbuild to lay out a Form 2 sequence track.
-void PutTimestamp(std::vector<uint8_t>& out, uint8_t tag, uint64_t t)
-{
-    out.push_back((uint8_t)(tag | ((t >> 29) & 0x0E)));
-    out.push_back((uint8_t)(t >> 22));
-    out.push_back((uint8_t)(((t >> 14) & 0xFE) | 1));
-    out.push_back((uint8_t)(t >> 7));
-    out.push_back((uint8_t)(((t << 1) & 0xFE) | 1));
-}
-
-std::vector<uint8_t> MakeMpegStream(int packs)
-{
-    const uint32_t mux_rate = 3528;  // 176400 bytes/s in units of 50
-    const uint8_t seq[] = {0, 0, 1, 0xB3, 0x16, 0x00, 0xF0, 0x14, 0x0B, 0x3B, 0xE0, 0xA0};
-    const uint8_t gop[] = {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00};
-    const uint8_t pic[] = {0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8};
-    const uint8_t sys[] = {0, 0, 1, 0xBB, 0, 12, 0x80, 0x1B, 0x91, 0x05, 0xE1, 0xFF,
-                           0xE0, 0xE0, 46, 0xC0, 0xC0, 32};
-    std::vector<uint8_t> out;
-    for (int i = 0; i < packs; ++i) {
-        size_t pack_start = out.size();
-        const uint8_t pack_code[] = {0, 0, 1, 0xBA};
-        out.insert(out.end(), pack_code, pack_code + 4);
-        PutTimestamp(out, 0x21, 3000u * i);
-        out.push_back((uint8_t)(0x80 | (mux_rate >> 15)));
-        out.push_back((uint8_t)(mux_rate >> 7));
-        out.push_back((uint8_t)((mux_rate << 1) | 1));
-        if (i == 0)
-            out.insert(out.end(), sys, sys + sizeof sys);
-        std::vector<uint8_t> es;
-        if (i % 15 == 0) {
-            es.insert(es.end(), seq, seq + sizeof seq);
-            es.insert(es.end(), gop, gop + sizeof gop);
-        }
-        es.insert(es.end(), pic, pic + sizeof pic);
-        const uint8_t slice[] = {0, 0, 1, 0x01, 0x10};
-        es.insert(es.end(), slice, slice + sizeof slice);
-        es.resize(es.size() + 100, (uint8_t)i);
-        const uint8_t video[] = {0, 0, 1, 0xE0};
-        out.insert(out.end(), video, video + 4);
-        out.push_back((uint8_t)((es.size() + 5) >> 8));
-        out.push_back((uint8_t)(es.size() + 5));
-        PutTimestamp(out, 0x21, 3000u * i + 9000);
-        out.insert(out.end(), es.begin(), es.end());
-        size_t pad = kForm2UserSize - (out.size() - pack_start) - 6;
-        const uint8_t padding[] = {0, 0, 1, 0xBE};
-        out.insert(out.end(), padding, padding + 4);
-        out.push_back((uint8_t)(pad >> 8));
-        out.push_back((uint8_t)pad);
-        out.resize(out.size() + pad, 0xFF);
-    }
-    return out;
-}
-
-const char kVcdXml[] =
-    "<?xml version=\"1.0\"?>\n"
-    "<!DOCTYPE videocd PUBLIC \"-//GNU//DTD VideoCD//EN\" \"http://www.gnu.org/software/vcdimager/videocd.dtd\">\n"
-    "<videocd xmlns=\"http://www.gnu.org/software/vcdimager/1.0/\" class=\"vcd\" version=\"2.0\">\n"
-    "<info><album-id>TEST</album-id><volume-count>1</volume-count><volume-number>1</volume-number></info>\n"
-    "<pvd><volume-id>SECTORS</volume-id><system-id>CD-RTOS CD-BRIDGE</system-id></pvd>\n"
-    "<filesystem><folder><name>DATA</name><file src=\"a.txt\"><name>A.TXT</name></file></folder></filesystem>\n"
-    "<sequence-items><sequence-item src=\"v.mpg\" id=\"seq0\"/></sequence-items>\n"
-    "</videocd>\n";
-
-// Builds a VCD image in dir; bin holds its sectors (2352 or 2336 bytes each).
-bool MakeVcd(const std::string& dir, bool stored2336, std::vector<uint8_t>* bin)
-{
-    std::vector<uint8_t> mpeg = MakeMpegStream(90);
-    std::string text;
-    for (int i = 0; i < 400; ++i)
-        text += "line " + std::to_string(i) + " of a Form 1 file\n";
-    if (!WriteFileBytes(dir + "/v.mpg", mpeg.data(), mpeg.size()) || !WriteFileText(dir + "/a.txt", text) ||
-        !WriteFileText(dir + "/v.xml", kVcdXml))
-        return false;
-    std::string out;
-    std::string cmd = "cd " + ShellQuote(dir) + " && vcdxbuild -q -T '2001-02-03 04:05:06' " +
-                      (stored2336 ? "--sector-2336 " : "") + "-c v.cue -b v.bin v.xml";
-    if (RunCommand(cmd, &out) != 0) {
-        ADD_FAILURE() << out;
-        return false;
-    }
-    return ReadFileBytes(dir + "/v.bin", bin);
-}
 
 struct VcdFixture : ::testing::Test {
     std::string dir;
