@@ -114,6 +114,7 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
 
 ScopedBoxHook::ScopedBoxHook(std::initializer_list<int> answers)
 {
+    DefaultBoxCaption();   // probed once, before this hook records anything
     state = HookState();
     state.answers.assign(answers.begin(), answers.end());
     state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
@@ -145,10 +146,12 @@ std::string DefaultBoxCaption()
     static bool known = false;
     if (!known) {
         // Ask the platform: show a box without a caption and read what it got.
+        // Swapped, not copied: references into the recorded boxes stay valid.
         HHOOK saved_hook = state.hook;
-        std::vector<RecordedBox> saved_boxes = state.boxes;
-        std::deque<int> saved_answers = state.answers;
-        state.answers.clear();
+        std::vector<RecordedBox> saved_boxes;
+        saved_boxes.swap(state.boxes);
+        std::deque<int> saved_answers;
+        saved_answers.swap(state.answers);
         if (!saved_hook)
             state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
         size_t before = state.boxes.size();
@@ -159,8 +162,8 @@ std::string DefaultBoxCaption()
             UnhookWindowsHookEx(state.hook);
             state.hook = NULL;
         }
-        state.boxes = saved_boxes;
-        state.answers = saved_answers;
+        state.boxes.swap(saved_boxes);
+        state.answers.swap(saved_answers);
         known = true;
     }
     return caption;

@@ -1,0 +1,186 @@
+// What the user sees when a command fails: the Retry/Cancel boxes of the
+// status and sense reporting, and PrintError, through the real exports.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cp932.h"
+#include "message_box_hook.h"
+#include "scripted_device.h"
+#include "tamrisk.h"
+
+namespace {
+
+const unsigned kInfoRetry = MB_RETRYCANCEL | MB_ICONINFORMATION;   // 0x45
+const unsigned kErrorRetry = MB_RETRYCANCEL | MB_ICONERROR;        // 0x15
+
+ScsiReply Status(uint8_t status)
+{
+    ScsiReply reply;
+    reply.status = status;
+    reply.sense = FixedSense(3, 0x11, 0x05);   // must be ignored unless CHECK CONDITION
+    return reply;
+}
+
+struct BoxCase {
+    const char* name;
+    ScsiReply reply;
+    const char* caption;   // UTF-8; null for the platform's default caption
+    const char* text;      // UTF-8
+    unsigned style;
+};
+
+TEST(Reporting, EachFailureAsksWithItsBox)
+{
+    const BoxCase cases[] = {
+        {"not ready, no medium", CheckCondition(2, 0x3A, 0x00), u8"デバイスの未準備",
+         u8"メディアが入っていません\nAdditional sense code:[3A] Code Qualify:[00]", kInfoRetry},
+        {"LBA out of range", CheckCondition(5, 0x21, 0x00), u8"不正な要求",
+         u8"論理ブロックアドレスが範囲を越えています\nAdditional sense code:[21] Code Qualify:[00]", kInfoRetry},
+        {"L-EC uncorrectable", CheckCondition(3, 0x11, 0x05), u8"メディアに関するエラー",
+         u8"L-ECで修復不可能なエラー\nAdditional sense code:[11] Code Qualify:[05]", kInfoRetry},
+        {"CIRC uncorrectable", CheckCondition(3, 0x11, 0x06), u8"メディアに関するエラー",
+         u8"CIRCで修復不可能なエラー\nAdditional sense code:[11] Code Qualify:[06]", kInfoRetry},
+        {"recovered error", CheckCondition(1, 0x18, 0x03), u8"修復されたエラー",
+         u8"CIRCによる修復データ\nAdditional sense code:[18] Code Qualify:[03]", kInfoRetry},
+        {"reserved pair", CheckCondition(5, 0x34, 0x0C), u8"不正な要求",
+         "Reserved error on SCSI\nSense code:[34] Code Qualify:[0C]\nAdditional sense code:[34] Code Qualify:[0C]",
+         kInfoRetry},
+        {"key 12", CheckCondition(12, 0x50, 0x00), "Fatal error [000C]\n",
+         "Reserved error on SCSI\nSense code:[50] Code Qualify:[00]\nAdditional sense code:[50] Code Qualify:[00]",
+         kInfoRetry},
+        {"short sense", CheckCondition(3, 0x11, 0x05, 4), nullptr, u8"メディアに関するエラー", kInfoRetry},
+        {"busy", Status(8), nullptr, u8"SCSIバスが使用中です！", kErrorRetry},
+        {"odd status", Status(0x28), nullptr, "CD-ROM error SCSI status:[0028]\n", kInfoRetry},
+    };
+    for (const BoxCase& c : cases) {
+        ScriptedDevice device;
+        device.Reply(c.reply);
+        ScopedBoxHook hook({IDCANCEL});
+        EXPECT_EQ(cdrEject(NULL, device.handle), 2) << c.name;
+        ASSERT_EQ(hook.boxes().size(), 1u) << c.name;
+        const RecordedBox& box = hook.boxes()[0];
+        EXPECT_EQ(box.caption, c.caption ? Cp932(c.caption) : DefaultBoxCaption()) << c.name;
+        EXPECT_EQ(box.text, Cp932(c.text)) << c.name;
+        EXPECT_EQ(box.style, c.style) << c.name;
+        EXPECT_EQ(device.sent.size(), 1u) << c.name;
+    }
+}
+
+TEST(Reporting, RetryRepeatsUntilTheCommandSucceeds)
+{
+    ScriptedDevice device;
+    device.Reply(Status(8));
+    device.Reply(CheckCondition(2, 0x04, 0x01));
+    ScopedBoxHook hook({IDRETRY, IDRETRY});
+    EXPECT_EQ(cdrEject(NULL, device.handle), 0);
+    EXPECT_EQ(device.sent.size(), 3u);
+    EXPECT_EQ(hook.boxes().size(), 2u);
+}
+
+TEST(Reporting, SilentReportingGivesFailureWithoutBoxes)
+{
+    struct Case { const char* name; ScsiReply reply; short expected; };
+    const Case cases[] = {
+        {"good with stale sense", Status(0), 0},
+        {"medium error", CheckCondition(3, 0x11, 0x05), 2},
+        {"short sense still decoded", CheckCondition(3, 0x11, 0x05, 4), 2},
+        {"unit attention", CheckCondition(6, 0x29, 0x00), 0},
+        {"vendor ASC 80", CheckCondition(5, 0x80, 0x12), 0},
+        {"busy", Status(8), 2},
+        {"reservation conflict", Status(0x18), 2},
+    };
+    static uint8_t buffer[2048];
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        device.Reply(c.reply);
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 0, 1, 0), c.expected) << c.name;
+        EXPECT_TRUE(hook.boxes().empty()) << c.name;
+        EXPECT_EQ(device.sent.size(), 1u) << c.name;
+    }
+}
+
+TEST(Reporting, SuccessCasesAskNothingEvenWithReporting)
+{
+    for (const ScsiReply& reply : {CheckCondition(6, 0x28, 0x00), CheckCondition(0, 0, 0),
+                                   CheckCondition(4, 0x80, 0x00)}) {
+        ScriptedDevice device;
+        device.Reply(reply);
+        ScopedBoxHook hook;
+        EXPECT_EQ(cdrEject(NULL, device.handle), 0);
+        EXPECT_TRUE(hook.boxes().empty());
+    }
+}
+
+std::string SystemText(DWORD code)
+{
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0, text, sizeof text,
+                   NULL);
+    return text;
+}
+
+TEST(PrintErrorBox, SystemTextCodeLineAndCallerText)
+{
+    ScopedBoxHook hook;
+    EXPECT_EQ(PrintError(NULL, ERROR_ACCESS_DENIED, "while opening D:"), IDOK);
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    const RecordedBox& box = hook.boxes()[0];
+    ASSERT_FALSE(SystemText(ERROR_ACCESS_DENIED).empty());
+    EXPECT_EQ(box.text, SystemText(ERROR_ACCESS_DENIED) + Cp932(u8"エラーコード : ") + "5\nwhile opening D:");
+    EXPECT_EQ(box.caption, "Vorant Library");
+    EXPECT_EQ(box.style, (unsigned)(MB_OK | MB_ICONWARNING));
+}
+
+TEST(PrintErrorBox, CodeWithoutSystemTextSaysSo)
+{
+    ScopedBoxHook hook;
+    const DWORD code = 0x2000ABCD;   // customer bit: no system text
+    PrintError(NULL, code, NULL);
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    const std::string& text = hook.boxes()[0].text;
+    const std::string head = "Format message failed.  Error: ";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const std::string tail = "\n" + Cp932(u8"エラーコード : ") + std::to_string((long)code) + "\n";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+TEST(PrintErrorBox, OverlongTextIsCutAtACharacterBoundary)
+{
+    // 300 double-byte characters after the code line: far more than fits.
+    std::string caller;
+    const std::string e = Cp932(u8"エ");
+    for (int i = 0; i < 300; ++i)
+        caller += e;
+    ScopedBoxHook hook;
+    PrintError(NULL, ERROR_ACCESS_DENIED, caller.c_str());
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    const std::string full = SystemText(ERROR_ACCESS_DENIED) + Cp932(u8"エラーコード : ") + "5\n" + caller;
+    const std::string& shown = hook.boxes()[0].text;
+    ASSERT_LT(shown.size(), 256u);
+    ASSERT_GT(shown.size(), full.size() - caller.size());
+    EXPECT_EQ(shown, full.substr(0, shown.size()));
+    EXPECT_EQ((shown.size() - (full.size() - caller.size())) % 2, 0u);   // whole characters only
+}
+
+TEST(StringTable, TextsLoadInTheAnsiCodePage)
+{
+    HINSTANCE library = GetModuleHandleA("tamrisk.dll");
+    ASSERT_NE(library, nullptr);
+    struct Case { UINT id; const char* text; };
+    const Case cases[] = {
+        {1000, u8"SCSIバスが使用中です！"}, {1006, u8"SRBパラメータが不正です!"},
+        {1013, u8"ホストアダプタの何等かのエラー"}, {1030, u8"比較コマンドのエラー"},
+        {1155, u8"論理装置は自己調整を終えていません"}, {1177, u8"オーディオ再生が中止されました"},
+        {1200, u8"エラーコード : "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(std::string(SetString(library, c.id)), Cp932(c.text)) << c.id;
+    EXPECT_STREQ(SetString(library, 1014), "");
+    EXPECT_STREQ(SetString(library, 999), "");
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// The display and dialog utilities on a real dialog built in memory.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tamrisk.h"
+
+namespace {
+
+enum { kEditA = 100, kEditB = 101, kEditC = 102, kEditD = 103 };
+
+// A dialog template with four edit controls, laid out as DLGTEMPLATE and
+// DLGITEMTEMPLATE records (each item DWORD-aligned).
+std::vector<WORD> DialogTemplate()
+{
+    std::vector<WORD> t;
+    auto dword = [&t](DWORD v) { t.push_back(LOWORD(v)); t.push_back(HIWORD(v)); };
+    dword(WS_POPUP | WS_CAPTION | DS_SETFONT);
+    dword(0);
+    t.push_back(4);                           // items
+    t.push_back(0); t.push_back(0); t.push_back(200); t.push_back(100);
+    t.push_back(0); t.push_back(0);           // no menu, default class
+    for (const wchar_t* c = L"utility test"; *c; ++c) t.push_back(*c);
+    t.push_back(0);
+    t.push_back(8);
+    for (const wchar_t* c = L"MS Shell Dlg"; *c; ++c) t.push_back(*c);
+    t.push_back(0);
+    for (int i = 0; i < 4; ++i) {
+        if (t.size() % 2) t.push_back(0);
+        dword(WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL);
+        dword(0);
+        t.push_back(5); t.push_back((WORD)(5 + 20 * i)); t.push_back(180); t.push_back(14);
+        t.push_back((WORD)(kEditA + i));
+        t.push_back(0xFFFF); t.push_back(0x0081);   // edit class
+        t.push_back(0);                             // no text
+        t.push_back(0);                             // no creation data
+    }
+    return t;
+}
+
+INT_PTR CALLBACK NoProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+class Dialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::vector<WORD> t = DialogTemplate();
+        dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(NULL), (LPCDLGTEMPLATEA)t.data(), NULL, NoProc, 0);
+        ASSERT_NE(dialog_, nullptr);
+    }
+    void TearDown() override { DestroyWindow(dialog_); }
+    std::string Text(int id)
+    {
+        char text[256] = {};
+        GetDlgItemTextA(dialog_, id, text, sizeof text);
+        return text;
+    }
+    HWND dialog_ = NULL;
+};
+
+TEST_F(Dialog, NumbersGoInAndComeBackLikeAtol)
+{
+    EXPECT_TRUE(SetDlgItemLong(dialog_, kEditA, -150));
+    EXPECT_EQ(Text(kEditA), "-150");
+    struct Case { const char* text; LONG value; };
+    const Case cases[] = {
+        {"  +42a", 42}, {"-7", -7}, {"", 0}, {"abc", 0}, {"2147483647", 2147483647},
+        {"99999999999999999999", 2147483647}, {"-99999999999999999999", (LONG)0x80000000},
+    };
+    for (const Case& c : cases) {
+        SetDlgItemTextA(dialog_, kEditB, c.text);
+        LONG stored = 12345;
+        EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, &stored), c.value) << c.text;
+        EXPECT_EQ(stored, c.value) << c.text;
+    }
+    EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, NULL), (LONG)0x80000000);
+    // A control text longer than the 80-byte buffer: only its first 79 characters count.
+    std::string digits(200, '1');
+    SetDlgItemTextA(dialog_, kEditB, digits.c_str());
+    EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, NULL), 2147483647);
+}
+
+TEST_F(Dialog, FixedWidthFieldsShowExactlyTheirCharacters)
+{
+    const char blank_padded[] = "CDROM                           ";   // 5 letters, 27 blanks, no terminator needed
+    EXPECT_EQ(SetDlgItemNText(dialog_, kEditA, blank_padded, 32), 0);
+    EXPECT_EQ(Text(kEditA), std::string(blank_padded, 32));
+    const char terminated[32] = "DISC1";
+    SetDlgItemNText(dialog_, kEditB, terminated, 32);
+    EXPECT_EQ(Text(kEditB), "DISC1");
+    // The field is read no further than n, even without a terminator.
+    const char unterminated[4] = {'A', 'B', 'C', 'D'};
+    SetDlgItemNText(dialog_, kEditC, unterminated, 4);
+    EXPECT_EQ(Text(kEditC), "ABCD");
+    SetDlgItemTextA(dialog_, kEditD, "old");
+    SetDlgItemNText(dialog_, kEditD, "XYZ", 0);
+    EXPECT_EQ(Text(kEditD), "");
+    SetDlgItemTextA(dialog_, kEditD, "old");
+    SetDlgItemNText(dialog_, kEditD, "XYZ", -5);
+    EXPECT_EQ(Text(kEditD), "");
+}
+
+TEST_F(Dialog, CdTimeGoesIntoThreeControls)
+{
+    EXPECT_TRUE(SetDlgItemTime(dialog_, kEditA, kEditB, kEditC, 166));
+    EXPECT_EQ(Text(kEditA), "00");
+    EXPECT_EQ(Text(kEditB), "02");
+    EXPECT_EQ(Text(kEditC), "16");
+    SetDlgItemTime(dialog_, kEditA, kEditB, kEditC, -75);
+    EXPECT_EQ(Text(kEditA), "00");
+    EXPECT_EQ(Text(kEditB), "-1");
+    EXPECT_EQ(Text(kEditC), "00");
+}
+
+TEST(CdTime, TextOfFrameCounts)
+{
+    struct Case { LONG frames; const char* text; };
+    const Case cases[] = {
+        {166, "00:02:16"}, {150, "00:02:00"}, {0, "00:00:00"}, {4499, "00:59:74"}, {4500, "01:00:00"},
+        {449999, "99:59:74"}, {450000, "100:00:00"}, {4499999, "999:59:74"}, {-1, "00:00:-1"},
+        {-75, "00:-1:00"}, {-449999, "-99:-59:-74"},
+        // Minutes that do not fit three characters are marked, not cut.
+        {4500000, "***:00:00"}, {-450000, "***:00:00"}, {(LONG)0x7FFFFFFF, "***:35:22"},
+        {(LONG)0x80000000, "***:-35:-23"},
+    };
+    for (const Case& c : cases) {
+        char text[16];
+        memset(text, 'Z', sizeof text);
+        EXPECT_EQ(SetTextTime(text, c.frames), (int)strlen(c.text)) << c.frames;
+        EXPECT_STREQ(text, c.text) << c.frames;
+        EXPECT_LE(strlen(text), 11u);
+    }
+    char m[4], s[4], f[4];
+    EXPECT_EQ(BlkToTime(-1, m, s, f), 2);
+    EXPECT_STREQ(m, "00");
+    EXPECT_STREQ(s, "00");
+    EXPECT_STREQ(f, "-1");
+}
+
+TEST(Window, CenteredOnTheScreen)
+{
+    HWND window = CreateWindowExA(0, "STATIC", "centre", WS_POPUP, 3, 7, 400, 300, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(CenteringWindow(window));
+    RECT r;
+    GetWindowRect(window, &r);
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(r.left, sw / 2 - 200);
+    EXPECT_EQ(r.top, sh / 2 - 150);
+    EXPECT_EQ(r.right - r.left, 400);
+    EXPECT_EQ(r.bottom - r.top, 300);
+    if (sw == 1024 && sh == 768) {
+        EXPECT_EQ(r.left, 312);
+        EXPECT_EQ(r.top, 234);
+    }
+    // Larger than the screen: a negative position, centred all the same.
+    MoveWindow(window, 0, 0, sw + 201, sh + 101, FALSE);
+    EXPECT_TRUE(CenteringWindow(window));
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.left, sw / 2 - (sw + 201) / 2);
+    EXPECT_EQ(r.top, sh / 2 - (sh + 101) / 2);
+    DestroyWindow(window);
+}
+
+}  // namespace
