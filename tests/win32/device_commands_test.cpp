@@ -281,25 +281,6 @@ TEST(Commands, RetryThatSucceedsReturnsSuccess)
     EXPECT_EQ(device.sent.size(), 2u);
 }
 
-TEST(Commands, SilentFailureAndSuccessCases)
-{
-    struct Case { const char* name; ScsiReply reply; LONG expected; };
-    const Case cases[] = {
-        {"not ready", CheckCondition(2, 0x3A, 0x00), 0},
-        {"unit attention", CheckCondition(6, 0x28, 0x00), 1},
-        {"no sense", CheckCondition(0, 0x00, 0x00), 1},
-        {"vendor ASC 80", CheckCondition(3, 0x80, 0x00), 1},
-    };
-    for (const Case& c : cases) {
-        ScriptedDevice device;
-        device.Reply(c.reply);
-        ScopedBoxHook hook;
-        EXPECT_EQ(cdrInit(NULL, device.handle, 0), c.expected) << c.name;
-        EXPECT_TRUE(hook.boxes().empty()) << c.name;
-        EXPECT_EQ(device.sent.size(), 1u) << c.name;
-    }
-}
-
 TEST(Commands, ReadCapacityTakesTwentyFourBitFields)
 {
     struct Case { Bytes response; LONG last, block; };
