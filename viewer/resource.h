@@ -1,0 +1,58 @@
+// Resource and command identifiers of the viewer, shared by the resource
+// script and the C++ sources. Menu items, accelerator targets, control-panel
+// buttons and WM_COMMAND values use the same numbers.
+#pragma once
+
+// Drive submenu: the n-th CD-ROM drive has command IDM_DRIVE_FIRST + n.
+#define IDM_DRIVE_FIRST     10
+#define IDM_DRIVE_LAST      99
+
+#define IDM_EXIT            100
+#define IDM_TOC_JUMP        101   // TOC window's right-click jump
+#define IDM_OPEN_IMAGE      102   // File menu: open a disc image
+#define IDM_COPY            200
+#define IDM_SELECT_ALL      201
+#define IDM_NEXT_SECTOR     210
+#define IDM_PREV_SECTOR     211
+#define IDM_ADDRESS         213
+#define IDM_EJECT           219
+#define IDM_CONTROL_PANEL   220
+#define IDM_AUTO_SECTOR     221
+#define IDM_TOC             222
+#define IDM_LABEL           223
+#define IDM_TREE            224
+#define IDM_REFRESH         225
+#define IDM_JUMP_ADDRESS    229
+#define IDM_HELP_CONTENTS   231
+#define IDM_HELP_ON_HELP    232
+#define IDM_ABOUT           239
+
+// Controls of the main window.
+#define IDC_STATUS          997
+#define IDC_HEADER          998
+#define IDC_DUMP            999
+
+// Posted to the tree window after every refresh; wParam 0 keeps its depth.
+#define UM_REBUILD_TREE     (0x0400 + 10)   // WM_USER + 10
+
+// Strings of the viewer.
+#define IDS_ALREADY_RUNNING 300   // shown by the single-instance check
+// 310-312: the address input's error texts (windows/address.h names them).
+
+// ---- TOC window (TOCBOX) ----
+#define IDC_TOC_TEXT        996
+
+// ---- Directory tree window (DirTreeBox, menu TreeManu) ----
+#define IDC_TREE_LIST       700
+
+// ---- Disc label (LABELBOX): controls 600-612 ----
+#define IDC_LABEL_FIRST     600
+
+// ---- Address input (INPUTBOX) ----
+
+// ---- Control panel (CONTROLBOX) ----
+
+// ---- About box (ABOUTBOX) ----
+#define IDC_ABOUT_DESCRIPTION 500
+#define IDC_ABOUT_VERSION     501
+#define IDC_ABOUT_BUILD_DATE  502
