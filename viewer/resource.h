@@ -44,9 +44,20 @@
 
 // ---- Directory tree window (DirTreeBox, menu TreeManu) ----
 #define IDC_TREE_LIST       700
+#define IDM_TREE_LEVEL_BASE 700   // level n is item 700 + n
+#define IDM_TREE_LEVEL_1    701
+#define IDM_TREE_LEVEL_ALL  708
+#define IDM_TREE_CLOSE      100
+#define IDM_TREE_JUMP       101
+#define IDM_TREE_HELP       323
+#define IDS_TREE_HELP_KEY   720   // WinHelp key word of the tree window
+#define IDS_TREE_NEXT_WINDOW 721  // system menu item that activates the main window
 
 // ---- Disc label (LABELBOX): controls 600-612 ----
 #define IDC_LABEL_FIRST     600
+#define IDC_LABEL_LAST      612
+#define IDS_LABEL_NOT_ISO   620   // "Not ISO9660 format"
+#define IDS_LABEL_CAPTION   621   // "Disc Label"
 
 // ---- Address input (INPUTBOX) ----
 

@@ -263,3 +263,25 @@ void FormatTreeLine(char* out, size_t cap, uint32_t indent, const char* name, si
         out[pos++] = tail[i];
     out[pos] = 0;
 }
+
+int32_t TreeLineExtent(const char* line)
+{
+    if (line == NULL)
+        return 0;
+    const char* s = strrchr(line, '\t');
+    s = s != NULL ? s + 1 : line;
+    while (*s == ' ' || (*s >= '\t' && *s <= '\r'))
+        ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-')
+        negative = *s++ == '-';
+    int64_t value = 0;
+    for (; *s >= '0' && *s <= '9'; ++s) {
+        value = value * 10 + (*s - '0');
+        if (value > (int64_t)INT32_MAX + 1)
+            value = (int64_t)INT32_MAX + 1;  // saturate; keeps the product small
+    }
+    if (negative)
+        return (int32_t)-value;
+    return value > INT32_MAX ? INT32_MAX : (int32_t)value;
+}

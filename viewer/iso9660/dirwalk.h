@@ -77,6 +77,11 @@ const char* FormatXaAttributes(uint8_t flags, uint16_t xaAttributes, char* out, 
 // A 7-byte directory record date as "YYYY-MM-DD hh:mm:ss". Returns out.
 const char* FormatRecordDate(const uint8_t* date7, char* out, size_t cap);
 
+// The first block of a tree line: the decimal number after its last tab
+// (leading blanks, an optional sign, digits up to the first other
+// character; none give 0), held to the 32-bit range.
+int32_t TreeLineExtent(const char* line);
+
 // One entry line: indent blanks, then "%s\t%s %10d %s\t%8d" of name, column,
 // length, date and extent, cut to fit cap. A name too long for the line is
 // shortened so that the extent after the last tab is always complete.

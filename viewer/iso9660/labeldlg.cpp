@@ -1,5 +1,91 @@
-// Disc label dialog.
-// PLACEHOLDER: the ISO 9660 issue replaces this file.
+// Disc label dialog: the identification fields and dates of the primary
+// volume descriptor of the last session, read once while the dialog is set up.
 #include "quillet.h"
 
-extern "C" INT_PTR CALLBACK LabelProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+#include <stdint.h>
+
+#include "iso9660/volume.h"
+#include "tamrisk.h"
+
+namespace {
+
+constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
+constexpr LONG kReportSilently = 0;
+
+// Fills controls 600-612 from a raw 2340-byte block. False after the warning
+// when the block holds no ISO 9660 (or CD-I) descriptor.
+bool FillLabel(HWND dlg, const uint8_t* block)
+{
+    const uint8_t* user = LocateUserData(block, kIsoReadBlockSize);
+    if (user == NULL || !IsVolumeDescriptor(user)) {
+        char text[64], caption[64];
+        LoadStringA(hInst, IDS_LABEL_NOT_ISO, text, sizeof text);
+        LoadStringA(hInst, IDS_LABEL_CAPTION, caption, sizeof caption);
+        MessageBoxA(dlg, text, caption, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    for (size_t i = 0; i < kVolumeFieldCount; ++i) {
+        const VolumeField& field = kVolumeFields[i];
+        if (field.kind == kVolumeText) {
+            // As stored, padding blanks included; the library stops at a zero byte.
+            SetDlgItemNText(dlg, field.nControl, (LPCSTR)(user + field.offset), field.length);
+        } else {
+            char date[kVolumeDateTextSize];
+            FormatVolumeDate(user + field.offset, date, sizeof date);
+            SetDlgItemTextA(dlg, field.nControl, date);
+        }
+    }
+    return true;
+}
+
+// Reads the descriptor block at 2340 bytes a block and shows it. The
+// drive is left at 2048 whenever the first switch succeeded.
+BOOL OnInitDialog(HWND dlg)
+{
+    if (cdrMode(dlg, hDevice, (LONG)kIsoReadBlockSize) != 0) {
+        EndDialog(dlg, 0);
+        return FALSE;
+    }
+    bool shown = false;
+    HGLOBAL hBuffer = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kIsoRawBufferSize);
+    uint8_t* buffer = hBuffer != NULL ? (uint8_t*)GlobalLock(hBuffer) : NULL;
+    if (buffer != NULL) {
+        int64_t lbn = (int64_t)lLastSession + kVolumeDescriptorLbn;
+        if (lbn <= INT32_MAX &&
+            cdrRead(dlg, hDevice, buffer, (LONG)lbn, 1, kReportSilently) != kResultFailed)
+            shown = FillLabel(dlg, buffer);
+        GlobalUnlock(hBuffer);
+    }
+    if (hBuffer != NULL)
+        GlobalFree(hBuffer);
+    // Every reader sets the length it needs, but 2048 is the drive's
+    // resting length: put it back on the failure paths too.
+    bool restored = cdrMode(dlg, hDevice, (LONG)kIsoUserDataSize) == 0;
+    if (!shown || !restored) {
+        EndDialog(dlg, 0);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// Exported from the program by its plain name, not the __stdcall one.
+#if defined(_MSC_VER)
+#pragma comment(linker, "/EXPORT:LabelProc=_LabelProc@16")
+#elif defined(__GNUC__)
+__asm__(".section .drectve\n\t.ascii \" -export:LabelProc=LabelProc@16\"\n\t.text");
+#endif
+
+extern "C" INT_PTR CALLBACK LabelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dlg);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL)
+            EndDialog(dlg, 1);
+        return FALSE;
+    }
+    return FALSE;
+}

@@ -1,5 +1,215 @@
-// Directory tree window.
-// PLACEHOLDER: the ISO 9660 issue replaces this file.
+// Directory tree window: a modeless dialog whose list box holds one line per
+// directory entry, built by the portable walker from blocks read at 2340
+// bytes; a double click jumps the sector view to the entry's first block.
 #include "quillet.h"
 
-extern "C" INT_PTR CALLBACK DirViewProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+#include <stdint.h>
+
+#include "iso9660/dirwalk.h"
+#include "tamrisk.h"
+
+namespace {
+
+constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
+constexpr LONG kReportSilently = 0;
+constexpr LONG kLeadInFrames = 150;  // address = LBN + 150
+constexpr int kLineTextSize = 256;   // LB_GETTEXT buffer of the jump
+constexpr int kTabStops[2] = {120, 240};  // dialog template units
+constexpr DWORD kFirstLevel = 1;
+
+// Chosen level, 1 to 8; kept while the window is closed.
+DWORD nTreeLevel = kMaxTreeLevel;
+
+HWND TreeList(HWND window) { return GetDlgItem(window, IDC_TREE_LIST); }
+
+// ---- Walker glue: blocks from the drive, lines into the list box ----
+
+bool ReadDriveBlock(void* context, int32_t lbn, uint8_t* raw)
+{
+    // The drive's block length is already 2340 for the whole build.
+    return cdrRead((HWND)context, hDevice, raw, lbn, 1, kReportSilently) != kResultFailed;
+}
+
+bool AddListLine(void* context, const char* line)
+{
+    return SendMessageA((HWND)context, LB_ADDSTRING, 0, (LPARAM)line) != LB_ERRSPACE;
+}
+
+// Clears the list and fills it with the hierarchy down to level.
+void BuildDirectoryTree(HWND window, DWORD level)
+{
+    HCURSOR previous = SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
+    HWND list = TreeList(window);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    if (cdrMode(window, hDevice, (LONG)kIsoReadBlockSize) == 0) {
+        DirWalk walk = MakeDirWalk(ReadDriveBlock, window, AddListLine, list);
+        BuildDirectoryTree(&walk, lLastSession, lLeadout, level);
+        cdrMode(window, hDevice, (LONG)kIsoUserDataSize);
+    }
+    SetCursor(previous);
+}
+
+// A level from the registry may have been edited by hand: anything outside
+// the menu's range shows as its nearest item.
+DWORD ClampLevel(DWORD level)
+{
+    if (level < kFirstLevel)
+        return kFirstLevel;
+    return level > kMaxTreeLevel ? kMaxTreeLevel : level;
+}
+
+void CheckLevelItem(HWND window, DWORD level, UINT check)
+{
+    CheckMenuItem(GetMenu(window), IDM_TREE_LEVEL_BASE + level, MF_BYCOMMAND | check);
+}
+
+// ---- Messages ----
+
+BOOL OnInitDialog(HWND window)
+{
+    HMENU system = GetSystemMenu(window, FALSE);
+    static const UINT kRemoved[] = {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST};
+    for (UINT command : kRemoved)
+        DeleteMenu(system, command, MF_BYCOMMAND);
+    DeleteMenu(system, 0, MF_BYCOMMAND | MF_SEPARATOR);
+    char caption[64];
+    if (LoadStringA(hInst, IDS_TREE_NEXT_WINDOW, caption, sizeof caption) > 0)
+        AppendMenuA(system, MF_STRING, SC_NEXTWINDOW, caption);
+
+    // The stored rectangle is left, top, right, bottom. An empty one (the
+    // default before the window was ever closed) keeps the template's size.
+    RECT rect;
+    LoadWindowRect(SLOT_TREE, &rect);
+    int64_t width = (int64_t)rect.right - rect.left, height = (int64_t)rect.bottom - rect.top;
+    UINT flags = SWP_NOZORDER;
+    if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX)
+        flags |= SWP_NOSIZE;
+    SetWindowPos(window, NULL, rect.left, rect.top, (int)width, (int)height, flags);
+
+    nTreeLevel = ClampLevel(LoadSetting(SET_TREE_LEVEL));
+    CheckLevelItem(window, nTreeLevel, MF_CHECKED);
+
+    HWND list = TreeList(window);
+    SendMessageA(list, LB_SETTABSTOPS, 2, (LPARAM)kTabStops);
+    // Wide enough for the longest line the walker makes.
+    RECT extent = {0, 0, 4 * (LONG)kTreeLineSize, 0};
+    MapDialogRect(window, &extent);
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, (WPARAM)extent.right, 0);
+    SendMessageA(window, UM_REBUILD_TREE, nTreeLevel, 0);
+    return TRUE;
+}
+
+void OnLevel(HWND window, DWORD level)
+{
+    CheckLevelItem(window, nTreeLevel, MF_UNCHECKED);
+    nTreeLevel = level;
+    CheckLevelItem(window, nTreeLevel, MF_CHECKED);
+    SendMessageA(window, UM_REBUILD_TREE, nTreeLevel, 0);
+}
+
+// The selected line's first block, read from the text after its last tab.
+void OnJump(HWND list)
+{
+    LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;  // empty list: nothing to jump to
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, (WPARAM)index, 0);
+    if (length == LB_ERR || length >= kLineTextSize)
+        return;
+    char line[kLineTextSize];
+    if (SendMessageA(list, LB_GETTEXT, (WPARAM)index, (LPARAM)line) == LB_ERR)
+        return;
+    line[kLineTextSize - 1] = 0;
+    int32_t lbn = TreeLineExtent(line);
+    LONG address = lbn > INT32_MAX - kLeadInFrames ? INT32_MAX : lbn + kLeadInFrames;
+    SendMessageA(hwndMain, WM_COMMAND, IDM_JUMP_ADDRESS, address);
+}
+
+void OnHelp(HWND window)
+{
+    char key[64];
+    if (LoadStringA(hInst, IDS_TREE_HELP_KEY, key, sizeof key) > 0)
+        WinHelpA(window, "quillet.hlp", HELP_KEY, (ULONG_PTR)key);
+}
+
+void OnCommand(HWND window, UINT id, UINT code, LPARAM lParam)
+{
+    if (id > IDM_TREE_LEVEL_BASE && id <= IDM_TREE_LEVEL_ALL) {
+        OnLevel(window, id - IDM_TREE_LEVEL_BASE);
+        return;
+    }
+    switch (id) {
+    case IDC_TREE_LIST:
+        if (code == LBN_DBLCLK)
+            OnJump(TreeList(window));
+        break;
+    case IDM_TREE_JUMP: {
+        // Posted so that the jump runs after the menu command has returned.
+        HWND list = TreeList(window);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_TREE_LIST, LBN_DBLCLK), (LPARAM)list);
+        SendMessageA(list, LB_SETCURSEL, SendMessageA(list, LB_GETCURSEL, 0, 0), 0);
+        break;
+    }
+    case IDM_TREE_HELP:
+        OnHelp(window);
+        break;
+    case IDM_TREE_CLOSE:
+        PostMessageA(hwndMain, WM_COMMAND, IDM_TREE, (LPARAM)window);
+        break;
+    default:
+        // Enter and Esc (IDOK, IDCANCEL) and anything else: nothing to do.
+        (void)lParam;
+        break;
+    }
+}
+
+void OnDestroy(HWND window)
+{
+    RECT rect;
+    if (GetWindowRect(window, &rect))
+        SaveWindowRect(SLOT_TREE, &rect);
+    SaveSetting(SET_TREE_LEVEL, nTreeLevel);
+}
+
+BOOL OnRebuild(HWND window, WPARAM wParam)
+{
+    DWORD level = wParam != 0 ? LOWORD(wParam) : nTreeLevel;
+    BuildDirectoryTree(window, level);
+    SendMessageA(TreeList(window), LB_SETCURSEL, 0, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+// Exported from the program by its plain name, not the __stdcall one.
+#if defined(_MSC_VER)
+#pragma comment(linker, "/EXPORT:DirViewProc=_DirViewProc@16")
+#elif defined(__GNUC__)
+__asm__(".section .drectve\n\t.ascii \" -export:DirViewProc=DirViewProc@16\"\n\t.text");
+#endif
+
+extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_SIZE:
+        MoveWindow(TreeList(window), 0, 0, (short)LOWORD(lParam), (short)HIWORD(lParam), TRUE);
+        return FALSE;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam), HIWORD(wParam), lParam);
+        return FALSE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_NEXTWINDOW) {
+            SetActiveWindow(hwndMain);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        OnDestroy(window);
+        return FALSE;
+    case UM_REBUILD_TREE:
+        return OnRebuild(window, wParam);
+    }
+    return FALSE;
+}
