@@ -1,0 +1,112 @@
+// Drives the real quillet.exe from another process under Wine: starts it,
+// sends it commands and keys, reads its windows, menus, message boxes and
+// settings, and takes screenshots. Texts are in the ANSI code page (932);
+// compare them with Cp932(u8"...") from cp932.h.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Viewer {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    HWND main = nullptr;     // class "Quillet"
+};
+
+// Starts bin/quillet.exe (beside the test program) with the given command
+// line arguments (an image path is quoted by the caller if it has blanks),
+// waits for its main window and for the messages it posted to itself at
+// start-up. False when no main window appears in time (the process is then
+// left as it is, so a test can look for a box it shows instead).
+bool StartViewer(Viewer* viewer, const std::string& args = "");
+// Command 100 (exit) and a wait for the process; kills it after the time-out.
+// Returns the exit code, or ~0u when it had to be killed.
+DWORD StopViewer(Viewer* viewer, DWORD timeout_ms = 30000);
+// Waits for the process to end by itself (e.g. a second copy).
+bool WaitViewerExit(Viewer* viewer, DWORD timeout_ms, DWORD* exit_code);
+
+// A FIFO barrier: returns once the viewer's thread has handled everything
+// posted to it before the call, including what those messages posted in
+// turn (a few rounds). Works while a modal box or dialog runs its loop.
+bool Settle(const Viewer& viewer, DWORD timeout_ms = 60000);
+
+// WM_COMMAND with the id in the low word. Post anything that may open a
+// modal box or dialog; Send blocks until the viewer has handled it.
+void PostCommand(HWND hwnd, UINT id, LPARAM lParam = 0);
+LRESULT SendCommand(HWND hwnd, UINT id, LPARAM lParam = 0);
+// WM_COMMAND as a control sends it: id, notification code and the control.
+void PostControlNotify(HWND dialog, int control_id, int code);
+// Keys for the accelerators: WM_KEYDOWN/WM_KEYUP of a virtual key, or
+// WM_CHAR of a character, posted to a window of the viewer.
+void PostKey(HWND hwnd, UINT vk);
+void PostChar(HWND hwnd, char ch);
+
+// Texts of windows and controls.
+std::string WindowText(HWND hwnd);
+std::string ControlText(HWND parent, int id);
+std::vector<std::string> ListBoxLines(HWND list);
+std::vector<std::string> ComboBoxLines(HWND combo);
+std::string ClassName(HWND hwnd);
+// A visible top-level window of the viewer's process; class and title may be
+// null for any. Waits up to the time-out; null when none appears.
+HWND FindViewerWindow(const Viewer& viewer, const char* class_name, const char* title,
+                      DWORD timeout_ms = 10000);
+// Waits until a window no longer exists.
+bool WaitWindowGone(HWND hwnd, DWORD timeout_ms = 10000);
+// Polls until the text of hwnd differs from `before` (or, with
+// `before` == nullptr, is non-empty). Returns the new text or "" on time-out.
+std::string WaitTextChange(HWND hwnd, const char* before, DWORD timeout_ms = 30000);
+
+// Message boxes of the viewer (a dialog with the static text control 0xFFFF).
+struct Box {
+    HWND hwnd = nullptr;
+    std::string caption;
+    std::string text;
+};
+bool WaitBox(const Viewer& viewer, Box* box, DWORD timeout_ms = 30000);
+void AnswerBox(const Box& box, int button);   // IDOK, IDCANCEL, IDRETRY, ...
+// Whether a message box is up right now.
+bool BoxShown(const Viewer& viewer);
+
+// The viewer's menus, read inside its process (Wine keeps menus per process).
+struct MenuItem {
+    std::string path;     // positions from the menu bar, e.g. "0/2"; "sys/..." for the system menu
+    int id;               // command id, -1 for a popup
+    UINT state;           // GetMenuState flags: MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR
+    std::string caption;  // with '&' and the accelerator text after '\b' or '\t'
+};
+bool ReadMenus(const Viewer& viewer, HWND hwnd, std::vector<MenuItem>* items);
+// The item with a command id (first found), or the popup at a path; null if none.
+const MenuItem* FindMenuId(const std::vector<MenuItem>& items, int id);
+const MenuItem* FindMenuPath(const std::vector<MenuItem>& items, const std::string& path);
+bool MenuGrayed(const Viewer& viewer, int id);    // of the main window's menu bar
+bool MenuChecked(const Viewer& viewer, int id);
+
+// The settings key HKCU\Software\Kelvane\Quillet, shared with the viewer.
+void DeleteSettings();
+bool ReadSettingDword(const char* name, DWORD* value);
+bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type = nullptr);
+void WriteSettingDword(const char* name, DWORD value);
+void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD type = REG_BINARY);
+
+// Test images, as Windows paths (Z:\...): images made by the test fixture
+// into <build>/gui-images (tests/win32/images), and the bundled sample disc.
+std::string GuiImage(const char* name);
+std::string SampleDisc();
+// A Unix path of the build or source tree as a Windows path.
+std::string WinPath(const std::string& unix_path);
+bool FileExists(const std::string& win_path);
+
+// PNG of a window as it is on screen, into <build>/screenshots/NAME.png.
+bool Screenshot(HWND hwnd, const char* name);
+
+// The dump pane's status line fields: "LBN = %6d [MM:SS:FF]    Mode-%d Sector".
+struct StatusLine {
+    bool ok = false;
+    int lbn = 0;
+    std::string time;
+    int mode = 0;
+};
+StatusLine ParseStatus(const std::string& text);
