@@ -60,8 +60,14 @@
 #define IDS_LABEL_CAPTION   621   // "Disc Label"
 
 // ---- Address input (INPUTBOX) ----
+#define IDC_INPUT_SECONDS   241
+#define IDC_INPUT_FRAMES    242
+#define IDC_INPUT_BLOCK     243   // drop-down combo box with the history
+#define IDC_INPUT_MINUTES   244
 
 // ---- Control panel (CONTROLBOX) ----
+// Its buttons carry the command ids they send: 211 "<<", 210 ">>", 213 "Address".
+#define IDS_SIDE_NEXT_WINDOW 330  // side windows' system menu: next window
 
 // ---- About box (ABOUTBOX) ----
 #define IDC_ABOUT_DESCRIPTION 500

@@ -39,7 +39,7 @@ struct Response {
     }
 };
 
-std::string RenderFull(const Response& r, uint32_t text_size = kTocTextSize, int32_t* header = nullptr)
+std::string RenderFull(const Response& r, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
 {
     std::vector<char> text(text_size);
     int32_t len = RenderFullToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
@@ -48,7 +48,7 @@ std::string RenderFull(const Response& r, uint32_t text_size = kTocTextSize, int
     return std::string(text.data());
 }
 
-std::string RenderTrack(const Response& r, uint32_t text_size = kTocTextSize, int32_t* header = nullptr)
+std::string RenderTrack(const Response& r, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
 {
     std::vector<char> text(text_size);
     int32_t len = RenderTrackToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
@@ -86,7 +86,7 @@ Response OneTrackFullToc()
 TEST(TocReport, FullTocOfOneTrackDisc)
 {
     int32_t header = 0;
-    std::vector<std::string> lines = Lines(RenderFull(OneTrackFullToc(), kTocTextSize, &header));
+    std::vector<std::string> lines = Lines(RenderFull(OneTrackFullToc(), kTocReportSize, &header));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Session No. : 1\r\n");
@@ -136,7 +136,7 @@ TEST(TocReport, TrackTocWithLeadOut)
     r.Add({0x00, 0x10, 0x0A, 0x00, 0x00, 0x03, 0x3B, 0x4A});  // track 10, audio, 03:59:74
     r.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});  // lead-out 45:12:34
     int32_t header = 0;
-    std::vector<std::string> lines = Lines(RenderTrack(r, kTocTextSize, &header));
+    std::vector<std::string> lines = Lines(RenderTrack(r, kTocReportSize, &header));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "First Track No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Track No. : 10\r\n");
@@ -201,7 +201,7 @@ TEST(TocReport, HostileDataLengthsStayInsideBothBuffers)
 
     // Too short for even the header: a note, no read past the 3 bytes.
     std::vector<uint8_t> tiny = {0x00, 0x0D, 0x01};
-    std::vector<char> text(kTocTextSize);
+    std::vector<char> text(kTocReportSize);
     RenderFullToc(tiny.data(), (uint32_t)tiny.size(), text.data(), (uint32_t)text.size());
     EXPECT_EQ(strncmp(text.data(), "*** ", 4), 0);
 }
@@ -215,11 +215,11 @@ TEST(TocReport, ReportLargerThanTheTextBufferIsCutWithANote)
         for (uint32_t i = 4; i < r.bytes.size(); ++i)
             r.bytes[i] = (uint8_t)(i * 7);
         r.SetLength(0xFFFF);
-        std::vector<char> text(kTocTextSize, 'x');
+        std::vector<char> text(kTocReportSize, 'x');
         if (full_format)
-            RenderFullToc(r.bytes.data(), kTocResponseSize, text.data(), kTocTextSize);
+            RenderFullToc(r.bytes.data(), kTocResponseSize, text.data(), kTocReportSize);
         else
-            RenderTrackToc(r.bytes.data(), kTocResponseSize, text.data(), kTocTextSize);
+            RenderTrackToc(r.bytes.data(), kTocResponseSize, text.data(), kTocReportSize);
         size_t len = strnlen(text.data(), text.size());
         ASSERT_LT(len, text.size());
         std::vector<std::string> lines = Lines(std::string(text.data(), len));
@@ -298,9 +298,9 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
     };
     for (const Case& c : cases) {
         FakeDrive drive{c.full_result, c.track_result, {}, {}};
-        std::vector<char> text(kTocTextSize);
+        std::vector<char> text(kTocReportSize);
         int32_t header = -1;
-        EXPECT_EQ(BuildTocReport(FakeTocRequest, &drive, text.data(), kTocTextSize, &header), c.rendered);
+        EXPECT_EQ(BuildTocReport(FakeTocRequest, &drive, text.data(), kTocReportSize, &header), c.rendered);
         EXPECT_EQ(header, c.header);
         EXPECT_EQ(drive.formats, c.formats);
         EXPECT_EQ(drive.reports, c.reports);
@@ -363,12 +363,12 @@ TEST(TocReport, VirtualDriveTocOfAnIsoImage)
     full.resize(kTocResponseSize);
     track.resize(kTocResponseSize);
 
-    std::vector<char> text(kTocTextSize);
-    RenderFullToc(full.data(), kTocResponseSize, text.data(), kTocTextSize);
+    std::vector<char> text(kTocReportSize);
+    RenderFullToc(full.data(), kTocResponseSize, text.data(), kTocReportSize);
     std::string report = text.data();
     EXPECT_NE(report.find("    A2    00    00:15:25    --------        1000   \r\n"), std::string::npos) << report;
     EXPECT_NE(report.find("    01    00    00:02:00    --------           0   \r\n"), std::string::npos) << report;
-    RenderTrackToc(track.data(), kTocResponseSize, text.data(), kTocTextSize);
+    RenderTrackToc(track.data(), kTocResponseSize, text.data(), kTocReportSize);
     report = text.data();
     EXPECT_NE(report.find(" 1     4     01    00    00    00:02:00           0   \r\n"), std::string::npos) << report;
     EXPECT_NE(report.find(" 1     4     AA    00    00    00:15:25        1000   \r\n"), std::string::npos) << report;

@@ -1,5 +1,72 @@
-// Control panel.
-// PLACEHOLDER: the control panel issue replaces this file.
+// The control panel: three buttons whose ids are the movement commands they forward to the
+// main window. It keeps no state; the main window enables and disables its buttons.
 #include "quillet.h"
 
-INT_PTR CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+namespace {
+
+enum { kStringSize = 128 };
+
+// Without a Close item the panel closes only through the View menu or with the main window.
+void SetUpSystemMenu(HWND dlg)
+{
+    HMENU menu = GetSystemMenu(dlg, FALSE);
+    if (menu == NULL)
+        return;
+    DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+    AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
+    char caption[kStringSize];
+    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
+        AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
+}
+
+BOOL OnInitDialog(HWND dlg)
+{
+    SetUpSystemMenu(dlg);
+    RECT rect;
+    LoadWindowRect(SLOT_CONTROL, &rect);
+    SetWindowPos(dlg, NULL, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return TRUE;
+}
+
+// Next in the cycle main window, panel, TOC window, tree window.
+void ActivateNextWindow(void)
+{
+    HWND next = hwndToc != NULL ? hwndToc : hwndTree != NULL ? hwndTree : hwndMain;
+    SetActiveWindow(next);
+}
+
+void OnDestroy(HWND dlg)
+{
+    RECT rect;
+    if (GetWindowRect(dlg, &rect))
+        SaveWindowRect(SLOT_CONTROL, &rect);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dlg);
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_NEXT_SECTOR:
+        case IDM_PREV_SECTOR:
+        case IDM_ADDRESS:
+            SendMessageA(hwndMain, WM_COMMAND, wParam, lParam);
+            break;
+        }
+        return FALSE;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_NEXTWINDOW) {
+            ActivateNextWindow();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        OnDestroy(dlg);
+        return FALSE;
+    }
+    return FALSE;
+}

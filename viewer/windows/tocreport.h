@@ -6,7 +6,7 @@
 
 enum {
     kTocResponseSize = 4096,     // READ TOC buffer and allocation length
-    kTocTextSize = 24000,        // the viewer's report buffer
+    kTocReportSize = 24000,      // the viewer's report buffer (hTocText)
     kTocReadFormatTrack = 0,     // READ TOC format 0: track descriptors, binary MSF
     kTocReadFormatFull = 2,      // READ TOC format 2: full TOC (Q subcode of the lead-in), BCD
     kTocHeaderSize = 4,          // data length (2), first, last
