@@ -13,27 +13,18 @@
 
 namespace {
 
-TEST(Address, ParseWithAutomaticBase)
+// Where the reading stops and how far it clamps; the acceptance table below covers the bases.
+TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 {
     const std::string digits79(79, '7');  // the longest text the field holds
     struct Case { std::string text; int32_t value; uint32_t stop; } cases[] = {
-        {"", 0, 0},
         {"   ", 0, 0},             // no digits: stops at the first character, blanks included
-        {"abc", 0, 0},
         {"-", 0, 0},
-        {"12", 12, 2},
         {" \t12", 12, 4},
-        {"12 ", 12, 2},
-        {"-5", -5, 2},
-        {"0x10", 16, 4},
-        {"0X1f", 31, 4},
         {"-0x10", -16, 5},
-        {"0x", 0, 1},              // no hexadecimal digit: the octal 0, stopped at 'x'
-        {"0xg", 0, 1},
-        {"010", 8, 3},
-        {"08", 0, 1},
+        {"0X1f", 31, 4},
+        {"0xg", 0, 1},             // no hexadecimal digit: the octal 0, stopped at the 'x'
         {"0778", 63, 3},
-        {"2147483647", INT32_MAX, 10},
         {"2147483648", INT32_MAX, 10},
         {"-2147483648", INT32_MIN, 11},
         {"0xFFFFFFFFFFFFFFFFFFFF", INT32_MAX, 22},
@@ -134,8 +125,6 @@ TEST(Address, CdTimeAndBlockAddressFollowEachOther)
 
 TEST(Address, StepSaturatesAtTheEndsOfTheRange)
 {
-    EXPECT_EQ(StepAddress(150, 1), 151);
-    EXPECT_EQ(StepAddress(150, -1), 149);
     EXPECT_EQ(StepAddress(INT32_MAX, 1), INT32_MAX);
     EXPECT_EQ(StepAddress(INT32_MIN, -1), INT32_MIN);
 }

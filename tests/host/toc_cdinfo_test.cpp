@@ -1,0 +1,194 @@
+// The TOC report of the virtual drive's READ TOC answers, for cue sheets written by mkdisc,
+// against the disc model's layout, the ISO 9660 volume sizes in the image and cd-info's
+// reading of the same sheet.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bytes.h"
+#include "disc.h"
+#include "external_tools.h"
+#include "toc.h"
+#include "windows/tocreport.h"
+
+namespace {
+
+const int kLeadOutRow = 0xAA;
+
+// Block addresses a report gives: track number -> start, and the lead-outs in order.
+struct ReportedLayout {
+    std::map<int, int32_t> starts;
+    std::vector<int32_t> leadouts;
+};
+
+std::vector<std::vector<std::string>> ReportRows(const std::string& report, size_t columns)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(report);
+    std::string line;
+    for (int n = 0; std::getline(lines, line); ++n) {
+        if (n < 3)
+            continue;  // two header lines and the heading
+        std::istringstream in(line);
+        std::vector<std::string> fields;
+        for (std::string f; in >> f;)
+            fields.push_back(f);
+        EXPECT_EQ(fields.size(), columns) << line;
+        if (fields.size() == columns)
+            rows.push_back(fields);
+    }
+    return rows;
+}
+
+// Full TOC: POINT 01-99 (BCD, so its hex digits read as decimal) is a track, A2 a lead-out.
+ReportedLayout FullTocLayout(const std::string& report)
+{
+    ReportedLayout layout;
+    for (const auto& f : ReportRows(report, 9)) {
+        int point = (int)strtol(f[4].c_str(), nullptr, 16);
+        if (point == 0xA2)
+            layout.leadouts.push_back(atoi(f[8].c_str()));
+        else if (point < 0xA0)
+            layout.starts[atoi(f[4].c_str())] = atoi(f[8].c_str());
+    }
+    return layout;
+}
+
+// Track TOC: decimal track numbers, AA the lead-out.
+ReportedLayout TrackTocLayout(const std::string& report)
+{
+    ReportedLayout layout;
+    for (const auto& f : ReportRows(report, 7)) {
+        if (f[2] == "AA")
+            layout.leadouts.push_back(atoi(f[6].c_str()));
+        else
+            layout.starts[atoi(f[2].c_str())] = atoi(f[6].c_str());
+    }
+    return layout;
+}
+
+std::string Render(const Disc& disc, int format)
+{
+    std::vector<uint8_t> resp;
+    EXPECT_TRUE(BuildTocResponse(disc, format, true, 1, &resp));
+    resp.resize(kTocResponseSize);
+    std::vector<char> text(kTocReportSize);
+    if (format == kTocReadFormatFull)
+        RenderFullToc(resp.data(), kTocResponseSize, text.data(), kTocReportSize);
+    else
+        RenderTrackToc(resp.data(), kTocResponseSize, text.data(), kTocReportSize);
+    return text.data();
+}
+
+// "  n: MM:SS:FF  LSN ..." rows of cd-info's track list; 170 is its lead-out row.
+std::map<int, int32_t> CdInfoTracks(const std::string& out)
+{
+    std::map<int, int32_t> tracks;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        int number, m, s, f;
+        long lsn;
+        if (sscanf(line.c_str(), " %d: %d:%d:%d %ld", &number, &m, &s, &f, &lsn) == 5)
+            tracks[number] = (int32_t)lsn;
+    }
+    return tracks;
+}
+
+// Volume space size of the primary volume descriptor at start + 16.
+int32_t VolumeSpaceSize(const Disc& disc, int32_t start)
+{
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    if (DiscReadRaw(disc, start + 16, raw, &type) != kDiscReadOk)
+        return -1;
+    const uint8_t* user = raw + (raw[kModeOffset] == 2 ? 24 : 16);
+    return (int32_t)get_le32(user + 80);
+}
+
+struct TocCdInfoTest : ::testing::Test {
+    std::string dir;
+    void SetUp() override { dir = MakeTempDir("toc_cdinfo"); }
+    void TearDown() override { RemoveTempDir(dir); }
+
+    std::string MakeCue(const char* name, const char* script)
+    {
+        std::string base = dir + "/" + name, out;
+        EXPECT_TRUE(WriteFileText(base + ".disc", script));
+        std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
+        EXPECT_EQ(RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"),
+                             &out), 0) << out;
+        return base + ".cue";
+    }
+};
+
+TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
+{
+    struct Case { const char* name; const char* script; size_t sessions; } cases[] = {
+        {"single", "track mode1\nfile /A.TXT size=5000\ndir /D\nfile /D/B.DAT size=70000\n", 1},
+        {"mixed", "track mode1\nfile /A.TXT size=3000\naudio blocks=300\naudio seconds=2 pregap=75\n", 1},
+        {"multi", "track mode2\nfile /A.TXT size=3000\naudio blocks=300\n"
+                  "session\ntrack mode2\nfile /B.TXT size=100\n"
+                  "session\ntrack mode1\nfile /C.TXT size=9000\n", 3},
+    };
+    const bool have_cdinfo = ToolAvailable("cd-info");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string cue = MakeCue(c.name, c.script);
+        Disc disc;
+        char err[512] = "";
+        ASSERT_TRUE(DiscOpen(cue.c_str(), &disc, err, sizeof err)) << err;
+        ASSERT_EQ(disc.sessions.size(), c.sessions);
+
+        const ReportedLayout full = FullTocLayout(Render(disc, kTocReadFormatFull));
+        const ReportedLayout track = TrackTocLayout(Render(disc, kTocReadFormatTrack));
+        ASSERT_EQ(full.starts.size(), disc.tracks.size());
+        ASSERT_EQ(full.leadouts.size(), c.sessions);
+        for (const DiscTrack& t : disc.tracks) {
+            EXPECT_EQ(full.starts.at(t.number), t.start) << "track " << t.number;
+            EXPECT_EQ(track.starts.at(t.number), t.start) << "track " << t.number;
+        }
+        for (size_t s = 0; s < c.sessions; ++s) {
+            EXPECT_EQ(full.leadouts[s], disc.sessions[s].leadout) << "session " << s + 1;
+            // The ISO 9660 volume of each session: the first session's ends with its
+            // data track, a later one reaches its session's lead-out.
+            const DiscTrack& first = disc.tracks[disc.sessions[s].first_track];
+            EXPECT_EQ(VolumeSpaceSize(disc, first.start), s == 0 ? first.end : disc.sessions[s].leadout)
+                << "session " << s + 1;
+            if (s > 0) {  // Orange Book: lead-out, lead-in and pregap between sessions
+                EXPECT_EQ(first.start, disc.sessions[s - 1].leadout + (s == 1 ? 11400 : 6900))
+                    << "session " << s + 1;
+            }
+        }
+        ASSERT_EQ(track.leadouts.size(), 1u);
+        EXPECT_EQ(track.leadouts[0], DiscLeadout(disc));
+
+        if (!have_cdinfo) {
+            DiscClose(&disc);
+            continue;
+        }
+        std::string out;
+        RunCommand("cd " + ShellQuote(dir) + " && cd-info --no-device-info --no-cddb --cue-file " +
+                       ShellQuote(std::string(c.name) + ".cue"), &out);
+        std::map<int, int32_t> listed = CdInfoTracks(out);
+        ASSERT_EQ(listed.size(), disc.tracks.size() + 1) << out;
+        // cd-info lays every track of the sheet out back to back, ignoring REM SESSION: it
+        // agrees on the first session's addresses and on the length of every later track.
+        int32_t shift = 0;
+        for (size_t i = 0; i < disc.tracks.size(); ++i) {
+            const DiscTrack& t = disc.tracks[i];
+            if (t.session > 1 && i > 0 && disc.tracks[i - 1].session != t.session)
+                shift = t.start - listed.at(t.number);
+            EXPECT_EQ(listed.at(t.number) + shift, full.starts.at(t.number)) << "track " << t.number << "\n" << out;
+        }
+        EXPECT_EQ(listed.at(170) + shift, full.leadouts.back()) << out;
+        DiscClose(&disc);
+    }
+}
+
+}  // namespace
