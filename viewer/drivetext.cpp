@@ -143,3 +143,96 @@ int FormatDriveHeader(char* out, uint32_t out_size, const char* drive_name, int3
                             (int)leadout, kColumnRuler),
                    out_size);
 }
+
+// ---- Disc images ----
+
+namespace {
+
+bool IsLead(LeadBytePredicate is_lead, char c)
+{
+    return is_lead != nullptr && is_lead((uint8_t)c);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+} // namespace
+
+const char* FileNameOfPath(const char* path, LeadBytePredicate is_lead)
+{
+    if (path == nullptr)
+        return "";
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; p++) {
+        if (IsLead(is_lead, *p)) {
+            if (p[1] == '\0')
+                break;
+            p++;
+            continue;
+        }
+        if (*p == '\\' || *p == '/' || *p == ':')
+            name = p + 1;
+    }
+    return name;
+}
+
+int ImagePathFromCommandLine(char* out, uint32_t out_size, const char* command_line)
+{
+    if (out == nullptr || out_size == 0)
+        return 0;
+    out[0] = '\0';
+    if (command_line == nullptr)
+        return 0;
+
+    // The program name: quoted paths may hold blanks, others end at one.
+    const char* p = command_line;
+    if (*p == '"') {
+        p++;
+        while (*p != '\0' && *p != '"')
+            p++;
+        if (*p == '"')
+            p++;
+    } else {
+        while (*p != '\0' && !IsBlank(*p))
+            p++;
+    }
+    while (IsBlank(*p))
+        p++;
+
+    const char* start = p;
+    size_t len;
+    if (*p == '"') {
+        start = ++p;
+        while (*p != '\0' && *p != '"')
+            p++;
+        len = (size_t)(p - start);
+    } else {
+        len = strlen(start);
+        while (len > 0 && IsBlank(start[len - 1]))
+            len--;
+    }
+    if (len == 0 || len >= out_size)
+        return 0;
+    memcpy(out, start, len);
+    out[len] = '\0';
+    return (int)len;
+}
+
+int SplitFilterText(char* text, LeadBytePredicate is_lead)
+{
+    if (text == nullptr)
+        return 0;
+    int replaced = 0;
+    for (char* p = text; *p != '\0'; p++) {
+        if (IsLead(is_lead, *p)) {
+            if (p[1] == '\0')
+                break;
+            p++;
+            continue;
+        }
+        if (*p == '|') {
+            *p = '\0';
+            replaced++;
+        }
+    }
+    return replaced;
+}

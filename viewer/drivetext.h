@@ -63,3 +63,27 @@ int32_t LeadoutFromLastLba(int32_t last_lba);
 // drive name, the lead-out as CD time (leadout + 150), the lead-out LBN and
 // the column ruler.
 int FormatDriveHeader(char* out, uint32_t out_size, const char* drive_name, int32_t leadout);
+
+// ---- Disc images ----
+
+// Tells whether a byte opens a two-byte character in the code page the text
+// is in (IsDBCSLeadByte in the shell): such a pair's second byte may equal
+// '\\' or '|' and must not be taken for one.
+typedef bool (*LeadBytePredicate)(uint8_t byte);
+
+// The file name of a path: what follows its last '\\', '/' or drive colon.
+// A null predicate reads the path as single-byte text.
+const char* FileNameOfPath(const char* path, LeadBytePredicate is_lead);
+
+// The image path given on a program's command line (GetCommandLineA: the
+// program name first, quoted or not). The argument may be quoted; unquoted it
+// runs to the end of the line, trailing blanks dropped, so a path with blanks
+// works either way. Returns its length; 0 (and an empty out) when there is no
+// argument or it does not fit, so a cut path is never opened.
+int ImagePathFromCommandLine(char* out, uint32_t out_size, const char* command_line);
+
+// Turns a filter text of the form "name|pattern|name|pattern|" into the
+// NUL-separated list the open-file dialog takes, in place. The text must sit
+// in a buffer with at least one more zero byte after it (the list ends with
+// two). Returns the number of separators replaced.
+int SplitFilterText(char* text, LeadBytePredicate is_lead);

@@ -1,10 +1,12 @@
-// Program entry and the viewer's global state.
-// PLACEHOLDER: the main window issue replaces this file.
+// Program entry: one copy at a time, the main window, and the message loop
+// that serves the accelerators and the three modeless side windows.
 #include "quillet.h"
+
+#include "tamrisk.h"
 
 HINSTANCE hInst;
 HANDLE hDevice;
-LONG lCurrentAddress = 166;
+LONG lCurrentAddress = 166;   // LBN 16 until a disc is opened
 LONG lLeadout;
 LONG lLastSession;
 HWND hwndMain, hwndDump, hwndHeader, hwndStatus;
@@ -13,8 +15,61 @@ HGLOBAL hTocText;
 HMENU hMenuContext;
 BOOL bAutoSector = TRUE;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+static const char kClassName[] = "Quillet";
+static const char kTitle[] = "SCSI Quillet Utility";
+
+static BOOL RegisterMainClass(HINSTANCE instance)
 {
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.style = CS_VREDRAW | CS_HREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "Quillet");
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszMenuName = "Quillet";
+    wc.lpszClassName = kClassName;
+    return RegisterClassA(&wc) != 0;
+}
+
+// The side windows take their own keys (Tab, arrows) before the main window does.
+static BOOL IsSideWindowMessage(MSG* msg)
+{
+    HWND side[] = {hwndControl, hwndToc, hwndTree};
+    for (HWND w : side) {
+        if (w != NULL && IsDialogMessageA(w, msg))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+{
+    if (FindWindowA(kClassName, kTitle) != NULL) {
+        MessageBoxA(NULL, SetString(instance, IDS_ALREADY_RUNNING), kTitle, MB_ICONINFORMATION);
+        return 0;
+    }
+    if (!RegisterMainClass(instance))
+        return 0;
     hInst = instance;
-    return 0;
+    if (CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
+                        instance, NULL) == NULL) {
+        CloseSettings();
+        return 0;
+    }
+    ShowWindow(hwndMain, show);
+
+    HACCEL accelerators = LoadAcceleratorsA(instance, "Quillet");
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (accelerators != NULL && TranslateAcceleratorA(hwndMain, accelerators, &msg))
+            continue;
+        if (IsSideWindowMessage(&msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    CloseSettings();
+    return (int)msg.wParam;
 }

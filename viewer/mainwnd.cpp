@@ -1,10 +1,419 @@
-// Main window: procedure, layout, colours, command table, refresh.
-// PLACEHOLDER: the main window issue replaces this file.
+// Main window: creation and shutdown, layout, colours, the right-click
+// menu, window cycling and the command table with its refresh sequence.
 #include "quillet.h"
+
+#include <stdio.h>
+
+#include "drivetext.h"
+#include "tamrisk.h"
+
+enum {
+    kRulerColumns = 56,       // the header is as wide as its column ruler
+    kTextSize = 256,
+    kPathSize = MAX_PATH,
+    SC_NEXTWINDOW_ID = 0xF040,
+    UM_OPEN_STARTUP_IMAGE = WM_APP + 1,
+};
+
+// Colours of the statics and the read-only dump pane.
+static const COLORREF kPaneBackground = RGB(128, 128, 128);
+static const COLORREF kHeaderText = RGB(255, 255, 0);
+static const COLORREF kPaneText = RGB(0, 255, 255);
+static const COLORREF kHighlightText = RGB(255, 255, 255);
+
+static HMENU hMouseMenu;
+static BOOL bCreated;              // WM_CREATE went through: the exit saves settings
+static BOOL bHighlightChanged;
+static COLORREF crSavedHighlightText;
+
+// ---- Helpers ----
+
+static BOOL IsMenuChecked(HWND hwnd, UINT id)
+{
+    return (GetMenuState(GetMenu(hwnd), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+static void CheckItem(HWND hwnd, UINT id, BOOL checked)
+{
+    CheckMenuItem(GetMenu(hwnd), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+static BOOL HasSelection(HWND edit)
+{
+    DWORD start = 0, end = 0;
+    if (edit == NULL)
+        return FALSE;
+    SendMessageA(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    return start != end;
+}
+
+static void EnableBySelection(HMENU menu, UINT id, HWND edit)
+{
+    EnableMenuItem(menu, id, MF_BYCOMMAND | (HasSelection(edit) ? MF_ENABLED : MF_GRAYED));
+}
+
+static HWND CreateTocWindow(HWND owner)
+{
+    return CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
+}
+
+// ---- Creation and shutdown ----
+
+static HWND CreatePane(HWND parent, const char* cls, DWORD style, int id)
+{
+    return CreateWindowExA(0, cls, NULL, WS_CHILD | WS_VISIBLE | style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, parent, (HMENU)(INT_PTR)id, hInst, NULL);
+}
+
+static LRESULT OnCreate(HWND hwnd)
+{
+    hwndMain = hwnd;
+    OpenSettings();
+
+    hMouseMenu = LoadMenuA(hInst, "MouseMenu");
+    char caption[kTextSize];
+    if (LoadStringA(hInst, IDS_NEXT_WINDOW, caption, sizeof caption) > 0)
+        AppendMenuA(GetSystemMenu(hwnd, FALSE), MF_STRING, SC_NEXTWINDOW_ID, caption);
+    BuildDriveMenu(hwnd);
+
+    hwndDump = CreatePane(hwnd, "edit", WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE | ES_AUTOHSCROLL,
+                          IDC_DUMP);
+    if (hwndDump == NULL)
+        return -1;
+    hwndHeader = CreatePane(hwnd, "static", WS_BORDER, IDC_HEADER);
+    hwndStatus = CreatePane(hwnd, "static", WS_BORDER, IDC_STATUS);
+    HGDIOBJ fixed = GetStockObject(SYSTEM_FIXED_FONT);
+    SendMessageA(hwndDump, WM_SETFONT, (WPARAM)fixed, TRUE);
+    SendMessageA(hwndHeader, WM_SETFONT, (WPARAM)fixed, TRUE);
+
+    if (!AllocDumpTexts(hwnd))
+        return -1;
+    hTocText = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTocTextSize);
+
+    RECT rect;
+    LoadWindowRect(SLOT_MAIN, &rect);   // left, top, width, height
+    SetWindowPos(hwnd, NULL, rect.left, rect.top, rect.right, rect.bottom, SWP_NOZORDER);
+
+    if (LoadSetting(SET_TOC_ON_EXECUTE) != 0)
+        PostMessageA(hwnd, WM_COMMAND, IDM_TOC, 0);
+    if (LoadSetting(SET_CONTROL_ON_EXECUTE) != 0)
+        PostMessageA(hwnd, WM_COMMAND, IDM_CONTROL_PANEL, 0);
+
+    // Kept as stored: any non-zero value is on and goes back unchanged.
+    bAutoSector = (BOOL)LoadSetting(SET_AUTO_SECTOR);
+    CheckItem(hwnd, IDM_AUTO_SECTOR, bAutoSector != 0);
+
+    // The highlight colour is desktop-wide: remember it for the exit.
+    crSavedHighlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    INT element = COLOR_HIGHLIGHTTEXT;
+    COLORREF white = kHighlightText;
+    if (!SetSysColors(1, &element, &white)) {
+        PrintError(hwnd, GetLastError(), "Color change error");
+        return -1;
+    }
+    bHighlightChanged = TRUE;
+
+    hMenuContext = GetMenu(hwnd);
+    // An image named on the command line opens once the window is up.
+    PostMessageA(hwnd, UM_OPEN_STARTUP_IMAGE, 0, 0);
+    bCreated = TRUE;
+    return 0;
+}
+
+static void DestroySideWindow(HWND* window)
+{
+    if (*window != NULL)
+        DestroyWindow(*window);
+    *window = NULL;
+}
+
+// The rectangle to keep: a minimised or maximised window's own rectangle
+// would bring it back off-screen or as an icon, so take its normal one.
+static RECT RestorableRect(HWND hwnd)
+{
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    WINDOWPLACEMENT placement;
+    placement.length = sizeof placement;
+    if ((IsIconic(hwnd) || IsZoomed(hwnd)) && GetWindowPlacement(hwnd, &placement))
+        rect = placement.rcNormalPosition;
+    return rect;
+}
+
+static void OnDestroy(HWND hwnd)
+{
+    DestroySideWindow(&hwndDump);
+    DestroySideWindow(&hwndHeader);
+    DestroySideWindow(&hwndStatus);
+
+    if (bCreated) {
+        SaveSetting(SET_CONTROL_ON_EXECUTE, hwndControl != NULL ? 1 : 0);
+        DestroySideWindow(&hwndControl);
+        SaveSetting(SET_TOC_ON_EXECUTE, hwndToc != NULL ? 1 : 0);
+        DestroySideWindow(&hwndToc);
+        DestroySideWindow(&hwndTree);
+        SaveSetting(SET_AUTO_SECTOR, (DWORD)bAutoSector);
+
+        RECT rect = RestorableRect(hwnd);
+        WindowRect value = MainWindowValue(WindowRect{(int32_t)rect.left, (int32_t)rect.top,
+                                                      (int32_t)rect.right, (int32_t)rect.bottom});
+        RECT stored = {(LONG)value.left, (LONG)value.top, (LONG)value.right, (LONG)value.bottom};
+        SaveWindowRect(SLOT_MAIN, &stored);
+    }
+
+    if (hDevice != NULL)
+        cdrClose(hDevice);
+    hDevice = NULL;
+
+    DestroyDriveMenu();
+    FreeDumpTexts();
+    if (hTocText != NULL)
+        GlobalFree(hTocText);
+    hTocText = NULL;
+    if (hMouseMenu != NULL)
+        DestroyMenu(hMouseMenu);
+    hMouseMenu = NULL;
+    hMenuContext = NULL;
+
+    if (bHighlightChanged) {
+        INT element = COLOR_HIGHLIGHTTEXT;
+        SetSysColors(1, &element, &crSavedHighlightText);
+        bHighlightChanged = FALSE;
+    }
+    PostQuitMessage(0);
+}
+
+// ---- Layout and colours ----
+
+static void OnSize(int width, int height)
+{
+    if (hwndHeader == NULL || hwndStatus == NULL || hwndDump == NULL)
+        return;
+    // Measure with the font the header draws in, so the ruler fits.
+    // Measure with the font the header draws in; where its glyphs run wider
+    // than the average width, the ruler's own extent keeps "+F" from wrapping.
+    TEXTMETRICA tm;
+    SIZE ruler = {0, 0};
+    HDC dc = GetDC(hwndHeader);
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(hwndHeader, WM_GETFONT, 0, 0));
+    GetTextMetricsA(dc, &tm);
+    char line[kRulerColumns + 2];
+    int n = snprintf(line, sizeof line, " %s", kColumnRuler);
+    if (n > 0 && n < (int)sizeof line)
+        GetTextExtentPoint32A(dc, line, n, &ruler);
+    if (old != NULL)
+        SelectObject(dc, old);
+    ReleaseDC(hwndHeader, dc);
+
+    int header_width = kRulerColumns * tm.tmAveCharWidth;
+    int ruler_width = ruler.cx + 2 * GetSystemMetrics(SM_CXBORDER);
+    if (ruler_width > header_width)
+        header_width = ruler_width;
+    int top_height = 2 * tm.tmHeight + 2;
+    int status_width = width - header_width;
+    int dump_height = height - (top_height + 1);
+    MoveWindow(hwndHeader, 0, 0, header_width, top_height, TRUE);
+    MoveWindow(hwndStatus, header_width, 0, status_width > 0 ? status_width : 0, top_height, TRUE);
+    MoveWindow(hwndDump, 0, top_height + 1, width, dump_height > 0 ? dump_height : 0, TRUE);
+}
+
+static LRESULT OnCtlColorStatic(HDC dc, HWND control)
+{
+    SetBkColor(dc, kPaneBackground);
+    SetTextColor(dc, control == hwndHeader ? kHeaderText : kPaneText);
+    return (LRESULT)GetStockObject(GRAY_BRUSH);
+}
+
+// ---- Menus ----
+
+void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam)
+{
+    POINT pt = {(LONG)LOWORD(lParam), (LONG)HIWORD(lParam)};
+    ClientToScreen(hwnd, &pt);
+    if (event != WM_RBUTTONDOWN || hMenuContext == NULL)
+        return;
+    int i = (hwnd != NULL && hwnd == hwndToc) ? 1 : 0;
+    HWND text = i == 1 ? GetDlgItem(hwndToc, IDC_TOC_TEXT) : hwndDump;
+    HMENU popup = GetSubMenu(hMenuContext, i);
+    if (popup == NULL)
+        return;
+    EnableBySelection(popup, IDM_COPY, text);
+    if (i == 1)
+        EnableBySelection(popup, IDM_TOC_JUMP, text);
+    TrackPopupMenu(popup, 0, pt.x, pt.y, 0, hwnd, NULL);
+}
+
+static void OnMenuSelect(HWND hwnd, UINT item, UINT flags)
+{
+    const UINT kPopupOpening = MF_POPUP | MF_HILITE;
+    const UINT kMenuClosed = 0xFFFF;
+    if (item == 1 && flags != kMenuClosed && (flags & kPopupOpening) == kPopupOpening)
+        EnableBySelection(GetSubMenu(GetMenu(hwnd), 1), IDM_COPY, hwndDump);
+}
+
+static LRESULT OnSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == SC_NEXTWINDOW_ID) {
+        HWND side[] = {hwndControl, hwndToc, hwndTree};
+        for (HWND w : side) {
+            if (w != NULL) {
+                SetActiveWindow(w);
+                return 0;
+            }
+        }
+    }
+    return DefWindowProcA(hwnd, WM_SYSCOMMAND, wParam, lParam);
+}
+
+// ---- Commands ----
+
+static void OnOpened(int result)
+{
+    if (result == 1)
+        hMenuContext = hMouseMenu;
+}
+
+static void OnOpenStartupImage(HWND hwnd)
+{
+    char path[kPathSize];
+    if (ImagePathFromCommandLine(path, sizeof path, GetCommandLineA()) > 0)
+        OnOpened(OpenImage(hwnd, path));
+}
+
+static void OnCopy(void)
+{
+    if (hwndToc != NULL && GetForegroundWindow() == hwndToc)
+        SendDlgItemMessageA(hwndToc, IDC_TOC_TEXT, WM_COPY, 0, 0);
+    else
+        SendMessageA(hwndDump, WM_COPY, 0, 0);
+}
+
+static void OnSelectAll(void)
+{
+    SetFocus(hwndDump);
+    SendMessageA(hwndDump, EM_SETSEL, 0, -1);
+}
+
+static void OnControlPanel(HWND hwnd)
+{
+    if (IsMenuChecked(hwnd, IDM_CONTROL_PANEL)) {
+        CheckItem(hwnd, IDM_CONTROL_PANEL, FALSE);
+        DestroySideWindow(&hwndControl);
+        return;
+    }
+    hwndControl = CreateDialogParamA(hInst, "ControlBox", hwnd, ControlProc, 0);
+    if (hwndControl == NULL)
+        return;
+    CheckItem(hwnd, IDM_CONTROL_PANEL, TRUE);
+    if (hDevice == NULL) {
+        static const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
+        for (int id : kDeviceButtons) {
+            HWND button = GetDlgItem(hwndControl, id);
+            if (button != NULL)
+                EnableWindow(button, FALSE);
+        }
+    }
+}
+
+static void OnToc(HWND hwnd)
+{
+    if (IsMenuChecked(hwnd, IDM_TOC)) {
+        CheckItem(hwnd, IDM_TOC, FALSE);
+        DestroySideWindow(&hwndToc);
+        return;
+    }
+    hwndToc = CreateTocWindow(hwnd);
+    CheckItem(hwnd, IDM_TOC, hwndToc != NULL);
+}
+
+static void OnTree(HWND hwnd)
+{
+    if (IsMenuChecked(hwnd, IDM_TREE)) {
+        CheckItem(hwnd, IDM_TREE, FALSE);
+        DestroySideWindow(&hwndTree);
+        return;
+    }
+    hwndTree = CreateDialogParamA(hInst, "DirTreeBox", hwnd, DirViewProc, 0);
+    CheckItem(hwnd, IDM_TREE, hwndTree != NULL);
+}
+
+static void OnRefresh(HWND hwnd)
+{
+    if (hDevice == NULL)
+        return;
+    HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    if (TakeEnablePending())
+        EnableDeviceMenus(hwnd, TRUE);
+    ShowSector(hwnd);
+    ShowDriveHeader(hwnd);
+
+    char* toc = hTocText != NULL ? (char*)GlobalLock(hTocText) : NULL;
+    if (toc != NULL) {
+        BuildTocText(hwnd, toc);
+        GlobalUnlock(hTocText);
+    }
+    if (hwndToc != NULL) {
+        DestroySideWindow(&hwndToc);
+        hwndToc = CreateTocWindow(hwnd);
+        if (hwndToc == NULL)
+            CheckItem(hwnd, IDM_TOC, FALSE);
+    }
+    if (hwndTree != NULL)
+        PostMessageA(hwndTree, UM_REBUILD_TREE, 0, 0);
+    SetCursor(previous);
+    SetActiveWindow(hwnd);
+}
+
+static void OnJumpAddress(HWND hwnd, LPARAM lParam)
+{
+    lCurrentAddress = (LONG)lParam;
+    ShowSector(hwnd);
+    UpdateStepControls();
+}
+
+static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    UINT id = LOWORD(wParam);
+    if (id >= IDM_DRIVE_FIRST && id <= IDM_DRIVE_LAST) {
+        OnOpened(OpenDrive(hwnd, id));
+        return 0;
+    }
+    switch (id) {
+    case IDM_OPEN_IMAGE: OnOpened(ChooseImage(hwnd)); break;
+    case IDM_EXIT: DestroyWindow(hwndMain); break;
+    case IDM_COPY: OnCopy(); break;
+    case IDM_SELECT_ALL: OnSelectAll(); break;
+    case IDM_NEXT_SECTOR:
+    case IDM_PREV_SECTOR:
+    case IDM_ADDRESS: OnAddressCommand(hwnd, id); break;
+    case IDM_EJECT: EjectDisc(hwnd); break;
+    case IDM_CONTROL_PANEL: OnControlPanel(hwnd); break;
+    case IDM_AUTO_SECTOR: ToggleAutoSector(); break;
+    case IDM_TOC: OnToc(hwnd); break;
+    case IDM_LABEL: DialogBoxParamA(hInst, "LABELBOX", hwnd, LabelProc, 0); break;
+    case IDM_TREE: OnTree(hwnd); break;
+    case IDM_REFRESH: OnRefresh(hwnd); break;
+    case IDM_JUMP_ADDRESS: OnJumpAddress(hwnd, lParam); break;
+    case IDM_HELP_CONTENTS: WinHelpA(hwndMain, "quillet.hlp", HELP_CONTENTS, 0); break;
+    case IDM_HELP_ON_HELP: WinHelpA(hwndMain, "quillet.hlp", HELP_HELPONHELP, 0); break;
+    case IDM_ABOUT: DialogBoxParamA(hInst, "AboutBox", hwnd, AboutProc, 0); break;
+    default: return DefWindowProcA(hwndMain, WM_COMMAND, wParam, lParam);
+    }
+    return 0;
+}
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    switch (msg) {
+    case WM_CREATE: return OnCreate(hwnd);
+    case WM_DESTROY: OnDestroy(hwnd); return 0;
+    case WM_SIZE: OnSize(LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
+    case WM_SYSCOMMAND: return OnSysCommand(hwnd, wParam, lParam);
+    case WM_MENUSELECT: OnMenuSelect(hwnd, LOWORD(wParam), HIWORD(wParam)); return 0;
+    case WM_CTLCOLORSTATIC: return OnCtlColorStatic((HDC)wParam, (HWND)lParam);
+    case WM_PARENTNOTIFY: ShowContextMenu(hwnd, LOWORD(wParam), lParam); return 0;
+    case UM_OPEN_STARTUP_IMAGE: OnOpenStartupImage(hwnd); return 0;
+    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
 }
-
-void ShowContextMenu(HWND, UINT, LPARAM) {}

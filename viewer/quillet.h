@@ -28,6 +28,8 @@ void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam);
 void ShowSector(HWND owner);
 void UpdateStepControls(void);
 void ToggleAutoSector(void);
+BOOL AllocDumpTexts(HWND owner);   // FALSE after a message: creation fails
+void FreeDumpTexts(void);
 
 // ---- Drives and images (drives.cpp) ----
 void BuildDriveMenu(HWND owner);
@@ -36,6 +38,9 @@ int OpenImage(HWND owner, const char* path);   // 1 when open, refresh posted
 void ShowDriveHeader(HWND owner);
 void EjectDisc(HWND owner);
 void EnableDeviceMenus(HWND owner, BOOL enable);
+int ChooseImage(HWND owner);       // open-file dialog, then OpenImage
+BOOL TakeEnablePending(void);      // TRUE once after each successful open
+void DestroyDriveMenu(void);
 
 // ---- Settings (windows/settings.cpp) ----
 BOOL OpenSettings(void);

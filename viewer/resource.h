@@ -37,6 +37,10 @@
 
 // Strings of the viewer.
 #define IDS_ALREADY_RUNNING 300   // shown by the single-instance check
+#define IDS_OUT_OF_MEMORY   301   // a dump text could not be formatted
+#define IDS_DRIVE_MENU      302   // caption of the drive submenu
+#define IDS_NEXT_WINDOW     303   // system menu: cycle to the side windows
+#define IDS_IMAGE_FILTER    304   // open-image filters, '|' between the parts
 // 310-312: the address input's error texts (windows/address.h names them).
 
 // ---- TOC window (TOCBOX) ----

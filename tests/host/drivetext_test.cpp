@@ -90,13 +90,78 @@ TEST(DriveHeader, LeadoutAndRuler)
     // READ CAPACITY of an empty drive (last LBA -1) and a hostile one.
     EXPECT_EQ(LeadoutFromLastLba(-1), 0);
     EXPECT_EQ(LeadoutFromLastLba(INT32_MAX), INT32_MIN);
-    FormatDriveHeader(header, sizeof header, "D:", 0);
-    EXPECT_EQ(std::string(header).substr(0, 37), "Drive[D:]  Leadout : 00:02:00 (LBN:0)");
     EXPECT_GT(FormatDriveHeader(header, sizeof header, "D:", INT32_MAX), 0);
 
     char small[12];
     EXPECT_EQ(FormatDriveHeader(small, sizeof small, "D:", 1000), 0);
     EXPECT_STREQ(small, "Drive[D:]  ");
+}
+
+// Shift-JIS lead bytes: the trail byte of such a pair may be '\\' or '|'.
+bool Cp932Lead(uint8_t b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+TEST(DiscImage, FileNameOfPath)
+{
+    struct Case {
+        const char* path;
+        const char* name;
+    } cases[] = {
+        {"Z:\\discs\\sample.cue", "sample.cue"},
+        {"Z:/discs/a b.iso", "a b.iso"},
+        {"C:disc.iso", "disc.iso"},
+        {"disc.bin", "disc.bin"},
+        {"Z:\\discs\\", ""},
+        // "\x95\x5C" is one character whose trail byte is a backslash.
+        {"Z:\\\x95\x5C\\\x95\x5C.iso", "\x95\x5C.iso"},
+        {"Z:\\a\x95", "a\x95"},  // a lead byte cut by the end of the text
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(FileNameOfPath(c.path, Cp932Lead), c.name) << c.path;
+    EXPECT_STREQ(FileNameOfPath(nullptr, Cp932Lead), "");
+}
+
+TEST(DiscImage, PathFromCommandLine)
+{
+    struct Case {
+        const char* line;
+        const char* path;
+    } cases[] = {
+        {"quillet.exe Z:\\d\\s.cue", "Z:\\d\\s.cue"},
+        {"\"C:\\Program Files\\quillet.exe\"  \"Z:\\my discs\\s.cue\"", "Z:\\my discs\\s.cue"},
+        {"quillet.exe Z:\\my discs\\s.cue  ", "Z:\\my discs\\s.cue"},  // unquoted with blanks
+        {"quillet.exe \"Z:\\unclosed.iso", "Z:\\unclosed.iso"},
+        {"quillet.exe", ""},
+        {"quillet.exe   ", ""},
+        {"quillet.exe \"\"", ""},
+        {"\"C:\\quillet.exe\"", ""},
+        {"\"C:\\q.exe", ""},
+    };
+    for (const Case& c : cases) {
+        char path[64];
+        EXPECT_EQ(ImagePathFromCommandLine(path, sizeof path, c.line), (int)strlen(c.path)) << c.line;
+        EXPECT_STREQ(path, c.path) << c.line;
+    }
+    // A path too long for the buffer is not opened cut.
+    char small[8];
+    EXPECT_EQ(ImagePathFromCommandLine(small, sizeof small, "q.exe Z:\\discs\\long.iso"), 0);
+    EXPECT_STREQ(small, "");
+}
+
+TEST(DiscImage, FilterSeparators)
+{
+    // "\x83\x7C" is one character whose trail byte is '|'.
+    char filter[] = "CUE (*.cue)|*.cue|\x83\x7C (*.*)|*.*|\0";
+    EXPECT_EQ(SplitFilterText(filter, Cp932Lead), 4);
+    const char* parts[] = {"CUE (*.cue)", "*.cue", "\x83\x7C (*.*)", "*.*"};
+    const char* p = filter;
+    for (const char* part : parts) {
+        EXPECT_STREQ(p, part);
+        p += strlen(p) + 1;
+    }
+    EXPECT_EQ(*p, '\0');  // the list ends with two terminators
 }
 
 } // namespace
