@@ -150,6 +150,9 @@ DirWalk MakeDirWalk(BlockReader pfnRead, void* pReadContext, LineSink pfnSink, v
 
 bool ReadUserData(DirWalk* walk, int32_t lbn, uint8_t* dest)
 {
+    if (walk->nReads >= kMaxTreeReads)
+        return false;
+    ++walk->nReads;
     uint8_t raw[kIsoRawBufferSize];
     memset(raw, 0, sizeof raw);
     if (!walk->pfnRead(walk->pReadContext, lbn, raw))
@@ -163,6 +166,7 @@ TreeBuildResult BuildDirectoryTree(DirWalk* walk, int32_t lLastSession, int32_t 
 {
     walk->nTreeDepth = 0;
     walk->nLines = 0;
+    walk->nReads = 0;
     // A hand-edited level must not let a looping hierarchy recurse further.
     if (level > kMaxTreeLevel)
         level = kMaxTreeLevel;

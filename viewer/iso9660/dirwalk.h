@@ -25,6 +25,10 @@ constexpr size_t kRecordDateTextSize = 32;
 // extents again and again (a tree of k subdirectories per level gives k^8
 // lines); past this the sink counts as full.
 constexpr uint32_t kMaxTreeLines = 500000;
+// Block reads one build may make. A sound hierarchy reads each directory
+// block once, and no CD holds more blocks than this; hostile data lengths
+// or shared extents would otherwise read the disc over and over.
+constexpr uint32_t kMaxTreeReads = 400000;
 
 struct DirWalk {
     BlockReader pfnRead;
@@ -35,6 +39,7 @@ struct DirWalk {
     // directory's entries. 0 outside a walk.
     uint32_t nTreeDepth;
     uint32_t nLines;  // lines added during this build
+    uint32_t nReads;  // blocks read during this build
     // Extents of the directories being listed, by depth - 1.
     int32_t alAncestor[kMaxTreeLevel];
 };
@@ -50,7 +55,8 @@ enum TreeBuildResult {
 };
 
 // Reads the 2340-byte block at lbn and copies its 2048 user-data bytes to
-// dest; dest is untouched when the read fails.
+// dest; dest is untouched when the read fails or the build's reads are
+// used up.
 bool ReadUserData(DirWalk* walk, int32_t lbn, uint8_t* dest);
 
 // Lines of the whole hierarchy from the primary volume descriptor at

@@ -1,0 +1,303 @@
+// The tree walker and the label decoder on images nobody here wrote
+// (genisoimage, xorriso, vcdimager), read through the virtual drive at 2340
+// bytes a block as the viewer reads them, and compared with Debian's isoinfo.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cdb.h"
+#include "external_tools.h"
+#include "iso9660/dirwalk.h"
+#include "iso9660/volume.h"
+#include "target.h"
+#include "vcd_image.h"
+
+namespace {
+
+// ---- The virtual drive as the viewer drives it ----------------------------------
+
+struct Drive {
+    Disc disc;
+    Target target;
+    int32_t lastSession = 0;
+    int32_t leadout = 0;
+};
+
+bool Execute(Target* target, const uint8_t* cdb, uint32_t cdbLen, uint8_t* data, uint32_t dataLen)
+{
+    uint8_t sense[kSenseFixedSize];
+    return TargetExecute(target, cdb, cdbLen, data, dataLen, sense, sizeof sense) == kScsiGood;
+}
+
+bool OpenDrive(const std::string& path, Drive* drive)
+{
+    char err[512];
+    if (!DiscOpen(path.c_str(), &drive->disc, err, sizeof err)) {
+        ADD_FAILURE() << err;
+        return false;
+    }
+    TargetInit(&drive->target, &drive->disc);
+    EXPECT_TRUE(TargetLastSessionStart(&drive->target, &drive->lastSession));
+    drive->leadout = DiscLeadout(drive->disc);
+    uint8_t cdb[kCdbAreaSize], params[kModeParamListSize];
+    int n = BuildModeSelect(cdb, params, kBlockLengthNoSync);
+    return Execute(&drive->target, cdb, (uint32_t)n, params, sizeof params);
+}
+
+bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
+{
+    uint8_t cdb[kCdbAreaSize];
+    int n = BuildRead10(cdb, lbn, 1);
+    return Execute(&((Drive*)context)->target, cdb, (uint32_t)n, raw, kIsoReadBlockSize);
+}
+
+bool AddLine(void* context, const char* line)
+{
+    ((std::vector<std::string>*)context)->push_back(line);
+    return true;
+}
+
+std::vector<std::string> WalkDrive(Drive& drive)
+{
+    std::vector<std::string> lines;
+    DirWalk walk = MakeDirWalk(ReadDrive, &drive, AddLine, &lines);
+    EXPECT_EQ(kTreeListed, BuildDirectoryTree(&walk, drive.lastSession, drive.leadout, kMaxTreeLevel));
+    EXPECT_EQ(0u, walk.nTreeDepth);
+    return lines;
+}
+
+// ---- Listings -------------------------------------------------------------------
+
+struct Entry {
+    long long size;
+    int32_t extent;
+    bool operator==(const Entry& o) const { return size == o.size && extent == o.extent; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Entry& e) { return os << e.size << " @" << e.extent; }
+
+// "isoinfo -l": path -> size and first block, "." and ".." left out.
+std::map<std::string, Entry> IsoinfoListing(const std::string& image)
+{
+    std::string text;
+    EXPECT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(image), &text)) << text;
+    std::map<std::string, Entry> entries;
+    std::istringstream in(text);
+    std::string line, dir;
+    const std::string heading = "Directory listing of ";
+    while (std::getline(in, line)) {
+        if (line.compare(0, heading.size(), heading) == 0) {
+            dir = line.substr(heading.size());
+            continue;
+        }
+        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
+        size_t open = line.find('['), close = line.find(']');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::string name = line.substr(close + 1);
+        name.erase(0, name.find_first_not_of(' '));
+        name.erase(name.find_last_not_of(' ') + 1);
+        char perms[16];
+        long links, uid, gid;
+        long long size;
+        if (name == "." || name == ".." ||
+            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
+            continue;
+        entries[dir + name] = Entry{size, atoi(line.c_str() + open + 1)};
+    }
+    return entries;
+}
+
+// The walker's lines as path -> entry, paths rebuilt from the indentation.
+// Between the tabs: "column size date time", the XA column holding a blank
+// of its own, so the fields are counted from the right.
+std::map<std::string, Entry> WalkerListing(const std::vector<std::string>& lines, size_t* xaLines)
+{
+    std::map<std::string, Entry> entries;
+    std::vector<std::string> parents = {"/"};
+    *xaLines = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        size_t indent = l.find_first_not_of(' ');
+        size_t tab1 = l.find('\t'), tab2 = l.rfind('\t');
+        std::istringstream middle(l.substr(tab1 + 1, tab2 - tab1 - 1));
+        std::vector<std::string> fields;
+        for (std::string f; middle >> f;)
+            fields.push_back(f);
+        if (fields.size() != 4 && fields.size() != 5) {
+            ADD_FAILURE() << "malformed line: " << l;
+            continue;
+        }
+        *xaLines += fields.size() == 5;
+        std::string name = l.substr(indent, tab1 - indent);
+        parents.resize(indent);
+        std::string path = parents.back() + name;
+        entries[path] = Entry{atoll(fields[fields.size() - 3].c_str()), TreeLineExtent(l.c_str())};
+        if (fields[fields.size() - 4][0] == 'D')
+            parents.push_back(path + "/");
+    }
+    return entries;
+}
+
+size_t Depth(const std::string& path) { return (size_t)std::count(path.begin(), path.end(), '/'); }
+
+// Every entry isoinfo lists down to the walker's deepest level is in the
+// tree with the same size and first block, and nothing else is.
+void ExpectSameTree(Drive& drive, const std::string& isoImage, size_t* xaLines, size_t minEntries)
+{
+    std::map<std::string, Entry> expected;
+    for (const auto& e : IsoinfoListing(isoImage))
+        if (Depth(e.first) <= kMaxTreeLevel)
+            expected.insert(e);
+    std::map<std::string, Entry> got = WalkerListing(WalkDrive(drive), xaLines);
+    EXPECT_GE(expected.size(), minEntries);
+    EXPECT_EQ(expected, got);
+}
+
+// ---- Label ----------------------------------------------------------------------
+
+std::string RightTrimmed(std::string s)
+{
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+// The identifier fields of "isoinfo -d" equal the label's, and the dates
+// read as dates.
+void ExpectSameLabel(Drive& drive, const std::string& isoImage)
+{
+    uint8_t raw[kIsoRawBufferSize] = {};
+    ASSERT_TRUE(ReadDrive(&drive, drive.lastSession + kVolumeDescriptorLbn, raw));
+    VolumeLabel label;
+    ASSERT_TRUE(DecodeVolumeLabel(raw, kIsoReadBlockSize, &label));
+
+    std::string report;
+    ASSERT_EQ(0, RunCommand("isoinfo -d -i " + ShellQuote(isoImage), &report));
+    const char* prefixes[] = {"System id: ",        "Volume id: ",          "Volume set id: ",
+                              "Publisher id: ",     "Data preparer id: ",   "Application id: ",
+                              "Copyright File id: ", "Abstract File id: ", "Bibliographic File id: "};
+    for (size_t i = 0; i < sizeof prefixes / sizeof prefixes[0]; ++i) {
+        std::istringstream in(report);
+        std::string line, value;
+        bool found = false;
+        while (!found && std::getline(in, line))
+            if (line.compare(0, strlen(prefixes[i]), prefixes[i]) == 0) {
+                value = line.substr(strlen(prefixes[i]));
+                found = true;
+            }
+        ASSERT_TRUE(found) << prefixes[i] << "\n" << report;
+        EXPECT_EQ(RightTrimmed(value), RightTrimmed(label.szText[i])) << prefixes[i];
+    }
+    for (size_t i = 9; i < kVolumeFieldCount; ++i)
+        EXPECT_EQ(19u, strlen(label.szText[i])) << kVolumeFields[i].szCaption;
+    EXPECT_GE(atoi(label.szText[9]), 1970);  // the creation date is stamped
+}
+
+// ---- Images ---------------------------------------------------------------------
+
+struct ToolImage : ::testing::Test {
+    std::string dir;
+    void SetUp() override
+    {
+        dir = MakeTempDir("isoinfo_compare");
+        ASSERT_FALSE(dir.empty());
+        if (!ToolAvailable("isoinfo"))
+            GTEST_SKIP() << "isoinfo missing";
+    }
+    void TearDown() override
+    {
+        if (!dir.empty())
+            RemoveTempDir(dir);
+    }
+
+    // A source tree: nine levels (one beyond the walker's deepest), a
+    // directory of more than one block, names that need mapping.
+    std::string MakeSourceTree()
+    {
+        std::string tree = dir + "/tree";
+        std::string deep = tree + "/one/two/three/four/five/six/seven/eight/nine";
+        std::string script = "mkdir -p " + ShellQuote(deep) + " " + ShellQuote(tree + "/wide") + " " +
+                             ShellQuote(tree + "/one/side") + " && cd " + ShellQuote(tree) +
+                             " && head -c 5000 /dev/zero > README.TXT"
+                             " && head -c 70000 /dev/zero > one/two/three/deep.bin"
+                             " && echo x > 'one/side/A Long Name With Spaces.txt'"
+                             " && echo y > one/two/three/four/five/six/seven/eight/nine/past.txt"
+                             " && for i in $(seq 1 150); do head -c $((i * 37)) /dev/zero > wide/file$i.dat; done";
+        std::string out;
+        EXPECT_EQ(0, RunCommand(script, &out)) << out;
+        return tree;
+    }
+};
+
+TEST_F(ToolImage, GenisoimageTreeAndLabelMatchIsoinfo)
+{
+    if (!ToolAvailable("genisoimage"))
+        GTEST_SKIP() << "genisoimage missing";
+    std::string tree = MakeSourceTree(), iso = dir + "/g.iso", out;
+    ASSERT_EQ(0, RunCommand("genisoimage -quiet -J -R -V 'QUILLET TEST' -sysid 'SYS ID' -volset 'THE SET' "
+                            "-publisher 'SOME PUBLISHER' -p 'A PREPARER' -A 'AN APPLICATION' "
+                            "-copyright COPY.TXT -abstract ABS.TXT -biblio BIB.TXT -o " +
+                                ShellQuote(iso) + " " + ShellQuote(tree),
+                            &out))
+        << out;
+    Drive drive;
+    ASSERT_TRUE(OpenDrive(iso, &drive));
+    size_t xaLines = 0;
+    ExpectSameTree(drive, iso, &xaLines, 160);
+    EXPECT_EQ(0u, xaLines);  // Rock Ridge areas are not XA records
+    std::map<std::string, Entry> listed = IsoinfoListing(iso);
+    EXPECT_GT(listed["/WIDE"].size, (long long)kIsoUserDataSize);
+    ExpectSameLabel(drive, iso);
+}
+
+TEST_F(ToolImage, XorrisoTreeAndLabelMatchIsoinfo)
+{
+    if (!ToolAvailable("xorriso"))
+        GTEST_SKIP() << "xorriso missing";
+    std::string tree = MakeSourceTree(), iso = dir + "/x.iso", out;
+    ASSERT_EQ(0, RunCommand("xorriso -as mkisofs -quiet -J -R -V XORRISO_VOL -publisher 'X PUB' -o " +
+                                ShellQuote(iso) + " " + ShellQuote(tree),
+                            &out))
+        << out;
+    Drive drive;
+    ASSERT_TRUE(OpenDrive(iso, &drive));
+    size_t xaLines = 0;
+    ExpectSameTree(drive, iso, &xaLines, 160);
+    ExpectSameLabel(drive, iso);
+}
+
+// A Video CD: CD-ROM XA, Mode 2 sectors, Form 2 files. isoinfo reads the
+// 2048 user-data bytes of each sector extracted from the BIN.
+TEST_F(ToolImage, VcdimagerXaTreeAndLabelMatchIsoinfo)
+{
+    if (!ToolAvailable("vcdxbuild"))
+        GTEST_SKIP() << "vcdxbuild missing";
+    std::vector<uint8_t> bin;
+    ASSERT_TRUE(MakeVcd(dir, false, &bin));
+    constexpr size_t kUserDataAt = 24;  // sync, header, subheader
+    std::vector<uint8_t> iso;
+    for (size_t at = 0; at + kRawSectorSize <= bin.size(); at += kRawSectorSize)
+        iso.insert(iso.end(), bin.begin() + (long)(at + kUserDataAt),
+                   bin.begin() + (long)(at + kUserDataAt + kIsoUserDataSize));
+    std::string isoPath = dir + "/user.iso";
+    ASSERT_TRUE(WriteFileBytes(isoPath, iso.data(), iso.size()));
+
+    Drive drive;
+    ASSERT_TRUE(OpenDrive(dir + "/v.cue", &drive));
+    size_t xaLines = 0;
+    ExpectSameTree(drive, isoPath, &xaLines, 5);
+    EXPECT_GT(xaLines, 0u);
+    std::vector<std::string> lines = WalkDrive(drive);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("\t---------------- D----- "));  // "CD-XA001" root
+    ExpectSameLabel(drive, isoPath);
+}
+
+}  // namespace
