@@ -13,6 +13,7 @@ static LONG lBlockSize = kBlockLengthUserData;
 static BYTE mode_parameters[kModeParamListSize];
 
 enum { kAlwaysReport = 1 };
+enum : DWORD { kMaxTocAllocationLength = 0xFFFF };
 
 // Runs the command in SCSICMD until its result is not Retry. after_attempt,
 // when given, reads the response of each attempt before its status is
@@ -71,6 +72,10 @@ extern "C" short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, L
 extern "C" short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD alloc_length, DWORD format,
                                LONG report)
 {
+    // The allocation length field holds 16 bits: a larger request asks for
+    // 65535 bytes, and the transfer length says the same.
+    if (alloc_length > kMaxTocAllocationLength)
+        alloc_length = kMaxTocAllocationLength;
     int length = BuildReadToc(SCSICMD, alloc_length, format);
     return run_command(owner, device, length, buffer, alloc_length, report);
 }

@@ -149,159 +149,89 @@ TEST(SenseTable, SenseKeyCaptions)
     }
 }
 
-// One probe per rule through the whole decision: the body is the description
-// and the additional-sense line, the caption the sense key's text.
-TEST(SenseDecision, EveryRuleReportedThroughTheBox)
-{
-    Decider d;
-    for (const AscRule& r : kRules) {
-        std::vector<std::pair<uint8_t, unsigned>> probes = r.listed;
-        uint8_t unlisted = 0xFF;
-        while (ExpectedId(r.asc, unlisted) != r.other)
-            --unlisted;
-        probes.push_back({unlisted, r.other});
-        for (const auto& p : probes) {
-            const ScsiOutcome& o = d.Run(2, Sense(0x3, r.asc, p.first), 1);
-            const std::string ctx = "ASC " + Hex2(r.asc) + " ASCQ " + Hex2(p.first);
-            ASSERT_TRUE(o.ask) << ctx;
-            EXPECT_EQ(o.style, 0x45u) << ctx;
-            EXPECT_TRUE(o.has_caption) << ctx;
-            EXPECT_STREQ(o.caption, "<1022>") << ctx;
-            EXPECT_TRUE(o.has_description) << ctx;
-            const std::string desc =
-                p.second != 0 ? "<" + std::to_string(p.second) + ">"
-                              : "Reserved error on SCSI\nSense code:[" + Hex2(r.asc) +
-                                    "] Code Qualify:[" + Hex2(p.first) + "]";
-            EXPECT_EQ(std::string(o.description), desc) << ctx;
-            EXPECT_EQ(std::string(o.text), desc + "\nAdditional sense code:[" + Hex2(r.asc) +
-                                               "] Code Qualify:[" + Hex2(p.first) + "]")
-                << ctx;
-        }
-    }
-}
-
-TEST(SenseDecision, NotReadyNoMedium)
-{
-    Decider d;
-    const ScsiOutcome& o = d.Run(2, Sense(0x2, 0x3A, 0x00), 1);
-    EXPECT_TRUE(o.ask);
-    EXPECT_EQ(o.style, 0x45u);
-    EXPECT_STREQ(o.caption, "<1021>");
-    EXPECT_STREQ(o.description, "<1157>");
-    EXPECT_STREQ(o.text, "<1157>\nAdditional sense code:[3A] Code Qualify:[00]");
-}
-
-TEST(SenseDecision, SuccessWithoutAsking)
+TEST(SenseDecision, FailuresAskWithTheirBox)
 {
     struct Case {
         const char* what;
         int status;
         Sense sense;
-    } cases[] = {
-        {"GOOD ignores the sense buffer", 0, Sense(0x3, 0x11, 0x05)},
-        {"NO SENSE", 2, Sense(0x0, 0x11, 0x05)},
-        {"UNIT ATTENTION", 2, Sense(0x6, 0x28, 0x00)},
-        {"UNIT ATTENTION with filemark, EOM and ILI bits", 2, Sense(0xE6, 0x29, 0x00)},
-        {"ASC 0x80, MEDIUM ERROR", 2, Sense(0x3, 0x80, 0x00)},
-        {"ASC 0x80, reserved key", 2, Sense(0xF, 0x80, 0x7F)},
-        {"UNIT ATTENTION with short sense", 2, Sense(0x6, 0, 0, 0)},
-    };
-    Decider d;
-    for (const Case& c : cases) {
-        for (int report : {0, 1, -1}) {
-            const ScsiOutcome& o = d.Run(c.status, c.sense, report);
-            EXPECT_FALSE(o.ask) << c.what << " report " << report;
-            EXPECT_EQ(o.result, 0) << c.what << " report " << report;
-        }
-    }
-}
-
-TEST(SenseDecision, ReportingOffFailsSilently)
-{
-    struct Case {
-        const char* what;
-        int status;
-        Sense sense;
-    } cases[] = {
-        {"MEDIUM ERROR", 2, Sense(0x3, 0x11, 0x05)},
-        {"RECOVERED ERROR", 2, Sense(0x1, 0x17, 0x01)},
-        {"short sense", 2, Sense(0x3, 0, 0, 4)},
-        {"reserved key", 2, Sense(0xF, 0x00, 0x00)},
-        {"BUSY", 8, Sense(0, 0, 0)},
-        {"RESERVATION CONFLICT", 0x18, Sense(0, 0, 0)},
-        {"TASK SET FULL", 0x28, Sense(0, 0, 0)},
-        {"failed request", -1, Sense(0, 0, 0)},
-        {"odd status", 1, Sense(0x3, 0x11, 0x05)},
-    };
-    Decider d;
-    for (const Case& c : cases) {
-        const ScsiOutcome& o = d.Run(c.status, c.sense, 0);
-        EXPECT_FALSE(o.ask) << c.what;
-        EXPECT_EQ(o.result, 2) << c.what;
-    }
-}
-
-TEST(SenseDecision, StatusBoxes)
-{
-    struct Case {
-        int status;
+        const char* caption;  // null: the platform's default caption
         unsigned style;
+        bool described;
         const char* text;
     } cases[] = {
-        {8, 0x15, "<1000>"},
-        {0x18, 0x45, "CD-ROM error SCSI status:[0018]\n"},
-        {0x28, 0x45, "CD-ROM error SCSI status:[0028]\n"},
-        {-1, 0x45, "CD-ROM error SCSI status:[FFFFFFFF]\n"},
-        {0x12345, 0x45, "CD-ROM error SCSI status:[12345]\n"},
+        {"no medium", 2, Sense(0x2, 0x3A, 0x00), "<1021>", 0x45, true,
+         "<1157>\nAdditional sense code:[3A] Code Qualify:[00]"},
+        {"listed qualifier", 2, Sense(0x3, 0x11, 0x05), "<1022>", 0x45, true,
+         "<1118>\nAdditional sense code:[11] Code Qualify:[05]"},
+        {"other qualifier", 2, Sense(0x3, 0x11, 0x07), "<1022>", 0x45, true,
+         "<1119>\nAdditional sense code:[11] Code Qualify:[07]"},
+        {"reserved pair", 2, Sense(0x5, 0x34, 0x0C), "<1024>", 0x45, true,
+         "Reserved error on SCSI\nSense code:[34] Code Qualify:[0C]\nAdditional sense code:[34] Code Qualify:[0C]"},
+        {"fatal key 12", 2, Sense(12, 0x21, 0x00), "Fatal error [000C]\n", 0x45, true,
+         "<1136>\nAdditional sense code:[21] Code Qualify:[00]"},
+        {"fatal key 15", 2, Sense(15, 0x21, 0x00), "Fatal error [000F]\n", 0x45, true,
+         "<1136>\nAdditional sense code:[21] Code Qualify:[00]"},
+        // Short sense asks at once with the sense-key text as body, whatever
+        // ASC says (0x80 would otherwise count as success).
+        {"short sense", 2, Sense(0x3, 0x80, 0x00, 4), nullptr, 0x45, false, "<1022>"},
+        {"no additional sense", 2, Sense(0x3, 0x80, 0x00, 0), nullptr, 0x45, false, "<1022>"},
+        {"BUSY", 8, Sense(0x3, 0x11, 0x05), nullptr, 0x15, false, "<1000>"},
+        {"RESERVATION CONFLICT", 0x18, Sense(0x3, 0x11, 0x05), nullptr, 0x45, false,
+         "CD-ROM error SCSI status:[0018]\n"},
+        {"failed request", -1, Sense(0, 0, 0), nullptr, 0x45, false, "CD-ROM error SCSI status:[FFFFFFFF]\n"},
+        {"out-of-range status", 0x12345, Sense(0, 0, 0), nullptr, 0x45, false, "CD-ROM error SCSI status:[12345]\n"},
     };
     Decider d;
     for (const Case& c : cases) {
-        const ScsiOutcome& o = d.Run(c.status, Sense(0x3, 0x11, 0x05), 1);
-        EXPECT_TRUE(o.ask) << c.status;
-        EXPECT_EQ(o.style, c.style) << c.status;
-        EXPECT_FALSE(o.has_caption) << c.status;
-        EXPECT_FALSE(o.has_description) << c.status;
-        EXPECT_STREQ(o.text, c.text) << c.status;
+        const ScsiOutcome& o = d.Run(c.status, c.sense, 1);
+        ASSERT_TRUE(o.ask) << c.what;
+        EXPECT_EQ(o.style, c.style) << c.what;
+        EXPECT_EQ(o.has_caption, c.caption != nullptr) << c.what;
+        if (c.caption) {
+            EXPECT_STREQ(o.caption, c.caption) << c.what;
+        }
+        EXPECT_EQ(o.has_description, c.described) << c.what;
+        EXPECT_STREQ(o.text, c.text) << c.what;
     }
+    // Under the default caption the sense-key text is still kept for the library.
+    EXPECT_STREQ(d.Run(2, Sense(0x3, 0x80, 0x00, 4), 1).caption, "<1022>");
 }
 
-TEST(SenseDecision, FatalKeysCaption)
+TEST(SenseDecision, DecidedWithoutAsking)
 {
+    struct Case {
+        const char* what;
+        int status;
+        Sense sense;
+        int report;
+        int result;
+    } cases[] = {
+        {"GOOD ignores the sense buffer", 0, Sense(0x3, 0x11, 0x05), 1, 0},
+        {"NO SENSE", 2, Sense(0x0, 0x11, 0x05), 1, 0},
+        {"UNIT ATTENTION", 2, Sense(0x6, 0x28, 0x00), -1, 0},
+        {"UNIT ATTENTION with filemark, EOM and ILI bits", 2, Sense(0xE6, 0x29, 0x00), 1, 0},
+        {"UNIT ATTENTION with short sense", 2, Sense(0x6, 0, 0, 0), 1, 0},
+        {"ASC 0x80, MEDIUM ERROR", 2, Sense(0x3, 0x80, 0x00), 1, 0},
+        {"ASC 0x80, reserved key", 2, Sense(0xF, 0x80, 0x7F), 0, 0},
+        {"sense 5 bytes past its header is long enough", 2, Sense(0x3, 0x80, 0x00, 5), 1, 0},
+        {"MEDIUM ERROR, silent", 2, Sense(0x3, 0x11, 0x05), 0, 2},
+        {"RECOVERED ERROR, silent", 2, Sense(0x1, 0x17, 0x01), 0, 2},
+        {"short sense, silent", 2, Sense(0x3, 0, 0, 4), 0, 2},
+        {"reserved key, silent", 2, Sense(0xF, 0x00, 0x00), 0, 2},
+        {"BUSY, silent", 8, Sense(0, 0, 0), 0, 2},
+        {"TASK SET FULL, silent", 0x28, Sense(0, 0, 0), 0, 2},
+        {"failed request, silent", -1, Sense(0, 0, 0), 0, 2},
+        {"odd status, silent", 1, Sense(0x3, 0x11, 0x05), 0, 2},
+    };
     Decider d;
-    const struct {
-        uint8_t key;
-        const char* caption;
-    } cases[] = {{12, "Fatal error [000C]\n"}, {13, "Fatal error [000D]\n"}, {15, "Fatal error [000F]\n"}};
-    for (const auto& c : cases) {
-        const ScsiOutcome& o = d.Run(2, Sense(c.key, 0x21, 0x00), 1);
-        EXPECT_TRUE(o.ask);
-        EXPECT_TRUE(o.has_caption);
-        EXPECT_STREQ(o.caption, c.caption);
-        EXPECT_STREQ(o.description, "<1136>");
+    for (const Case& c : cases) {
+        const ScsiOutcome& o = d.Run(c.status, c.sense, c.report);
+        EXPECT_FALSE(o.ask) << c.what;
+        EXPECT_EQ(o.result, c.result) << c.what;
     }
-}
-
-TEST(SenseDecision, ShortSense)
-{
-    Decider d;
-    // Reporting on: asked at once under the default caption, the sense-key text as body,
-    // whatever ASC says (0x80 would otherwise count as success).
-    for (uint8_t len : {0, 4}) {
-        const ScsiOutcome& o = d.Run(2, Sense(0x3, 0x80, 0x00, len), 1);
-        EXPECT_TRUE(o.ask);
-        EXPECT_EQ(o.style, 0x45u);
-        EXPECT_FALSE(o.has_caption);
-        EXPECT_FALSE(o.has_description);
-        EXPECT_STREQ(o.caption, "<1022>");
-        EXPECT_STREQ(o.text, "<1022>");
-    }
-    EXPECT_FALSE(d.Run(2, Sense(0x3, 0x80, 0x00, 5), 1).ask);  // 5 is long enough
-
-    // Reporting off: goes on to ASC/ASCQ of the cleared buffer.
-    const ScsiOutcome& off = d.Run(2, Sense(0x3, 0x00, 0x00, 4), 0);
-    EXPECT_FALSE(off.ask);
-    EXPECT_EQ(off.result, 2);
-    EXPECT_STREQ(off.description, "<1100>");
+    // Reporting off goes on to ASC/ASCQ of the cleared buffer.
+    EXPECT_STREQ(d.Run(2, Sense(0x3, 0x00, 0x00, 4), 0).description, "<1100>");
 }
 
 TEST(SenseDecision, SenseBufferShorterThanFields)

