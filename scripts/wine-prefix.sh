@@ -20,7 +20,9 @@ if [ ! -f "$prefix/.quillet-cdrom" ]; then
     # drive without a disc.
     mkdir -p "$prefix/empty-cdrom" "$prefix/dosdevices"
     ln -sfn ../empty-cdrom "$prefix/dosdevices/d:"
-    wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1 || true
+    # /reg:64: in a 64-bit prefix the 32-bit reg.exe would write under Wow6432Node.
+    wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f /reg:64 >/dev/null 2>&1 ||
+        wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1 || true
     wineserver -w
     touch "$prefix/.quillet-cdrom"
 fi

@@ -1,0 +1,440 @@
+// The viewer's main window, driven from outside: first-run settings, a disc
+// image from the command line, the header and status line, stepping at the
+// ends of the disc, the two dump texts of each kind of sector, what the exit
+// saves, the single-instance check, the drive menu and a broken image.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cp932.h"
+#include "gui_driver.h"
+#include "tamrisk.h"
+
+namespace {
+
+const int kDump = 999, kHeader = 998, kStatus = 997;
+const int kNext = 210, kPrev = 211, kControlPanel = 220, kAutoSector = 221, kJumpAddress = 229;
+const int kFirstDrive = 10;
+const long kPregap = 150;
+const size_t kRaw = 2352;
+
+// ---- What the library reads from an image, apart from the viewer ----
+
+struct Disc {
+    long last_session = -1;
+    long leadout = -1;
+};
+
+Disc ReadDisc(const std::string& image)
+{
+    Disc disc;
+    HANDLE device = cdrOpenImage(nullptr, image.c_str());
+    EXPECT_NE(device, INVALID_HANDLE_VALUE) << image;
+    if (device == INVALID_HANDLE_VALUE)
+        return disc;
+    LONG block = 0, last = 0;
+    disc.last_session = cdrGetLastSession(device);
+    if (cdrSize(nullptr, device, &block, &last) == 0)
+        disc.leadout = last + 1;
+    cdrClose(device);
+    return disc;
+}
+
+// Raw sectors rebuilt from 2340-byte reads, for lbn .. lbn + count - 1.
+std::vector<std::vector<uint8_t>> ReadRaw(const std::string& image, long lbn, long count)
+{
+    std::vector<std::vector<uint8_t>> sectors;
+    HANDLE device = cdrOpenImage(nullptr, image.c_str());
+    if (device == INVALID_HANDLE_VALUE || cdrMode(nullptr, device, 2340) != 0)
+        return sectors;
+    static const uint8_t sync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    for (long i = 0; i < count; i++) {
+        std::vector<uint8_t> raw(kRaw);
+        memcpy(raw.data(), sync, sizeof sync);
+        if (cdrRead(nullptr, device, raw.data() + 12, lbn + i, 1, 0) != 0)
+            break;
+        sectors.push_back(raw);
+    }
+    cdrClose(device);
+    return sectors;
+}
+
+bool IsForm2(const std::vector<uint8_t>& raw)
+{
+    return raw[15] == 2 && memcmp(&raw[16], &raw[20], 4) == 0 && (raw[18] & 0x20) != 0;
+}
+
+// A Mode 2 track stored as 2336 bytes a block whose two subheader copies
+// differ, so no form can be told: written into the temporary folder.
+std::string WriteFormlessImage()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string bin = std::string(temp) + "quillet-formless.bin", cue = std::string(temp) + "quillet-formless.cue";
+    std::vector<uint8_t> data(40 * 2336);
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = (uint8_t)(i * 13 + i / 2336);
+    for (size_t b = 0; b < 40; b++) {
+        const uint8_t sub[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        memcpy(&data[b * 2336], sub, sizeof sub);
+    }
+    FILE* f = fopen(bin.c_str(), "wb");
+    if (f == nullptr)
+        return "";
+    fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+    f = fopen(cue.c_str(), "w");
+    if (f == nullptr)
+        return "";
+    fprintf(f, "FILE \"quillet-formless.bin\" BINARY\n  TRACK 01 MODE2/2336\n    INDEX 01 00:00:00\n");
+    fclose(f);
+    return cue;
+}
+
+// ---- Reading the dump back ----
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2)
+        lines.push_back(text.substr(pos, end - pos));
+    return lines;
+}
+
+// The bytes of a dump line: " XXXX " and then "XX " fields, one blank more
+// before the ninth, until the blanks before the character column.
+std::vector<uint8_t> LineBytes(const std::string& line)
+{
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < 16; i++) {
+        size_t pos = 6 + 3 * i + (i >= 8 ? 1 : 0);
+        if (pos + 2 > line.size() || line[pos] == ' ')
+            break;
+        bytes.push_back((uint8_t)strtoul(line.substr(pos, 2).c_str(), nullptr, 16));
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& raw, size_t from, size_t count)
+{
+    return std::vector<uint8_t>(raw.begin() + from, raw.begin() + from + count);
+}
+
+// The text shows length bytes of raw from offset: line count, first and last line.
+void ExpectDumpOf(const std::string& text, const std::vector<uint8_t>& raw, size_t offset, size_t length)
+{
+    std::vector<std::string> lines = Lines(text);
+    ASSERT_EQ(lines.size(), (length + 15) / 16);
+    EXPECT_EQ(LineBytes(lines.front()), Slice(raw, offset, 16));
+    size_t tail = length % 16 != 0 ? length % 16 : 16;
+    EXPECT_EQ(LineBytes(lines.back()), Slice(raw, offset + length - tail, tail)) << lines.back();
+}
+
+std::string Dump(const Viewer& viewer) { return ControlText(viewer.main, kDump); }
+StatusLine Status(const Viewer& viewer) { return ParseStatus(ControlText(viewer.main, kStatus)); }
+
+void JumpTo(const Viewer& viewer, long lbn)
+{
+    SendCommand(viewer.main, kJumpAddress, lbn + kPregap);
+    ASSERT_TRUE(Settle(viewer));
+}
+
+std::string CdTime(long address)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02ld:%02ld:%02ld", address / 4500, address % 4500 / 75, address % 75);
+    return text;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteSettings(); }
+    void TearDown() override
+    {
+        if (viewer.process != nullptr)
+            StopViewer(&viewer);
+    }
+    Viewer viewer;
+};
+
+TEST_F(MainWindow, FirstRunWritesTheDefaults)
+{
+    ASSERT_TRUE(StartViewer(&viewer));
+    const long w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    struct Rect {
+        const char* name;
+        int32_t value[4];
+    } rects[] = {
+        {"MainWindow", {0, 0, (int32_t)w, (int32_t)h}},
+        {"ControlWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
+        {"InputWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
+        {"TocWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
+        {"TreeWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
+    };
+    for (const Rect& r : rects) {
+        std::vector<uint8_t> data;
+        DWORD type = 0;
+        ASSERT_TRUE(ReadSettingBinary(r.name, &data, &type)) << r.name;
+        EXPECT_EQ(type, (DWORD)REG_BINARY);
+        ASSERT_EQ(data.size(), 16u) << r.name;
+        EXPECT_EQ(memcmp(data.data(), r.value, 16), 0) << r.name;
+    }
+    struct Option {
+        const char* name;
+        DWORD value;
+    } options[] = {{"Control on Execute", 0}, {"Toc on Execute", 0}, {"Auto Sector", 1}, {"Tree Level", 8}};
+    for (const Option& o : options) {
+        DWORD v = ~0u;
+        EXPECT_TRUE(ReadSettingDword(o.name, &v)) << o.name;
+        EXPECT_EQ(v, o.value) << o.name;
+    }
+
+    // Drive D: of the prefix is a CD-ROM drive without a disc; the panes are empty.
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
+    const MenuItem* drive = FindMenuId(items, kFirstDrive);
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(drive->caption, "D: [No or Invalid Disc]");
+    EXPECT_EQ(Dump(viewer), "");
+    EXPECT_TRUE(MenuChecked(viewer, kAutoSector));
+}
+
+TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
+{
+    const std::string sample = SampleDisc();
+    const Disc disc = ReadDisc(sample);
+    ASSERT_GT(disc.last_session, 0) << "the sample has two sessions";
+    ASSERT_TRUE(StartViewer(&viewer, "\"" + sample + "\""));
+
+    // The volume descriptor of the last session, with its time and mode.
+    StatusLine status = Status(viewer);
+    ASSERT_TRUE(status.ok) << ControlText(viewer.main, kStatus);
+    EXPECT_EQ(status.lbn, disc.last_session + 16);
+    EXPECT_EQ(status.time, CdTime(disc.last_session + 16 + kPregap));
+    EXPECT_EQ(status.mode, 2);
+
+    // The image's name stands where a drive name would.
+    char first[128];
+    snprintf(first, sizeof first, "Drive[sample.cue]  Leadout : %s (LBN:%ld)\n ",
+             CdTime(disc.leadout + kPregap).c_str(), disc.leadout);
+    const std::string header = ControlText(viewer.main, kHeader);
+    EXPECT_EQ(header.substr(0, strlen(first)), first);
+    EXPECT_EQ(header.substr(strlen(first)), " Addr +0 +1 +2 +3 +4 +5 +6 +7  +8 +9 +A +B +C +D +E +F  ");
+
+    // The device menus are open now.
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
+    for (const char* path : {"1", "2", "3"}) {
+        const MenuItem* popup = FindMenuPath(items, path);
+        ASSERT_NE(popup, nullptr);
+        EXPECT_EQ(popup->state & MF_GRAYED, 0u) << path;
+    }
+
+    Screenshot(viewer.main, "main-user-data");
+    SendCommand(viewer.main, kAutoSector);
+    ASSERT_TRUE(Settle(viewer));
+    Screenshot(viewer.main, "main-raw");
+}
+
+// At each end of the disc the step command is grayed and its key does
+// nothing; the same command sent as the right-click menu sends it still
+// steps off the disc, and the library reports the failed read.
+TEST_F(MainWindow, SteppingAtTheEndsOfTheDisc)
+{
+    const std::string sample = SampleDisc();
+    const Disc disc = ReadDisc(sample);
+    ASSERT_TRUE(StartViewer(&viewer, "\"" + sample + "\""));
+    HWND dump = GetDlgItem(viewer.main, kDump);
+    struct End {
+        long lbn;
+        int blocked, other;
+        char key, other_key;
+    } ends[] = {
+        {0, kPrev, kNext, '-', '+'},
+        {disc.leadout - 1, kNext, kPrev, '+', '-'},
+    };
+    for (const End& e : ends) {
+        SCOPED_TRACE(e.lbn);
+        JumpTo(viewer, e.lbn);
+        ASSERT_EQ(Status(viewer).lbn, e.lbn);
+        EXPECT_TRUE(MenuGrayed(viewer, e.blocked));
+        EXPECT_FALSE(MenuGrayed(viewer, e.other));
+
+        PostChar(dump, e.key);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_FALSE(BoxShown(viewer));
+        EXPECT_EQ(Status(viewer).lbn, e.lbn);
+        // The other key still steps, inwards.
+        PostChar(dump, e.other_key);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_EQ(Status(viewer).lbn, e.lbn + (e.other == kNext ? 1 : -1));
+        JumpTo(viewer, e.lbn);
+
+        const std::string before = Dump(viewer);
+        PostCommand(viewer.main, e.blocked);
+        Box box;
+        ASSERT_TRUE(WaitBox(viewer, &box));
+        AnswerBox(box, IDCANCEL);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_EQ(Status(viewer).lbn, e.lbn);
+        EXPECT_EQ(Dump(viewer), before);
+
+        // Swapping the texts reads nothing: the view stays off the disc, so
+        // a read would fail with a box.
+        SendCommand(viewer.main, kAutoSector);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_FALSE(BoxShown(viewer));
+        std::vector<std::string> raw = Lines(Dump(viewer));
+        ASSERT_EQ(raw.size(), 147u);
+        EXPECT_EQ(raw[0].substr(0, 30), " 0000 00 FF FF FF FF FF FF FF ");
+        SendCommand(viewer.main, kAutoSector);
+        EXPECT_EQ(Dump(viewer), before);
+    }
+}
+
+// The user-data text of each kind of sector starts and ends where its header
+// says; the raw text shows the whole sector.
+TEST_F(MainWindow, UserDataOfEachKindOfSector)
+{
+    const std::string sample = SampleDisc();
+    const Disc disc = ReadDisc(sample);
+    long form2 = -1;
+    std::vector<std::vector<uint8_t>> scan = ReadRaw(sample, 16, disc.last_session - 16);
+    for (size_t i = 0; i < scan.size() && form2 < 0; i++)
+        if (IsForm2(scan[i]))
+            form2 = 16 + (long)i;
+    ASSERT_GT(form2, 0) << "the sample has Form 2 files";
+    const std::string formless = WriteFormlessImage();
+    ASSERT_FALSE(formless.empty());
+
+    struct Case {
+        const char* name;
+        std::string image;
+        long lbn;
+        int mode;
+        size_t offset, length;
+    } cases[] = {
+        {"mode 1", GuiImage("mode1.cue"), 16, 1, 16, 2048},
+        {"form 1", sample, 16, 2, 24, 2048},
+        {"form 2", sample, form2, 2, 24, 2324},
+        {"formless", formless, 20, 2, 16, 2336},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<uint8_t>> raw = ReadRaw(c.image, c.lbn, 1);
+        ASSERT_EQ(raw.size(), 1u);
+        DeleteSettings();   // the toggle below is saved at exit
+        ASSERT_TRUE(StartViewer(&viewer, "\"" + c.image + "\""));
+        JumpTo(viewer, c.lbn);
+        EXPECT_EQ(Status(viewer).mode, c.mode);
+        ExpectDumpOf(Dump(viewer), raw[0], c.offset, c.length);
+        SendCommand(viewer.main, kAutoSector);
+        ExpectDumpOf(Dump(viewer), raw[0], 0, kRaw);
+        StopViewer(&viewer);
+    }
+}
+
+TEST_F(MainWindow, ExitSavesTheSettings)
+{
+    ASSERT_TRUE(StartViewer(&viewer, "\"" + SampleDisc() + "\""));
+    SendCommand(viewer.main, kControlPanel);
+    SendCommand(viewer.main, kAutoSector);
+    ASSERT_TRUE(Settle(viewer));
+    MoveWindow(viewer.main, 40, 30, 700, 500, TRUE);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_EQ(StopViewer(&viewer), 0u);
+
+    struct Option {
+        const char* name;
+        DWORD value;
+    } options[] = {{"Control on Execute", 1}, {"Toc on Execute", 0}, {"Auto Sector", 0}};
+    for (const Option& o : options) {
+        DWORD v = ~0u;
+        EXPECT_TRUE(ReadSettingDword(o.name, &v)) << o.name;
+        EXPECT_EQ(v, o.value) << o.name;
+    }
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(ReadSettingBinary("MainWindow", &data));
+    const int32_t expect[4] = {40, 30, 700, 500};
+    ASSERT_EQ(data.size(), 16u);
+    EXPECT_EQ(memcmp(data.data(), expect, 16), 0);
+
+    // The next start reopens the panel and comes back at the same place,
+    // also when it was closed minimised.
+    ASSERT_TRUE(StartViewer(&viewer));
+    EXPECT_NE(FindViewerWindow(viewer, "#32770", nullptr), nullptr);
+    EXPECT_TRUE(MenuChecked(viewer, kControlPanel));
+    EXPECT_FALSE(MenuChecked(viewer, kAutoSector));
+    ShowWindow(viewer.main, SW_MINIMIZE);
+    ASSERT_TRUE(Settle(viewer));
+    StopViewer(&viewer);
+    ASSERT_TRUE(ReadSettingBinary("MainWindow", &data));
+    ASSERT_EQ(data.size(), 16u);
+    EXPECT_EQ(memcmp(data.data(), expect, 16), 0);
+}
+
+TEST_F(MainWindow, SecondCopyOnlyTellsTheUser)
+{
+    ASSERT_TRUE(StartViewer(&viewer));
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    std::string path = exe;
+    path = path.substr(0, path.find_last_of("\\/")) + "\\quillet.exe";
+    std::string line = "\"" + path + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    Viewer second;
+    second.process = pi.hProcess;
+    second.pid = pi.dwProcessId;
+
+    Box box;
+    ASSERT_TRUE(WaitBox(second, &box));
+    EXPECT_EQ(box.caption, "SCSI Quillet Utility");
+    EXPECT_EQ(box.text, Cp932(u8"既に起動しています"));
+    AnswerBox(box, IDOK);
+    DWORD code = ~0u;
+    EXPECT_TRUE(WaitViewerExit(&second, 30000, &code));
+    EXPECT_EQ(code, 0u);
+    CloseHandle(second.process);
+    EXPECT_TRUE(IsWindow(viewer.main));
+}
+
+TEST_F(MainWindow, BrokenImageLeavesNoDevice)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string cue = std::string(temp) + "quillet-broken.cue";
+    FILE* f = fopen(cue.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "FILE \"quillet-missing.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+    fclose(f);
+
+    StartViewer(&viewer, "\"" + cue + "\"");
+    ASSERT_NE(viewer.main, nullptr);
+    Box box;
+    ASSERT_TRUE(WaitBox(viewer, &box));
+    AnswerBox(box, IDOK);
+    ASSERT_TRUE(Settle(viewer));
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
+    const MenuItem* control = FindMenuPath(items, "3");
+    ASSERT_NE(control, nullptr);
+    EXPECT_NE(control->state & MF_GRAYED, 0u);
+    EXPECT_EQ(ControlText(viewer.main, kHeader), "");
+    EXPECT_EQ(Dump(viewer), "");
+    // Refresh has no device to read.
+    SendCommand(viewer.main, 225);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_FALSE(BoxShown(viewer));
+}
+
+} // namespace
