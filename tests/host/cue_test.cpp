@@ -32,7 +32,7 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
         "    INDEX 02 01:03:00\r\n"
         "    POSTGAP 00:01:00\r\n"
         "REM SESSION 02\r\n"
-        "FILE two.bin BINARY\r\n"
+        "FILE two b.bin BINARY\r\n"
         "  TRACK 03 MODE1/2048\r\n"
         "    TITLE \"x\"\r\n"
         "    INDEX 01 00:00:00\n";
@@ -41,7 +41,7 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
     ASSERT_TRUE(Parse(text, &s, &err)) << err;
     ASSERT_EQ(2u, s.files.size());
     EXPECT_EQ("data one.bin", s.files[0].name);
-    EXPECT_EQ("two.bin", s.files[1].name);
+    EXPECT_EQ("two b.bin", s.files[1].name);  // unquoted, with a blank
     EXPECT_EQ(14, s.files[1].line);
     ASSERT_EQ(3u, s.tracks.size());
     EXPECT_EQ(2, s.sessions);
@@ -59,14 +59,6 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
     EXPECT_EQ(1, s.tracks[2].file);
 }
 
-TEST(Cue, UnquotedNameWithBlanks)
-{
-    CueSheet s;
-    std::string err;
-    ASSERT_TRUE(Parse("FILE my disc.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", &s, &err)) << err;
-    EXPECT_EQ("my disc.bin", s.files[0].name);
-}
-
 TEST(Cue, RefusalsNameTheLine)
 {
     struct Case {
@@ -78,16 +70,13 @@ TEST(Cue, RefusalsNameTheLine)
         {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"},
         {"FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "disc.cue, line 2: unknown track mode \"MODE3/2352\""},
         {"FILE a.bin BINARY\nTRACK 00 AUDIO\n", "disc.cue, line 2: bad track number"},
-        {"FILE a.bin BINARY\nTRACK 100 AUDIO\n", "disc.cue, line 2: bad track number"},
         {"x\n", "disc.cue, line 1: unknown command"},
-        {"", "disc.cue, line 1: no TRACK"},
         {"FILE a.bin BINARY\n", "disc.cue, line 1: no TRACK"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\n\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
          "disc.cue, line 2: track 01 has no INDEX 01"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n",
          "disc.cue, line 4: track 03 follows track 01"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", "disc.cue, line 3: bad time"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:75\n", "disc.cue, line 3: bad time"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 0:0\n", "disc.cue, line 3: bad time"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nINDEX 00 00:00:00\n",
          "disc.cue, line 4: INDEX 00 after INDEX 01"},
@@ -103,8 +92,6 @@ TEST(Cue, RefusalsNameTheLine)
         {"REM SESSION 02\nFILE a.bin BINARY\n", "disc.cue, line 1: session 1 has no tracks"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\n",
          "disc.cue, line 4: session 3 follows session 1"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 02\n",
-         "disc.cue, line 4: session 2 has no tracks"},
         {"FILE a.bin BINARY\nFILE b.bin BINARY\n", "disc.cue, line 2: the previous FILE has no TRACK"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nFILE b.bin BINARY\nINDEX 01 00:00:00\n",
          "disc.cue, line 4: track 02 has no INDEX 01"},
@@ -136,11 +123,10 @@ TEST(Cue, NinetyNineTracksButNotAHundred)
 
 TEST(Cue, ErrorTextIsBoundedByItsBuffer)
 {
-    std::string name(300, 'n');
-    std::string text = "FILE a.bin " + name + "\n";
+    std::string text = "FILE a.bin " + std::string(300, 'n') + "\n";
     CueSheet s;
     char err[24];
-    memset(err, 'x', sizeof err);
+    memset(err, 'x', sizeof err);  // an unterminated text would run off the end
     EXPECT_FALSE(ParseCue(text.data(), text.size(), "disc.cue", &s, err, sizeof err));
     EXPECT_EQ(sizeof err - 1, strlen(err));
 }

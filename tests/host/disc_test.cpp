@@ -1,37 +1,33 @@
 // Disc model: block layout of cue sheets (gaps, several files, sessions),
 // reading sectors from real images, and refusing broken ones.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "disc.h"
+#include "external_tools.h"
 
 namespace {
 
-std::string TempDir()
-{
-    char tmpl[] = "/tmp/disc_test.XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    return dir ? std::string(dir) + "/" : std::string("/tmp/");
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp) << path;
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), fp);
-    fclose(fp);
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
+// A fresh folder for each test's images, removed afterwards.
+struct DiscFiles : ::testing::Test {
+    std::string dir;
+    void SetUp() override
+    {
+        dir = MakeTempDir("disc");
+        ASSERT_FALSE(dir.empty());
+        dir += "/";
+    }
+    void TearDown() override { RemoveTempDir(dir.substr(0, dir.size() - 1)); }
+    void Write(const char* name, const std::vector<uint8_t>& bytes)
+    {
+        ASSERT_TRUE(WriteFileBytes(dir + name, bytes.data(), bytes.size()));
+    }
+    void WriteText(const char* name, const std::string& text) { ASSERT_TRUE(WriteFileText(dir + name, text)); }
+};
 
 // blocks of size bytes; each byte tells its block (seed + block) and position.
 std::vector<uint8_t> Pattern(int blocks, uint32_t size, int seed)
@@ -67,15 +63,14 @@ struct OpenDisc {
     ~OpenDisc() { DiscClose(&disc); }
 };
 
-TEST(Disc, CueLayoutWithGapsFilesAndSessions)
+TEST_F(DiscFiles, CueLayoutWithGapsFilesAndSessions)
 {
-    std::string dir = TempDir();
-    WriteFile(dir + "a.bin", Pattern(10, 2048, 1));                         // track 1: 10 blocks
-    std::vector<uint8_t> b = Pattern(2 + 20, 2352, 2);                      // track 2: INDEX 00 2 blocks + 20
-    WriteFile(dir + "b b.bin", b);
-    WriteFile(dir + "c.bin", RawSectors(30, 0, kSectorMode2Form1));         // session 2
-    WriteFile(dir + "d.bin", Pattern(5, 2336, 4));                          // session 3
-    WriteText(dir + "disc.cue",
+    Write("a.bin", Pattern(10, 2048, 1));              // track 1: 10 blocks
+    std::vector<uint8_t> b = Pattern(2 + 20, 2352, 2);  // track 2: INDEX 00 2 blocks + 20
+    Write("b b.bin", b);
+    Write("c.bin", RawSectors(30, 0, kSectorMode2Form1));  // session 2
+    Write("d.bin", Pattern(5, 2336, 4));                   // session 3
+    WriteText("disc.cue",
               "FILE a.bin BINARY\r\n  TRACK 01 MODE1/2048\r\n    INDEX 01 00:00:00\r\n"
               "FILE \"b b.bin\" BINARY\r\n  TRACK 02 AUDIO\r\n    PREGAP 00:00:05\r\n"
               "    INDEX 00 00:00:00\r\n    INDEX 01 00:00:02\r\n    POSTGAP 00:00:03\r\n"
@@ -148,14 +143,13 @@ TEST(Disc, CueLayoutWithGapsFilesAndSessions)
     EXPECT_EQ(2, raw[15]);
 }
 
-TEST(Disc, Mode2RawReadsAreTheFileBytes)
+TEST_F(DiscFiles, RawReadsAreTheFileBytesWithOrWithoutCueSheet)
 {
-    std::string dir = TempDir();
     std::vector<uint8_t> form1 = RawSectors(20, 0, kSectorMode2Form1);
     std::vector<uint8_t> form2 = RawSectors(20, 20, kSectorMode2Form2);
     form1.insert(form1.end(), form2.begin(), form2.end());
-    WriteFile(dir + "vcd.bin", form1);
-    WriteText(dir + "vcd.cue", "FILE \"vcd.bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
+    Write("vcd.bin", form1);
+    WriteText("vcd.cue", "FILE \"vcd.bin\" BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n");
     for (const char* name : {"vcd.cue", "vcd.bin"}) {
         OpenDisc d(dir + name);
         ASSERT_TRUE(d.ok) << d.error;
@@ -168,22 +162,25 @@ TEST(Disc, Mode2RawReadsAreTheFileBytes)
             EXPECT_EQ(lba < 20 ? kSectorMode2Form1 : kSectorMode2Form2, type);
         }
     }
+    // A raw image without sync fields is an audio disc.
+    Write("cdda.img", Pattern(4, 2352, 0x55));
+    OpenDisc cdda(dir + "cdda.img");
+    ASSERT_TRUE(cdda.ok) << cdda.error;
+    EXPECT_EQ(kCueAudio, cdda.disc.tracks[0].mode);
+    EXPECT_EQ(0, cdda.disc.tracks[0].control);
 }
 
-TEST(Disc, IsoFromGenisoimageReadsBackItsBlocks)
+TEST_F(DiscFiles, IsoFromGenisoimageReadsBackItsBlocks)
 {
-    if (system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage missing";
-    std::string dir = TempDir();
-    mkdir((dir + "root").c_str(), 0755);
-    WriteFile(dir + "root/file.dat", Pattern(3, 2048, 9));
-    std::string cmd = "genisoimage -quiet -R -o " + dir + "g.iso " + dir + "root";
-    ASSERT_EQ(0, system(cmd.c_str()));
-    FILE* fp = fopen((dir + "g.iso").c_str(), "rb");
-    ASSERT_NE(nullptr, fp);
+    if (!ToolAvailable("genisoimage"))
+        GTEST_SKIP() << "genisoimage not installed";
+    ASSERT_EQ(RunCommand("mkdir " + ShellQuote(dir + "root"), nullptr), 0);
+    Write("root/file.dat", Pattern(3, 2048, 9));
+    std::string out;
+    ASSERT_EQ(RunCommand("genisoimage -quiet -R -o " + ShellQuote(dir + "g.iso") + " " + ShellQuote(dir + "root"), &out),
+              0) << out;
     std::vector<uint8_t> iso;
-    uint8_t buf[2048];
-    while (fread(buf, 1, sizeof buf, fp) == sizeof buf) iso.insert(iso.end(), buf, buf + sizeof buf);
-    fclose(fp);
+    ASSERT_TRUE(ReadFileBytes(dir + "g.iso", &iso));
     OpenDisc d(dir + "g.iso");
     ASSERT_TRUE(d.ok) << d.error;
     ASSERT_EQ((int32_t)(iso.size() / 2048), DiscLeadout(d.disc));
@@ -196,16 +193,15 @@ TEST(Disc, IsoFromGenisoimageReadsBackItsBlocks)
     }
 }
 
-TEST(Disc, BrokenImagesAreRefusedWithFileAndLine)
+TEST_F(DiscFiles, BrokenImagesAreRefusedWithFileAndLine)
 {
-    std::string dir = TempDir();
-    WriteFile(dir + "ok.bin", Pattern(10, 2352, 0));
-    WriteFile(dir + "empty.iso", {});
-    WriteFile(dir + "short.iso", Pattern(1, 2000, 0));
-    WriteFile(dir + "short.bin", Pattern(1, 3000, 0));
+    Write("ok.bin", Pattern(10, 2352, 0));
+    Write("empty.iso", {});
+    Write("short.iso", Pattern(1, 2000, 0));
+    Write("short.bin", Pattern(1, 3000, 0));
     std::vector<uint8_t> mode9 = RawSectors(2, 0, kSectorMode1);
     mode9[15] = 9;
-    WriteFile(dir + "mode9.bin", mode9);
+    Write("mode9.bin", mode9);
     struct Case {
         const char* name;
         const char* cue;  // written when not null
@@ -230,7 +226,7 @@ TEST(Disc, BrokenImagesAreRefusedWithFileAndLine)
         {"empty.cue", "", "empty.cue: the file is empty"},
     };
     for (const Case& c : cases) {
-        if (c.cue) WriteText(dir + c.name, c.cue);
+        if (c.cue) WriteText(c.name, c.cue);
         OpenDisc d(dir + c.name);
         EXPECT_FALSE(d.ok) << c.name;
         std::string want = dir + c.expect;
@@ -239,10 +235,9 @@ TEST(Disc, BrokenImagesAreRefusedWithFileAndLine)
     }
 }
 
-TEST(Disc, ImageShrunkAfterOpeningGivesAReadErrorNotGarbage)
+TEST_F(DiscFiles, ImageShrunkAfterOpeningGivesAReadErrorNotGarbage)
 {
-    std::string dir = TempDir();
-    WriteFile(dir + "x.iso", Pattern(20, 2048, 3));
+    Write("x.iso", Pattern(20, 2048, 3));
     OpenDisc d(dir + "x.iso");
     ASSERT_TRUE(d.ok) << d.error;
     ASSERT_EQ(0, truncate((dir + "x.iso").c_str(), 10 * 2048));
@@ -250,16 +245,6 @@ TEST(Disc, ImageShrunkAfterOpeningGivesAReadErrorNotGarbage)
     SectorType type;
     EXPECT_EQ(kDiscReadOk, DiscReadRaw(d.disc, 9, raw, &type));
     EXPECT_EQ(kDiscReadIoError, DiscReadRaw(d.disc, 10, raw, &type));
-}
-
-TEST(Disc, RawBinWithoutSyncIsAudio)
-{
-    std::string dir = TempDir();
-    WriteFile(dir + "cdda.img", Pattern(4, 2352, 0x55));
-    OpenDisc d(dir + "cdda.img");
-    ASSERT_TRUE(d.ok) << d.error;
-    EXPECT_EQ(kCueAudio, d.disc.tracks[0].mode);
-    EXPECT_EQ(0, d.disc.tracks[0].control);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size)
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    bool ok = fwrite(data, 1, size, f) == size;
+    bool ok = size == 0 || fwrite(data, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
 
