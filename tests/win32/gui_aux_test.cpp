@@ -87,6 +87,17 @@ void JumpTo(const Viewer& viewer, long lbn)
 const int32_t kTocPlace[4] = {10, 20, 0, 0};
 const int32_t kPanelPlace[4] = {700, 20, 0, 0};
 
+// The TOC window's outer size for a heading of that many characters: a scroll bar and the
+// heading in average characters of a window's default font wide, ten lines high.
+SIZE FittedTocSize(int heading_chars)
+{
+    TEXTMETRICA tm = {};
+    HDC dc = GetDC(nullptr);
+    GetTextMetricsA(dc, &tm);
+    ReleaseDC(nullptr, dc);
+    return SIZE{GetSystemMetrics(SM_CXVSCROLL) + tm.tmAveCharWidth * heading_chars, tm.tmHeight * 10};
+}
+
 bool ButtonEnabled(HWND panel, int id)
 {
     return IsWindowEnabled(GetDlgItem(panel, id)) != FALSE;
@@ -160,6 +171,9 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
         GetWindowRect(toc, &rect);
         EXPECT_EQ(rect.left, kTocPlace[0]);
         EXPECT_EQ(rect.top, kTocPlace[1]);
+        const SIZE fitted = FittedTocSize(73);  // the full TOC's heading
+        EXPECT_EQ(rect.right - rect.left, fitted.cx);
+        EXPECT_EQ(rect.bottom - rect.top, fitted.cy);
         const std::string report = ControlText(toc, kTocEdit);
         const auto rows = ReportRows(report);
         for (const auto& track : expected.starts) {
@@ -329,6 +343,48 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
     GetWindowRect(panel, &rect);
     EXPECT_EQ(rect.left, 53);
     EXPECT_EQ(rect.top, 59);
+}
+
+// Neither side window can be closed from its caption; each passes the activation on along
+// main window, panel, TOC window, tree window, skipping closed ones.
+TEST_F(GuiAux, SideWindowsHaveNoCloseItemAndCycleTheActivation)
+{
+    WriteSettingBinary("TocWindow", kTocPlace, sizeof kTocPlace);
+    WriteSettingBinary("ControlWindow", kPanelPlace, sizeof kPanelPlace);
+    Start(GuiImage("mode1.cue"));
+    PostCommand(viewer.main, kToc);
+    HWND toc = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+    PostCommand(viewer.main, kControlPanel);
+    HWND panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
+    ASSERT_NE(toc, nullptr);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(Settle(viewer));
+
+    const std::string next_caption = Cp932(u8"次のウィンドウに移る(&T)");
+    for (HWND window : {toc, panel}) {
+        std::vector<MenuItem> items;
+        ASSERT_TRUE(ReadMenus(viewer, window, &items));
+        EXPECT_EQ(FindMenuId(items, SC_CLOSE), nullptr);
+        const MenuItem* next = FindMenuId(items, SC_NEXTWINDOW);
+        ASSERT_NE(next, nullptr);
+        EXPECT_EQ(next->caption, next_caption);
+    }
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, toc, &items));
+    for (int removed : {SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST})
+        EXPECT_EQ(FindMenuId(items, removed), nullptr) << removed;
+
+    struct Step { HWND from, to; } steps[] = {{panel, toc}, {toc, viewer.main}};
+    for (const Step& step : steps) {
+        PostMessageA(step.from, WM_SYSCOMMAND, SC_NEXTWINDOW, 0);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_EQ(GetForegroundWindow(), step.to);
+    }
+    PostCommand(viewer.main, kToc);  // closed: the panel passes on to the main window
+    ASSERT_TRUE(WaitWindowGone(toc));
+    PostMessageA(panel, WM_SYSCOMMAND, SC_NEXTWINDOW, 0);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_EQ(GetForegroundWindow(), viewer.main);
 }
 
 }  // namespace
