@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
+
 bool ToolAvailable(const char* name)
 {
     const char* path = getenv("PATH");
@@ -99,4 +101,33 @@ bool WriteFileBytes(const std::string& path, const void* data, size_t size)
 bool WriteFileText(const std::string& path, const std::string& text)
 {
     return WriteFileBytes(path, text.data(), text.size());
+}
+
+std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text)
+{
+    std::map<std::string, IsoinfoEntry> entries;
+    std::istringstream in(text);
+    std::string line, dir;
+    const std::string heading = "Directory listing of ";
+    while (std::getline(in, line)) {
+        if (line.compare(0, heading.size(), heading) == 0) {
+            dir = line.substr(heading.size());
+            continue;
+        }
+        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
+        size_t open = line.find('['), close = line.find(']');
+        if (open == std::string::npos || close == std::string::npos || close < open)
+            continue;
+        std::string name = line.substr(close + 1);
+        name.erase(0, name.find_first_not_of(' '));
+        name.erase(name.find_last_not_of(' ') + 1);
+        char perms[16];
+        long links, uid, gid;
+        long long size;
+        if (name.empty() || name == "." || name == ".." ||
+            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
+            continue;
+        entries[dir + name] = IsoinfoEntry{size, (int32_t)atol(line.c_str() + open + 1)};
+    }
+    return entries;
 }

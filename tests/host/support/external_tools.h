@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,11 @@ void RemoveTempDir(const std::string& dir);
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool WriteFileText(const std::string& path, const std::string& text);
+
+// One row of "isoinfo -l": the recorded data length and the first block.
+struct IsoinfoEntry {
+    long long size;
+    int32_t extent;
+};
+// "isoinfo -l" output as path ("/DIR/NAME;1") -> entry, "." and ".." left out.
+std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text);
