@@ -98,6 +98,30 @@ SIZE FittedTocSize(int heading_chars)
     return SIZE{GetSystemMetrics(SM_CXVSCROLL) + tm.tmAveCharWidth * heading_chars, tm.tmHeight * 10};
 }
 
+struct TitleSearch {
+    DWORD pid;
+    std::string title;
+    int count;
+};
+
+BOOL CALLBACK CountTitled(HWND hwnd, LPARAM param)
+{
+    TitleSearch* s = reinterpret_cast<TitleSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && IsWindowVisible(hwnd) && WindowText(hwnd) == s->title)
+        ++s->count;
+    return TRUE;
+}
+
+// Visible top-level windows of the viewer with that title.
+int CountViewerWindows(const Viewer& viewer, const std::string& title)
+{
+    TitleSearch search{viewer.pid, title, 0};
+    EnumWindows(CountTitled, reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
 bool ButtonEnabled(HWND panel, int id)
 {
     return IsWindowEnabled(GetDlgItem(panel, id)) != FALSE;
@@ -323,6 +347,9 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
     HWND dlg = FindViewerWindow(viewer, "#32770", Cp932(u8"ｱﾄﾞﾚｽの入力").c_str());
     ASSERT_NE(dlg, nullptr);
     EXPECT_FALSE(ButtonEnabled(panel, kAddress));
+    PostCommand(panel, kAddress);  // forwarded all the same: no second dialog on top
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_EQ(CountViewerWindows(viewer, Cp932(u8"ｱﾄﾞﾚｽの入力")), 1);
     PostCommand(panel, kPrev);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(StatusLbn(viewer), toc.leadout - 2);

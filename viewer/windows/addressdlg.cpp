@@ -15,6 +15,10 @@ enum { kCdTimeFieldChars = 2, kStringSize = 128 };
 // Accepted block addresses; they last as long as the process and are never stored.
 AddressHistory history;
 
+// Set while the dialog is open: a second 213 (forwarded by a side window, which the modal
+// dialog leaves enabled) is ignored rather than stacking another dialog.
+bool bInputOpen;
+
 // Set while the dialog writes its own fields, so that the notifications those writes
 // cause are not taken for the user's typing.
 bool bWritingFields;
@@ -34,8 +38,12 @@ void StepView(HWND owner, int32_t delta)
 
 void RunAddressDialog(HWND owner)
 {
+    if (bInputOpen)
+        return;
+    bInputOpen = true;
     EnableAddressButton(FALSE);
     INT_PTR result = DialogBoxParamA(hInst, "InputBox", owner, InputProc, 0);
+    bInputOpen = false;
     if (result == 1) {  // -1 is a dialog that could not be made
         ShowSector(owner);
         UpdateStepControls();
