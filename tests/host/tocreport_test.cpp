@@ -35,19 +35,11 @@ struct Response {
     }
 };
 
-std::string RenderFull(const Response& r, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
+std::string Render(const Response& r, bool full, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
 {
     std::vector<char> text(text_size);
-    int32_t len = RenderFullToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
-    if (header)
-        *header = len;
-    return std::string(text.data());
-}
-
-std::string RenderTrack(const Response& r, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
-{
-    std::vector<char> text(text_size);
-    int32_t len = RenderTrackToc(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(), text_size);
+    int32_t len = (full ? RenderFullToc : RenderTrackToc)(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(),
+                                                         text_size);
     if (header)
         *header = len;
     return std::string(text.data());
@@ -82,7 +74,7 @@ Response OneTrackFullToc()
 TEST(TocReport, FullTocOfOneTrackDisc)
 {
     int32_t header = 0;
-    std::vector<std::string> lines = Lines(RenderFull(OneTrackFullToc(), kTocReportSize, &header));
+    std::vector<std::string> lines = Lines(Render(OneTrackFullToc(), true, kTocReportSize, &header));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Session No. : 1\r\n");
@@ -91,9 +83,6 @@ TEST(TocReport, FullTocOfOneTrackDisc)
     EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
     EXPECT_EQ(lines[5], "  1   1     4     00    01    00    00:02:00    --------           0   \r\n");
     EXPECT_EQ(header, kFullTocHeaderLen);
-    EXPECT_EQ(lines[2].size(), 73u);
-    EXPECT_EQ(lines[3].size(), 70u);
-    EXPECT_EQ(lines[4].size(), 73u);
 }
 
 TEST(TocReport, FullTocPointerRowsOfAMultisessionDisc)
@@ -103,7 +92,7 @@ TEST(TocReport, FullTocPointerRowsOfAMultisessionDisc)
     r.Add({0x01, 0x54, 0x00, 0xC0, 0xA0, 0x00, 0x10, 0x00, 0x97, 0x27, 0x00});  // C0: TIME shown
     r.Add({0x02, 0x14, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});  // A1: no address
     r.Add({0x1F, 0xE3, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x56});  // session 31: "1f"
-    std::vector<std::string> lines = Lines(RenderFull(r));
+    std::vector<std::string> lines = Lines(Render(r, true));
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Session No. : 2\r\n");
@@ -124,7 +113,7 @@ TEST(TocReport, TrackTocWithLeadOut)
     r.Add({0x00, 0x10, 0x0A, 0x00, 0x00, 0x03, 0x3B, 0x4A});  // track 10, audio, 03:59:74
     r.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});  // lead-out 45:12:34
     int32_t header = 0;
-    std::vector<std::string> lines = Lines(RenderTrack(r, kTocReportSize, &header));
+    std::vector<std::string> lines = Lines(Render(r, false, kTocReportSize, &header));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "First Track No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Track No. : 10\r\n");
@@ -133,8 +122,6 @@ TEST(TocReport, TrackTocWithLeadOut)
     EXPECT_EQ(lines[4], " 1     0     10    00    00    03:59:74       17849   \r\n");
     EXPECT_EQ(lines[5], " 1     4     AA    00    00    45:12:34      203284   \r\n");
     EXPECT_EQ(header, kTrackTocHeaderLen);
-    EXPECT_EQ(lines[2].size(), 57u);
-    EXPECT_EQ(lines[3].size(), 56u);
 }
 
 TEST(TocReport, NoDescriptorsForDataLengthTwoOrLess)
@@ -143,8 +130,8 @@ TEST(TocReport, NoDescriptorsForDataLengthTwoOrLess)
         Response r(1, 1);
         r.bytes[4] = 0x01;  // bytes past the data length must not be rendered
         r.SetLength(data_len);
-        EXPECT_EQ(Lines(RenderFull(r)).size(), 3u) << data_len;
-        EXPECT_EQ(Lines(RenderTrack(r)).size(), 3u) << data_len;
+        EXPECT_EQ(Lines(Render(r, true)).size(), 3u) << data_len;
+        EXPECT_EQ(Lines(Render(r, false)).size(), 3u) << data_len;
     }
 }
 
@@ -152,7 +139,7 @@ TEST(TocReport, PartialLastDescriptorTakesTheFollowingBytes)
 {
     Response full = OneTrackFullToc();
     full.SetLength(2 + 11 + 4);  // A0 and the first four bytes of A2
-    std::vector<std::string> lines = Lines(RenderFull(full));
+    std::vector<std::string> lines = Lines(Render(full, true));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
 
@@ -160,7 +147,7 @@ TEST(TocReport, PartialLastDescriptorTakesTheFollowingBytes)
     track.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
     track.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});
     track.SetLength(2 + 8 + 1);
-    lines = Lines(RenderTrack(track));
+    lines = Lines(Render(track, false));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[4], " 1     4     AA    00    00    45:12:34      203284   \r\n");
 }
@@ -181,7 +168,7 @@ TEST(TocReport, HostileDataLengthsStayInsideBothBuffers)
     for (const Case& c : cases) {
         Response r(1, 1, c.resp_size);
         r.SetLength(c.data_len);
-        std::string text = c.full_format ? RenderFull(r) : RenderTrack(r);
+        std::string text = Render(r, c.full_format);
         std::vector<std::string> lines = Lines(text);
         ASSERT_EQ(lines.size(), 3 + c.descriptor_lines + 1) << c.resp_size << " " << c.data_len;
         EXPECT_EQ(lines.back().compare(0, 4, "*** "), 0) << lines.back();
@@ -222,7 +209,7 @@ TEST(TocReport, EveryTextBufferSizeGivesWholeLinesThenTheNote)
 {
     const std::string note = "*** The report is too long for its buffer; the rest is not shown\r\n";
     const Response r = OneTrackFullToc();
-    const std::string whole = RenderFull(r);
+    const std::string whole = Render(r, true);
     ASSERT_EQ(RenderFullToc(r.bytes.data(), kTocResponseSize, nullptr, 0), kFullTocHeaderLen);
     for (uint32_t size = 1; size <= whole.size() + 1; ++size) {
         std::vector<char> text(size, 'x');
@@ -297,7 +284,7 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
 
 TEST(TocReport, JumpTargetOfASelection)
 {
-    const std::string report = RenderFull(OneTrackFullToc());
+    const std::string report = Render(OneTrackFullToc(), true);
     const uint32_t len = (uint32_t)report.size();
     const uint32_t at = (uint32_t)report.find("203284");
     std::string spaces_then_12(126, ' ');
