@@ -11,14 +11,6 @@
 
 #include "tamrisk.h"
 
-// The pass-through request record: SCSI_PASS_THROUGH_DIRECT, a filler and the
-// sense buffer. The same 80 bytes go in and come back.
-struct ScsiRequestRecord {
-    SCSI_PASS_THROUGH_DIRECT sptd;  // [in/out] ScsiStatus comes back
-    ULONG filler;
-    UCHAR sense[32];                // [out] up to SenseInfoLength bytes of sense data
-};
-
 enum {
     kScsiRequestRecordSize = 80,
     kSenseInfoOffset = 48,
@@ -31,8 +23,15 @@ enum {
     kAlignmentMaskOffset = 16,      // IO_SCSI_CAPABILITIES.AlignmentMask
 };
 
-#ifdef _WIN64
-#else
+// The pass-through request record: SCSI_PASS_THROUGH_DIRECT, a filler and the
+// sense buffer. The same 80 bytes go in and come back.
+struct ScsiRequestRecord {
+    SCSI_PASS_THROUGH_DIRECT sptd;  // [in/out] ScsiStatus comes back
+    ULONG filler;
+    UCHAR sense[kSenseBufferSize];  // [out] up to SenseInfoLength bytes of sense data
+};
+
+#ifndef _WIN64
 static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 44, "SCSI_PASS_THROUGH_DIRECT is 44 bytes on i686");
 static_assert(sizeof(ScsiRequestRecord) == kScsiRequestRecordSize, "request record is 80 bytes");
 static_assert(offsetof(ScsiRequestRecord, sense) == kSenseInfoOffset, "sense follows at 48");

@@ -185,7 +185,7 @@ TEST(Commands, ModeSelectSendsBlockDescriptorAndSetsReadLength)
     }
 }
 
-TEST(Commands, UnsupportedBlockLengthIsRefusedAndKeepsTheLength)
+TEST(Commands, RefusedLengthKeepsTheOldOneAndCancelledModeSelectSetsTheNew)
 {
     ScriptedDevice device;
     ASSERT_EQ(cdrMode(NULL, device.handle, 2340), 0);
@@ -200,12 +200,7 @@ TEST(Commands, UnsupportedBlockLengthIsRefusedAndKeepsTheLength)
     EXPECT_EQ(device.sent.size(), 1u);   // nothing sent for 2336
     cdrRead(NULL, device.handle, buffer, 0, 1, 0);
     EXPECT_EQ(device.sent.back().data_length, 2340u);
-    RestoreBlockLength();
-}
 
-TEST(Commands, CancelledModeSelectStillSetsTheLength)
-{
-    ScriptedDevice device;
     device.Reply(CheckCondition(5, 0x26, 0x00));
     {
         ScopedBoxHook hook({IDCANCEL});
