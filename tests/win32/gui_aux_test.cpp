@@ -283,6 +283,14 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
     EXPECT_EQ(ControlText(dlg, kMinutes) + ":" + ControlText(dlg, kSeconds) + ":" + ControlText(dlg, kFrames),
               "00:02:00");
 
+    // Tab to the minutes field and type there: the block address follows.
+    PostKey(combo_edit, VK_TAB);
+    for (char ch : std::string("45"))
+        PostChar(GetDlgItem(dlg, kMinutes), ch);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_EQ(ControlText(dlg, kMinutes), "45");
+    EXPECT_EQ(ControlText(dlg, kBlockBox), "202500");
+
     // OK and Cancel leave the stored position; a close from the caption stores it.
     std::vector<uint8_t> before;
     ReadSettingBinary("InputWindow", &before);
