@@ -40,37 +40,37 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 
 TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
 {
-    struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; char bad; } cases[] = {
-        {"", 100, 0, 0, 0},                                 // empty is LBN 0
-        {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, 0},            // nothing read yet: all out of range
-        {"   ", 100, IDS_ADDRESS_BAD_CHAR, 0, ' '},
-        {"abc", 100, IDS_ADDRESS_BAD_CHAR, 0, 'a'},
-        {"0x10", 100, 0, 16, 0},
-        {"010", 100, 0, 8, 0},
-        {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, '8'},
-        {" 12", 100, 0, 12, 0},
-        {"12 ", 100, IDS_ADDRESS_BAD_CHAR, 12, ' '},
-        {"99", 100, 0, 99, 0},
-        {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, 0},
-        {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, 0},      // range is checked first
-        {"500x", 100, IDS_ADDRESS_OUT_OF_RANGE, 500, 0},
-        {"5x", 100, IDS_ADDRESS_BAD_CHAR, 5, 'x'},
-        {"99999999999", INT32_MAX, IDS_ADDRESS_OUT_OF_RANGE, INT32_MAX, 0},
+    struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; const char* bad; } cases[] = {
+        {"", 100, 0, 0, ""},                                // empty is LBN 0
+        {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, ""},           // nothing read yet: all out of range
+        {"   ", 100, IDS_ADDRESS_BAD_CHAR, 0, " "},
+        {"abc", 100, IDS_ADDRESS_BAD_CHAR, 0, "a"},
+        {"0x10", 100, 0, 16, ""},
+        {"010", 100, 0, 8, ""},
+        {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, "8"},
+        {" 12", 100, 0, 12, ""},
+        {"12 ", 100, IDS_ADDRESS_BAD_CHAR, 12, " "},
+        {"99", 100, 0, 99, ""},
+        {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, ""},
+        {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, ""},     // range is checked first
+        {"500x", 100, IDS_ADDRESS_OUT_OF_RANGE, 500, ""},
+        {"5x", 100, IDS_ADDRESS_BAD_CHAR, 5, "x"},
+        {"1\x82\x50", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82\x50"},  // full-width 1: the whole character
+        {"1\x82", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82"},          // a lead byte at the end alone
+        {"1\xB1", 100, IDS_ADDRESS_BAD_CHAR, 1, "\xB1"},          // half-width katakana: one byte
+        {"99999999999", INT32_MAX, IDS_ADDRESS_OUT_OF_RANGE, INT32_MAX, ""},
     };
     for (const Case& c : cases) {
         AddressCheck check;
         EXPECT_EQ(CheckAddressInput(c.text, c.leadout, &check), c.error) << '"' << c.text << '"';
-        EXPECT_EQ(check.error_id, c.error);
         EXPECT_EQ(check.value, c.value) << '"' << c.text << '"';
-        if (c.error == IDS_ADDRESS_BAD_CHAR) {
-            EXPECT_EQ(check.bad_char, c.bad) << '"' << c.text << '"';
-        }
+        EXPECT_STREQ(check.bad_char, c.bad) << '"' << c.text << '"';
     }
 }
 
 TEST(Address, ErrorMessageFilling)
 {
-    AddressCheck check{IDS_ADDRESS_BAD_CHAR, 0, 'q'};
+    AddressCheck check{IDS_ADDRESS_BAD_CHAR, 0, "q"};
     char out[kAddressTextSize];
     struct Case { const char* format; int32_t leadout; const char* text; } cases[] = {
         {"range\n 0 <= X < %d", 203284, "range\n 0 <= X < 203284"},
@@ -78,6 +78,9 @@ TEST(Address, ErrorMessageFilling)
         {"100%% %s %x %", -5, "100% %s %x %"},   // only %d, %c and %% are conversions
         {"%d%c", INT32_MIN, "-2147483648q"},
     };
+    AddressCheck wide{IDS_ADDRESS_BAD_CHAR, 1, "\x82\x50"};
+    EXPECT_EQ(FormatAddressError(out, sizeof out, "'%c'", 0, &wide), 4);
+    EXPECT_STREQ(out, "'\x82\x50'");
     for (const Case& c : cases) {
         int n = FormatAddressError(out, sizeof out, c.format, c.leadout, &check);
         EXPECT_STREQ(out, c.text);

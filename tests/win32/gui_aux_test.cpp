@@ -244,6 +244,7 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
         {"abc", Cp932(u8"無効な文字が指定されています : 'a'")},
         {"12 ", Cp932(u8"無効な文字が指定されています : ' '")},
         {"08", Cp932(u8"無効な文字が指定されています : '8'")},
+        {Cp932(u8"1１"), Cp932(u8"無効な文字が指定されています : '１'")},  // the whole full-width digit
         {"-1x", Cp932(range)},  // the range is checked first
         {leadout_text, Cp932(range)},
     };

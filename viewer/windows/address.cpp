@@ -121,13 +121,16 @@ unsigned CheckAddressInput(const char* text, int32_t leadout, AddressCheck* out)
     ParsedAddress parsed;
     ParseAddressText(text, &parsed);
     out->value = parsed.value;
-    out->bad_char = '\0';
+    memset(out->bad_char, 0, sizeof out->bad_char);
     out->error_id = 0;
     if (parsed.value < 0 || parsed.value >= leadout) {
         out->error_id = IDS_ADDRESS_OUT_OF_RANGE;
     } else if (text != nullptr && text[parsed.stop] != '\0') {
         out->error_id = IDS_ADDRESS_BAD_CHAR;
-        out->bad_char = text[parsed.stop];
+        const char* stop = text + parsed.stop;
+        out->bad_char[0] = stop[0];
+        if (IsCp932LeadByte((uint8_t)stop[0]) && stop[1] != '\0')
+            out->bad_char[1] = stop[1];
     }
     return out->error_id;
 }
@@ -145,7 +148,7 @@ int FormatAddressError(char* out, uint32_t out_size, const char* format, int32_t
             if (p[1] == 'd')
                 n = snprintf(piece, sizeof piece, "%d", (int)leadout);
             else if (p[1] == 'c')
-                n = (piece[0] = check ? check->bad_char : '?') != '\0';
+                n = snprintf(piece, sizeof piece, "%s", check ? check->bad_char : "?");
             else
                 piece[0] = '%';
             Put(out, out_size, &len, piece, n > 0 ? (uint32_t)n : 0);

@@ -42,16 +42,18 @@ void ParseAddressText(const char* text, ParsedAddress* out);
 
 // The decision on OK. error_id is 0 when the address is accepted, else the message to show
 // (the range is checked before the stop character). value is the number read; bad_char the
-// stop character for IDS_ADDRESS_BAD_CHAR.
+// stop character for IDS_ADDRESS_BAD_CHAR, both bytes of it when it is a code page 932
+// double-byte character (a full-width digit typed through an input method), so that the
+// message shows the character rather than half of it.
 struct AddressCheck {
     unsigned error_id;
     int32_t value;
-    char bad_char;
+    char bad_char[3];
 };
 unsigned CheckAddressInput(const char* text, int32_t leadout, AddressCheck* out);
 
 // Fills an error message from its string-table text: "%d" takes the lead-out, "%c" the stop
-// character, "%%" is a percent sign; other text is copied as it stands. The format is never
+// character (one or two bytes), "%%" is a percent sign; other text is copied as it stands. The format is never
 // handed to printf. Always terminated when out_size > 0; returns the length written.
 int FormatAddressError(char* out, uint32_t out_size, const char* format, int32_t leadout,
                        const AddressCheck* check);
