@@ -152,12 +152,8 @@ TEST(Commands, EachExportSendsItsCdbAndTransferLength)
         {"READ TOC at the field's limit", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65535, 0, 1); },
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x00}, 65535},
         // Past 16 bits the length is clamped, never cut to its low bits.
-        {"READ TOC of 65536", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65536, 0, 1); },
-         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x00}, 65535},
-        {"READ TOC of 70000", [](HANDLE d) { return cdrToc(NULL, d, buffer, 70000, 2, 1); },
+        {"READ TOC of 65536", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65536, 2, 1); },
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x80}, 65535},
-        {"READ(10) at -1", [](HANDLE d) { return cdrRead(NULL, d, buffer, -1, 1, 1); },
-         {0x28, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x00, 0x01, 0}, 2048},
         {"READ(10) of 65536 blocks", [](HANDLE d) { return cdrRead(NULL, d, buffer, 16, 65536, 1); },
          {0x28, 0, 0, 0, 0, 0x10, 0, 0x00, 0x00, 0}, 0},
         {"START STOP UNIT", [](HANDLE d) { return cdrEject(NULL, d); }, {0x1B, 0, 0, 0, 0x02, 0}, 0},

@@ -142,17 +142,14 @@ TEST_F(ImageDrive, FailuresCarryTheSenseOfADrive)
 
 TEST(ImageOpen, BrokenImagesShowABoxAndGiveNoHandle)
 {
-    std::string dir = TempDir();
+    // What is wrong with each image is the disc model's own test; here the box says it.
+    const std::string dir = TempDir();
     WriteFile(dir + "empty.iso", Bytes());
-    std::string bad = "FILE data.iso BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00\r\nTRACK 02 MODE7\r\n";
-    WriteFile(dir + "bad.cue", Bytes(bad.begin(), bad.end()));
     struct Case {
         std::string path;
         const char* says;
     } cases[] = {
-        {dir + "missing.iso", "missing.iso: cannot open the file"},
         {dir + "empty.iso", "empty.iso: the file is empty"},
-        {dir + "bad.cue", "bad.cue, line 4: unknown track mode"},
         {"", "No disc image file was given."},
     };
     for (const Case& c : cases) {
