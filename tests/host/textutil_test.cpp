@@ -31,7 +31,7 @@ TEST(TextUtil, ParseLongLikeAtol)
 
 namespace {
 
-// "エラーコード : " in code page 932.
+// The error-code label ("ERA-KO-DO : " in katakana) in code page 932.
 const char kLabel[] = "\x83\x47\x83\x89\x81\x5B\x83\x52\x81\x5B\x83\x68 : ";
 
 }  // namespace
