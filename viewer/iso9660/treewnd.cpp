@@ -86,6 +86,12 @@ BOOL OnInitDialog(HWND window)
         flags |= SWP_NOSIZE;
     SetWindowPos(window, NULL, rect.left, rect.top, (int)width, (int)height, flags);
 
+    // The template keeps its size when the rectangle is empty, and no
+    // WM_SIZE comes then: fit the list box to the client area here too.
+    RECT client;
+    GetClientRect(window, &client);
+    MoveWindow(TreeList(window), 0, 0, client.right, client.bottom, TRUE);
+
     nTreeLevel = ClampLevel(LoadSetting(SET_TREE_LEVEL));
     CheckLevelItem(window, nTreeLevel, MF_CHECKED);
 

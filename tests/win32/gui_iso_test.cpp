@@ -1,0 +1,274 @@
+// The disc label dialog and the directory tree window of the real viewer,
+// driven from outside: the last session's descriptor, the warning for a disc
+// without one, the tree at the saved level, rebuilds, jumps, closing from its
+// own menu, and the level and rectangle kept across a restart.
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cp932.h"
+#include "gui_driver.h"
+
+namespace {
+
+const int kLabelCommand = 223, kTreeCommand = 224, kRefresh = 225;
+const int kStatus = 997, kTreeList = 700;
+const int kLevelBase = 700, kTreeJump = 101, kTreeClose = 100;
+
+std::string RightTrimmed(std::string s)
+{
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+// Indentation and name of every line.
+std::vector<std::string> Shape(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> shape;
+    for (const std::string& l : lines)
+        shape.push_back(l.substr(0, l.find('\t')));
+    return shape;
+}
+
+// The list box's lines. Wine copies LB_GETTEXT of another process's list
+// box as UTF-16 even for the ANSI message: the buffer has room for that, and
+// such text is converted back to the ANSI code page.
+std::vector<std::string> TreeLines(HWND list)
+{
+    std::vector<std::string> lines;
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, (WPARAM)i, 0);
+        if (length < 0 || length >= 512)
+            break;
+        char text[2 * 512 + 4] = {};
+        SendMessageA(list, LB_GETTEXT, (WPARAM)i, (LPARAM)text);
+        if (length > 1 && text[1] == 0) {
+            char ansi[1024] = {};
+            WideCharToMultiByte(CP_ACP, 0, (const wchar_t*)text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+            lines.emplace_back(ansi);
+        } else {
+            lines.emplace_back(text, strnlen(text, sizeof text));
+        }
+    }
+    return lines;
+}
+
+long LastColumn(const std::string& line) { return atol(line.c_str() + line.rfind('\t') + 1); }
+
+int SelectedLine(HWND list) { return (int)SendMessageA(list, LB_GETCURSEL, 0, 0); }
+
+bool TreeItemChecked(const Viewer& viewer, HWND tree, int id)
+{
+    std::vector<MenuItem> items;
+    if (!ReadMenus(viewer, tree, &items))
+        return false;
+    const MenuItem* item = FindMenuId(items, id);
+    return item != nullptr && (item->state & MF_CHECKED) != 0;
+}
+
+// The list box covers the whole client area of the tree window.
+void ExpectListFillsTheWindow(HWND tree)
+{
+    RECT client, box;
+    GetClientRect(tree, &client);
+    GetWindowRect(GetDlgItem(tree, kTreeList), &box);
+    MapWindowPoints(nullptr, tree, (POINT*)&box, 2);
+    EXPECT_EQ(0, box.left);
+    EXPECT_EQ(0, box.top);
+    EXPECT_EQ(client.right, box.right);
+    EXPECT_EQ(client.bottom, box.bottom);
+}
+
+// ---- Exports of the program ----
+
+TEST(IsoExports, DialogProceduresByPlainName)
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    ASSERT_GT(n, 0u);
+    std::string exe(path, n);
+    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "quillet.exe";
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, module) << exe;
+    const uint8_t* base = (const uint8_t*)module;
+    const IMAGE_NT_HEADERS* nt = (const IMAGE_NT_HEADERS*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    ASSERT_NE(0u, dir.VirtualAddress);
+    const IMAGE_EXPORT_DIRECTORY* exports = (const IMAGE_EXPORT_DIRECTORY*)(base + dir.VirtualAddress);
+    const DWORD* names = (const DWORD*)(base + exports->AddressOfNames);
+    std::set<std::string> found;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+        found.insert((const char*)(base + names[i]));
+    EXPECT_EQ((std::set<std::string>{"DirViewProc", "LabelProc"}), found);
+    FreeLibrary(module);
+}
+
+// ---- Disc label ----
+
+struct IsoWindows : ::testing::Test {
+    Viewer viewer;
+    void SetUp() override { DeleteSettings(); }
+    void TearDown() override
+    {
+        if (viewer.process != nullptr)
+            StopViewer(&viewer);
+    }
+    HWND OpenLabel()
+    {
+        PostCommand(viewer.main, kLabelCommand);
+        return FindViewerWindow(viewer, "#32770", "Disc Label");
+    }
+    HWND OpenTree()
+    {
+        PostCommand(viewer.main, kTreeCommand);
+        HWND tree = FindViewerWindow(viewer, "#32770", "Directory Tree");
+        Settle(viewer);
+        return tree;
+    }
+};
+
+TEST_F(IsoWindows, LabelShowsTheLastSessionsDescriptor)
+{
+    ASSERT_TRUE(StartViewer(&viewer, GuiImage("iso-multi.cue")));
+    HWND dlg = OpenLabel();
+    ASSERT_NE(nullptr, dlg);
+    // The first session's descriptor names FIRST_SESSION.
+    EXPECT_EQ("QUILLET_ISO_LAST", RightTrimmed(ControlText(dlg, 601)));
+    EXPECT_EQ(32u, ControlText(dlg, 601).size());  // padding blanks shown as stored
+    EXPECT_EQ("ISO WINDOW TESTS", RightTrimmed(ControlText(dlg, 603)));
+    EXPECT_EQ("QUILLET MKDISC", RightTrimmed(ControlText(dlg, 604)));
+    EXPECT_EQ("1996/05/23 14:30:25", ControlText(dlg, 609));
+    EXPECT_EQ("1996/05/23 14:30:25", ControlText(dlg, 610));
+    EXPECT_EQ("0000/00/00 00:00:00", ControlText(dlg, 611));
+    Screenshot(dlg, "iso_label");
+    PostCommand(dlg, IDCANCEL);
+    EXPECT_TRUE(WaitWindowGone(dlg));
+    EXPECT_FALSE(BoxShown(viewer));
+
+    // The drive is back at 2048 bytes a block: the dump still shows the sector.
+    SendCommand(viewer.main, kRefresh);
+    Settle(viewer);
+    EXPECT_TRUE(ParseStatus(ControlText(viewer.main, kStatus)).ok);
+}
+
+TEST_F(IsoWindows, LabelOfADiscWithoutDescriptorWarnsAndNeverShows)
+{
+    ASSERT_TRUE(StartViewer(&viewer, GuiImage("iso-blank.cue")));
+    PostCommand(viewer.main, kLabelCommand);
+    Box box;
+    ASSERT_TRUE(WaitBox(viewer, &box));
+    EXPECT_EQ("Disc Label", box.caption);
+    EXPECT_EQ("Not ISO9660 format", box.text);
+    AnswerBox(box, IDOK);
+    Settle(viewer);
+    EXPECT_EQ(nullptr, FindViewerWindow(viewer, "#32770", "Disc Label", 500));
+    EXPECT_FALSE(BoxShown(viewer));
+}
+
+// ---- Directory tree ----
+
+TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
+{
+    WriteSettingDword("Tree Level", 2);
+    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    HWND tree = OpenTree();
+    ASSERT_NE(nullptr, tree);
+    HWND list = GetDlgItem(tree, kTreeList);
+    EXPECT_TRUE(MenuChecked(viewer, kTreeCommand));
+    EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 2));
+    ExpectListFillsTheWindow(tree);
+
+    // The second session's hierarchy (DOCS/MORE is only there), two levels.
+    std::vector<std::string> level2 = {"\\",       " DOCS",        "  MANUAL.TXT;1", "  MORE",
+                                       "  NOTES.TXT;1", " MOVIES", "  INTRO.XA;1",   "  OUTRO.XA;1",
+                                       " README.TXT;1"};
+    std::vector<std::string> lines = TreeLines(list);
+    EXPECT_EQ(level2, Shape(lines));
+    EXPECT_EQ(0, SelectedLine(list));
+    // An XA disc: the root line has the XA column.
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("\t---------------- D----- "));
+
+    // "All(&8)" lists MORE's file too and moves the check mark.
+    SendCommand(tree, kLevelBase + 8);
+    std::vector<std::string> all = level2;
+    all.insert(all.begin() + 4, "   ADDED.TXT;1");
+    EXPECT_EQ(all, Shape(TreeLines(list)));
+    EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 8));
+    EXPECT_FALSE(TreeItemChecked(viewer, tree, kLevelBase + 2));
+
+    // F5 in the main window rebuilds the list and selects its first line.
+    SendMessageA(list, LB_SETCURSEL, 3, 0);
+    PostKey(viewer.main, VK_F5);
+    Settle(viewer);
+    EXPECT_EQ(0, SelectedLine(list));
+    EXPECT_EQ(all, Shape(TreeLines(list)));
+
+    // A double click on INTRO.XA jumps the dump to its first block.
+    lines = TreeLines(list);
+    int intro = 7;
+    ASSERT_EQ("  INTRO.XA;1", Shape(lines)[(size_t)intro]);
+    SendMessageA(list, LB_SETCURSEL, (WPARAM)intro, 0);
+    PostControlNotify(tree, kTreeList, LBN_DBLCLK);
+    Settle(viewer);
+    StatusLine status = ParseStatus(ControlText(viewer.main, kStatus));
+    ASSERT_TRUE(status.ok);
+    EXPECT_EQ(LastColumn(lines[(size_t)intro]), status.lbn);
+
+    // "Jump" after a rebuild goes to the root directory's first block.
+    SendCommand(viewer.main, kRefresh);
+    Settle(viewer);
+    PostCommand(tree, kTreeJump);
+    Settle(viewer);
+    status = ParseStatus(ControlText(viewer.main, kStatus));
+    EXPECT_EQ(LastColumn(lines[0]), status.lbn);
+    Screenshot(tree, "iso_tree");
+
+    // Closing from its own menu: the main menu's item unchecked, level saved.
+    PostCommand(tree, kTreeClose);
+    EXPECT_TRUE(WaitWindowGone(tree));
+    Settle(viewer);
+    EXPECT_FALSE(MenuChecked(viewer, kTreeCommand));
+    DWORD level = 0;
+    EXPECT_TRUE(ReadSettingDword("Tree Level", &level));
+    EXPECT_EQ(8u, level);
+}
+
+TEST_F(IsoWindows, LevelAndRectangleSurviveARestart)
+{
+    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    HWND tree = OpenTree();
+    ASSERT_NE(nullptr, tree);
+    SendCommand(tree, kLevelBase + 1);
+    EXPECT_EQ((std::vector<std::string>{"\\", " DOCS", " MOVIES", " README.TXT;1"}),
+              Shape(TreeLines(GetDlgItem(tree, kTreeList))));
+    SetWindowPos(tree, nullptr, 40, 50, 420, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(viewer);
+    RECT before;
+    GetWindowRect(tree, &before);
+    // The main window's exit destroys the tree window, which saves its state.
+    StopViewer(&viewer);
+
+    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    tree = OpenTree();
+    ASSERT_NE(nullptr, tree);
+    RECT after;
+    GetWindowRect(tree, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(before.right, after.right);
+    EXPECT_EQ(before.bottom, after.bottom);
+    EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 1));
+    EXPECT_EQ(4u, TreeLines(GetDlgItem(tree, kTreeList)).size());
+    ExpectListFillsTheWindow(tree);
+}
+
+}  // namespace
