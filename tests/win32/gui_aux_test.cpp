@@ -324,7 +324,15 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
     ASSERT_TRUE(Settle(viewer));
     for (int id : {kNext, kPrev, kAddress})
         EXPECT_FALSE(ButtonEnabled(panel, id)) << id;
+    // Nothing built yet: an empty TOC window (its width, one scroll bar, is below what the
+    // platform lets a captioned window shrink to).
+    PostCommand(viewer.main, kToc);
+    HWND toc_window = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+    ASSERT_NE(toc_window, nullptr);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_EQ(ControlText(toc_window, kTocEdit), "");
     StopViewer(&viewer);
+    DeleteSettings();
 
     WriteSettingDword("Control on Execute", 1);
     WriteSettingBinary("ControlWindow", kPanelPlace, sizeof kPanelPlace);
