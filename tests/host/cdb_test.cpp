@@ -27,62 +27,40 @@ using Bytes = std::vector<uint8_t>;
 
 }  // namespace
 
-TEST(Cdb, FixedTemplates)
+TEST(Cdb, EachCommandsBytes)
 {
     struct Case {
-        int (*build)(uint8_t*);
+        const char* what;
+        int (*build)(uint8_t* cdb);
         Bytes want;
     } cases[] = {
-        {BuildTestUnitReady, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
-        {BuildEject, {0x1B, 0x00, 0x00, 0x00, 0x02, 0x00}},
-        {BuildReadCapacity, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"TEST UNIT READY", BuildTestUnitReady, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
+        {"START STOP UNIT", BuildEject, {0x1B, 0x00, 0x00, 0x00, 0x02, 0x00}},
+        {"READ CAPACITY", BuildReadCapacity, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"READ TOC, full TOC", [](uint8_t* c) { return BuildReadToc(c, 4096, 2); },
+         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x10, 0x00, 0x80}},
+        {"READ TOC, format 3", [](uint8_t* c) { return BuildReadToc(c, 65535, 3); },
+         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0xC0}},
+        // Only the low 16 bits of the length and the low 2 bits of the format fit.
+        {"READ TOC, oversized fields", [](uint8_t* c) { return BuildReadToc(c, 0x12345, 6); },
+         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x23, 0x45, 0x80}},
+        {"READ(10) at -1", [](uint8_t* c) { return BuildRead10(c, -1, 1); },
+         {0x28, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x00, 0x01, 0}},
+        {"READ(10) at -150", [](uint8_t* c) { return BuildRead10(c, -150, 2); },
+         {0x28, 0, 0xFF, 0xFF, 0xFF, 0x6A, 0, 0x00, 0x02, 0}},
+        {"READ(10) byte order", [](uint8_t* c) { return BuildRead10(c, 0x12345678, 0xFFFF); },
+         {0x28, 0, 0x12, 0x34, 0x56, 0x78, 0, 0xFF, 0xFF, 0}},
+        {"READ(10) at INT32_MIN", [](uint8_t* c) { return BuildRead10(c, INT32_MIN, 0); },
+         {0x28, 0, 0x80, 0x00, 0x00, 0x00, 0, 0x00, 0x00, 0}},
+        {"READ(10) of 65536 blocks", [](uint8_t* c) { return BuildRead10(c, 0, 65536); },
+         {0x28, 0, 0x00, 0x00, 0x00, 0x00, 0, 0x00, 0x00, 0}},
     };
     for (const Case& c : cases) {
         CdbArea a;
         const int len = (int)c.want.size();
-        ASSERT_EQ(c.build(a.bytes), len);
-        EXPECT_EQ(a.Sent(len), c.want);
-        EXPECT_TRUE(a.RestUntouched(len));
-    }
-}
-
-TEST(Cdb, ReadToc)
-{
-    struct Case {
-        uint32_t alloc_len, format;
-        Bytes want;
-    } cases[] = {
-        {4096, 2, {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x10, 0x00, 0x80}},  // full TOC
-        {65535, 3, {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0xC0}},
-        // Only the low 16 bits of the length and the low 2 bits of the format fit.
-        {0x12345, 6, {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x23, 0x45, 0x80}},
-    };
-    for (const Case& c : cases) {
-        CdbArea a;
-        ASSERT_EQ(BuildReadToc(a.bytes, c.alloc_len, c.format), 10);
-        EXPECT_EQ(a.Sent(10), c.want) << c.alloc_len << " format " << c.format;
-        EXPECT_TRUE(a.RestUntouched(10));
-    }
-}
-
-TEST(Cdb, Read10)
-{
-    struct Case {
-        int32_t lbn;
-        uint32_t blocks;
-        Bytes want;
-    } cases[] = {
-        {-1, 1, {0x28, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0x00, 0x01, 0}},
-        {-150, 2, {0x28, 0, 0xFF, 0xFF, 0xFF, 0x6A, 0, 0x00, 0x02, 0}},
-        {0x12345678, 0xFFFF, {0x28, 0, 0x12, 0x34, 0x56, 0x78, 0, 0xFF, 0xFF, 0}},
-        {INT32_MIN, 0, {0x28, 0, 0x80, 0x00, 0x00, 0x00, 0, 0x00, 0x00, 0}},
-        {0, 65536, {0x28, 0, 0x00, 0x00, 0x00, 0x00, 0, 0x00, 0x00, 0}},   // low 16 bits only
-    };
-    for (const Case& c : cases) {
-        CdbArea a;
-        ASSERT_EQ(BuildRead10(a.bytes, c.lbn, c.blocks), 10);
-        EXPECT_EQ(a.Sent(10), c.want) << c.lbn << " x " << c.blocks;
-        EXPECT_TRUE(a.RestUntouched(10));
+        ASSERT_EQ(c.build(a.bytes), len) << c.what;
+        EXPECT_EQ(a.Sent(len), c.want) << c.what;
+        EXPECT_TRUE(a.RestUntouched(len)) << c.what;
     }
 }
 
