@@ -108,6 +108,22 @@ TEST(IsoExports, DialogProceduresByPlainName)
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
         found.insert((const char*)(base + names[i]));
     EXPECT_EQ((std::set<std::string>{"DirViewProc", "LabelProc"}), found);
+
+    // The texts the two windows load.
+    struct Text {
+        UINT id;
+        std::string text;
+    } texts[] = {
+        {620, "Not ISO9660 format"},
+        {621, "Disc Label"},
+        {720, Cp932(u8"ﾃﾞｨﾚｸﾄﾘ･ﾂﾘｰ")},
+        {721, Cp932(u8"次のウィンドウに移る(&T)")},
+    };
+    for (const Text& t : texts) {
+        char loaded[128] = {};
+        LoadStringA(module, t.id, loaded, sizeof loaded);
+        EXPECT_EQ(t.text, loaded) << t.id;
+    }
     FreeLibrary(module);
 }
 
@@ -185,6 +201,25 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
     EXPECT_TRUE(MenuChecked(viewer, kTreeCommand));
     EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 2));
     ExpectListFillsTheWindow(tree);
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, tree, &items));
+    const struct {
+        int id;
+        const char* caption;
+    } captions[] = {
+        {kLevelBase + 1, u8"Root(&1)"}, {kLevelBase + 8, u8"All(&8)"}, {kTreeClose, u8"閉じる(&C)"},
+        {kTreeJump, u8"ｼﾞｬﾝﾌﾟ(&J) >>"}, {323, u8"ﾍﾙﾌﾟ(&H) >>"}, {SC_NEXTWINDOW, u8"次のウィンドウに移る(&T)"},
+    };
+    for (const auto& c : captions) {
+        const MenuItem* item = FindMenuId(items, c.id);
+        ASSERT_NE(nullptr, item) << c.id;
+        EXPECT_EQ(Cp932(c.caption), item->caption) << c.id;
+    }
+    // The system menu offers only the move to the next window (and what
+    // moving and sizing the frame need).
+    EXPECT_EQ(0u, FindMenuId(items, SC_NEXTWINDOW)->path.rfind("sys/", 0));
+    for (int gone : {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST})
+        EXPECT_EQ(nullptr, FindMenuId(items, gone)) << std::hex << gone;
 
     // The second session's hierarchy (DOCS/MORE is only there), two levels.
     std::vector<std::string> level2 = {"\\",       " DOCS",        "  MANUAL.TXT;1", "  MORE",
@@ -237,6 +272,26 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
     EXPECT_TRUE(WaitWindowGone(tree));
     Settle(viewer);
     EXPECT_FALSE(MenuChecked(viewer, kTreeCommand));
+    DWORD level = 0;
+    EXPECT_TRUE(ReadSettingDword("Tree Level", &level));
+    EXPECT_EQ(8u, level);
+}
+
+TEST_F(IsoWindows, HandEditedLevelShowsAsItsNearestItem)
+{
+    WriteSettingDword("Tree Level", 1000);
+    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    HWND tree = OpenTree();
+    ASSERT_NE(nullptr, tree);
+    EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 8));
+    EXPECT_EQ(10u, TreeLines(GetDlgItem(tree, kTreeList)).size());
+    // "Next window" in its system menu activates the main window.
+    PostMessageA(tree, WM_SYSCOMMAND, SC_NEXTWINDOW, 0);
+    Settle(viewer);
+    EXPECT_EQ(viewer.main, GetForegroundWindow());
+    PostCommand(tree, kTreeClose);
+    EXPECT_TRUE(WaitWindowGone(tree));
+    Settle(viewer);
     DWORD level = 0;
     EXPECT_TRUE(ReadSettingDword("Tree Level", &level));
     EXPECT_EQ(8u, level);
