@@ -224,6 +224,19 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
         ASSERT_TRUE(Settle(viewer));
         EXPECT_EQ(StatusLbn(viewer), target);
         Screenshot(toc, c.shot);
+
+        // The same through the right-click menu: its jump item, chosen by its mnemonic.
+        JumpTo(viewer, 0);
+        HWND edit = GetDlgItem(toc, kTocEdit);
+        RECT client;
+        GetWindowRect(edit, &client);
+        PostMessageA(edit, WM_CONTEXTMENU, (WPARAM)edit, MAKELPARAM(client.left + 20, client.top + 20));
+        HWND menu = FindViewerWindow(viewer, "#32768", nullptr);
+        ASSERT_NE(menu, nullptr);
+        PostChar(menu, 'j');
+        ASSERT_TRUE(WaitWindowGone(menu));
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_EQ(StatusLbn(viewer), target);
         StopViewer(&viewer);
     }
 }
