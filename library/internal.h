@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cdb.h"
 #include "tamrisk.h"
 
 enum {
@@ -18,7 +19,7 @@ enum {
     kSenseBufferSize = 32,
     kScsiTargetId = 1,
     kScsiTimeOutSeconds = 10,
-    kScratchBlockSize = 2352,       // one raw CD sector
+    kScratchBlockSize = kBlockLengthRaw,  // one raw CD sector
     kCapabilitiesAreaSize = 32,
     kAlignmentMaskOffset = 16,      // IO_SCSI_CAPABILITIES.AlignmentMask
 };

@@ -162,10 +162,6 @@ TEST(SenseDecision, FailuresAskWithTheirBox)
     } cases[] = {
         {"no medium", 2, Sense(0x2, 0x3A, 0x00), "<1021>", 0x45, true,
          "<1157>\nAdditional sense code:[3A] Code Qualify:[00]"},
-        {"listed qualifier", 2, Sense(0x3, 0x11, 0x05), "<1022>", 0x45, true,
-         "<1118>\nAdditional sense code:[11] Code Qualify:[05]"},
-        {"other qualifier", 2, Sense(0x3, 0x11, 0x07), "<1022>", 0x45, true,
-         "<1119>\nAdditional sense code:[11] Code Qualify:[07]"},
         {"reserved pair", 2, Sense(0x5, 0x34, 0x0C), "<1024>", 0x45, true,
          "Reserved error on SCSI\nSense code:[34] Code Qualify:[0C]\nAdditional sense code:[34] Code Qualify:[0C]"},
         {"fatal key 12", 2, Sense(12, 0x21, 0x00), "Fatal error [000C]\n", 0x45, true,
