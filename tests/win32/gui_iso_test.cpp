@@ -265,6 +265,9 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
     Settle(viewer);
     status = ParseStatus(ControlText(viewer.main, kStatus));
     EXPECT_EQ(LastColumn(lines[0]), status.lbn);
+    SetWindowPos(tree, nullptr, 20, 20, 640, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(viewer);
+    ExpectListFillsTheWindow(tree);
     Screenshot(tree, "iso_tree");
 
     // Closing from its own menu: the main menu's item unchecked, level saved.

@@ -40,12 +40,16 @@ void BuildDirectoryTree(HWND window, DWORD level)
 {
     HCURSOR previous = SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
     HWND list = TreeList(window);
+    // One repaint after the build, not one per line of a large disc.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     if (cdrMode(window, hDevice, (LONG)kIsoReadBlockSize) == 0) {
         DirWalk walk = MakeDirWalk(ReadDriveBlock, window, AddListLine, list);
         BuildDirectoryTree(&walk, lLastSession, lLeadout, level);
         cdrMode(window, hDevice, (LONG)kIsoUserDataSize);
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, NULL, TRUE);
     SetCursor(previous);
 }
 
@@ -138,7 +142,7 @@ void OnHelp(HWND window)
         WinHelpA(window, "quillet.hlp", HELP_KEY, (ULONG_PTR)key);
 }
 
-void OnCommand(HWND window, UINT id, UINT code, LPARAM lParam)
+void OnCommand(HWND window, UINT id, UINT code)
 {
     if (id > IDM_TREE_LEVEL_BASE && id <= IDM_TREE_LEVEL_ALL) {
         OnLevel(window, id - IDM_TREE_LEVEL_BASE);
@@ -164,7 +168,6 @@ void OnCommand(HWND window, UINT id, UINT code, LPARAM lParam)
         break;
     default:
         // Enter and Esc (IDOK, IDCANCEL) and anything else: nothing to do.
-        (void)lParam;
         break;
     }
 }
@@ -203,7 +206,7 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         MoveWindow(TreeList(window), 0, 0, (short)LOWORD(lParam), (short)HIWORD(lParam), TRUE);
         return FALSE;
     case WM_COMMAND:
-        OnCommand(window, LOWORD(wParam), HIWORD(wParam), lParam);
+        OnCommand(window, LOWORD(wParam), HIWORD(wParam));
         return FALSE;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_NEXTWINDOW) {
