@@ -220,23 +220,6 @@ TEST_F(DiscTest, SessionsFollowOrangeBookGeometryAndReferToEarlierFiles)
     std::string text = ReadText(Write(disc, "multi.cue"));
     EXPECT_TRUE(Contains(text, "REM SESSION 02"));
     EXPECT_TRUE(Contains(text, "REM SESSION 03"));
-
-    if (!ToolAvailable("isoinfo"))
-        GTEST_SKIP() << "isoinfo not installed";
-    // Session 3's track alone, as isoinfo reads a session written at a given block.
-    const DiscTrack& last = disc.tracks.back();
-    std::vector<uint8_t> cooked;
-    for (int32_t lba = last.start; lba < last.start + last.Length(); ++lba) {
-        std::vector<uint8_t> user = UserBlock(disc, lba);
-        cooked.insert(cooked.end(), user.begin(), user.end());
-    }
-    std::string iso = dir + "/s3.iso", out;
-    ASSERT_TRUE(WriteFileBytes(iso, cooked.data(), cooked.size()));
-    ASSERT_EQ(RunCommand("isoinfo -l -N " + std::to_string(last.start) + " -i " + ShellQuote(iso), &out), 0) << out;
-    std::map<std::string, IsoinfoEntry> listed = ParseIsoinfoListing(out);
-    ASSERT_EQ(listed.count("/OLD.TXT;1"), 1u) << out;
-    EXPECT_EQ(listed["/OLD.TXT;1"].extent, old1->extent);
-    EXPECT_EQ(listed["/NEWER.TXT;1"].extent, FindDiscEntry(disc, "/NEWER.TXT")->extent);
 }
 
 TEST_F(DiscTest, CookedVariantsStoreTheSameSectors)
