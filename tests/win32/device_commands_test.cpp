@@ -106,10 +106,12 @@ TEST(Transport, RealHandleGoesToThePlatform)
 TEST(Transport, IscsiReadsCapabilitiesOrSaysWhy)
 {
     ScriptedDevice device;
-    device.alignment_mask = 3;
+    // A wild alignment claim must neither fail the allocation nor end the process.
+    device.alignment_mask = 0xFFFFFFFF;
     {
         ScopedBoxHook hook;
         EXPECT_EQ(iscsi(NULL, device.handle), 1);
+        EXPECT_EQ(cdrInit(NULL, device.handle, 1), 1);
         EXPECT_TRUE(hook.boxes().empty());
     }
     device.capabilities_error = ERROR_INVALID_FUNCTION;
@@ -125,7 +127,7 @@ TEST(Transport, IscsiReadsCapabilitiesOrSaysWhy)
 
 TEST(Transport, AlignedBufferHonoursTheMask)
 {
-    for (DWORD mask : {0u, 1u, 3u, 0xFFFu}) {
+    for (DWORD mask : {0u, 1u, 3u, 5u, 0xFFFu}) {
         for (int i = 0; i < 8; ++i) {
             uint8_t* block = (uint8_t*)AllocateAlignedBuffer(2352, mask);
             EXPECT_EQ((uintptr_t)block & mask, 0u) << "mask " << mask;
