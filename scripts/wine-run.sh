@@ -9,7 +9,8 @@ build=${QUILLET_BINARY_DIR:-$(cd "$(dirname "$exe")" && pwd)}
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
+# winedbg off: a crashing program ends at once instead of waiting in the debugger.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe,winedbg.exe="}
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$script_dir/wine-prefix.sh" "$WINEPREFIX"

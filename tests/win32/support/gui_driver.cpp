@@ -28,6 +28,15 @@ std::string Env(const char* name)
 
 DWORD Elapsed(DWORD start) { return GetTickCount() - start; }
 
+std::string Ansi(const wchar_t* wide)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return "";
+    std::vector<char> text(size, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    return text.data();
+}
+
 struct FindContext {
     DWORD pid;
     const char* class_name;
@@ -54,6 +63,15 @@ HWND FindNow(DWORD pid, const char* class_name, const char* title)
     return ctx.found;
 }
 
+BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
+{
+    const int kIconId = 0x0440;
+    int id = GetDlgCtrlID(child);
+    if ((id >= IDOK && id <= 11) || id == 0xFFFF || id == kIconId) return TRUE;
+    *reinterpret_cast<bool*>(param) = false;
+    return FALSE;
+}
+
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
 {
     FindContext* ctx = reinterpret_cast<FindContext*>(param);
@@ -61,6 +79,11 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != ctx->pid || !IsWindowVisible(hwnd) || ClassName(hwnd) != "#32770") return TRUE;
     if (!GetDlgItem(hwnd, 0xFFFF)) return TRUE;
+    // Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only
+    // its buttons (ids 1-11), its text and its icon.
+    bool only_box_controls = true;
+    EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
+    if (!only_box_controls) return TRUE;
     ctx->found = hwnd;
     return FALSE;
 }
@@ -235,32 +258,31 @@ std::string ControlText(HWND parent, int id)
     return control ? WindowText(control) : std::string();
 }
 
-std::vector<std::string> ListBoxLines(HWND list)
+// Item texts are asked for in UTF-16: Wine hands another process's ANSI
+// LB_GETTEXT and CB_GETLBTEXT the UTF-16 text in a buffer sized for ANSI.
+static std::vector<std::string> ItemTexts(HWND control, UINT get_count, UINT get_length, UINT get_text)
 {
     std::vector<std::string> lines;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    LRESULT count = SendMessageW(control, get_count, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        LRESULT length = SendMessageW(control, get_length, i, 0);
         if (length < 0) break;
-        std::vector<char> text(length + 2, '\0');
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        lines.emplace_back(text.data(), strnlen(text.data(), text.size()));
+        std::vector<wchar_t> wide(length + 2, L'\0');
+        SendMessageW(control, get_text, i, reinterpret_cast<LPARAM>(wide.data()));
+        wide.back() = L'\0';
+        lines.push_back(Ansi(wide.data()));
     }
     return lines;
 }
 
+std::vector<std::string> ListBoxLines(HWND list)
+{
+    return ItemTexts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
 std::vector<std::string> ComboBoxLines(HWND combo)
 {
-    std::vector<std::string> lines;
-    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0) break;
-        std::vector<char> text(length + 2, '\0');
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        lines.emplace_back(text.data(), strnlen(text.data(), text.size()));
-    }
-    return lines;
+    return ItemTexts(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 std::string ClassName(HWND hwnd)
@@ -472,6 +494,9 @@ bool Screenshot(HWND hwnd, const char* name)
     SetForegroundWindow(hwnd);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     Sleep(300);
+    // Only what is on screen can be copied from it.
+    RECT screen_rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&rect, &rect, &screen_rect);
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
 
