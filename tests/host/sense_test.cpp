@@ -3,9 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <map>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "sense.h"
 
@@ -66,77 +65,35 @@ std::string Hex2(unsigned v)
     return t;
 }
 
-// The ASC/ASCQ descriptions as the drive documentation lists them: per ASC,
-// the qualifiers with a text of their own, then what every other qualifier
-// gets (0: the reserved-error text).
-struct AscRule {
-    uint8_t asc;
-    std::vector<std::pair<uint8_t, unsigned>> listed;
-    unsigned other;
-};
-const AscRule kRules[] = {
-    {0x00, {{0x00, 1100}, {0x3A, 1101}}, 0},
-    {0x02, {}, 1102}, {0x03, {}, 1103},
-    {0x04, {{0x00, 1104}, {0x01, 1105}}, 1106},
-    {0x05, {}, 1107}, {0x06, {}, 1108}, {0x08, {}, 1109},
-    {0x09, {{0x01, 1110}, {0x02, 1111}}, 1112},
-    {0x0B, {}, 1113},
-    {0x0D, {{0x01, 1114}}, 0},
-    {0x0E, {{0x00, 1115}}, 0},
-    {0x10, {}, 1116},
-    {0x11, {{0x01, 1117}, {0x05, 1118}}, 1119},
-    {0x12, {}, 1120}, {0x13, {}, 1121}, {0x14, {}, 1122}, {0x15, {}, 1123}, {0x16, {}, 1124},
-    {0x17, {{0x01, 1125}, {0x04, 1125}}, 1126},
-    {0x18, {{0x03, 1127}}, 1128},
-    {0x19, {}, 1129}, {0x1A, {}, 1130}, {0x1B, {}, 1131}, {0x1C, {}, 1132}, {0x1D, {}, 1133},
-    {0x1F, {{0x01, 1134}}, 0},
-    {0x20, {}, 1135}, {0x21, {}, 1136}, {0x22, {}, 1137}, {0x24, {}, 1138}, {0x25, {}, 1139},
-    {0x26, {}, 1140}, {0x27, {}, 1141},
-    {0x28, {{0x00, 1142}}, 1143},
-    {0x29, {{0x00, 1144}}, 1145},
-    {0x2A, {}, 1146},
-    {0x2E, {{0x00, 1147}}, 0},
-    {0x31, {}, 1148}, {0x32, {}, 1149},
-    {0x34, {{0x01, 1150}, {0x05, 1151}, {0x07, 1152}, {0x08, 1153}, {0x0B, 1154}}, 0},
-    {0x39, {}, 1156}, {0x3A, {}, 1157}, {0x3E, {}, 1155},
-    {0x40, {}, 1158}, {0x42, {}, 1159}, {0x43, {}, 1160},
-    {0x44, {{0x00, 1161}}, 1162},
-    {0x45, {}, 1163}, {0x47, {}, 1164}, {0x48, {}, 1165}, {0x49, {}, 1166},
-    {0x63, {}, 1167}, {0x64, {}, 1168},
-    {0x81, {}, 1169}, {0x82, {}, 1170}, {0x83, {}, 1171}, {0x84, {}, 1172}, {0x85, {}, 1173},
-    {0x86, {}, 1174}, {0x87, {}, 1175}, {0xB6, {}, 1176}, {0xB9, {}, 1177},
-};
-
-unsigned ExpectedId(uint8_t asc, uint8_t ascq)
-{
-    for (const AscRule& r : kRules) {
-        if (r.asc != asc)
-            continue;
-        for (const auto& l : r.listed)
-            if (l.first == ascq)
-                return l.second;
-        return r.other;
-    }
-    return 0;  // ASC without a text, 0x80 included
-}
-
 }  // namespace
 
-TEST(SenseTable, EveryAscAscqPair)
+TEST(SenseTable, DescriptionIds)
 {
-    std::map<unsigned, int> ids_seen;
-    for (unsigned asc = 0; asc < 256; ++asc) {
-        for (unsigned ascq = 0; ascq < 256; ++ascq) {
-            const unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq);
-            ASSERT_EQ(id, ExpectedId((uint8_t)asc, (uint8_t)ascq))
-                << "ASC " << Hex2(asc) << " ASCQ " << Hex2(ascq);
-            if (id != 0)
-                ++ids_seen[id];
-        }
-    }
-    // Every description of the string table is reachable.
-    for (unsigned id = kStrSenseDescFirst; id <= kStrSenseDescLast; ++id)
-        EXPECT_EQ(ids_seen.count(id), 1u) << id;
+    struct Case {
+        uint8_t asc, ascq;
+        unsigned id;  // 0: the reserved-error text
+    } cases[] = {
+        {0x00, 0x00, 1100}, {0x00, 0x3A, 1101}, {0x00, 0x01, 0},   // listed qualifiers only
+        {0x04, 0x01, 1105}, {0x04, 0x7F, 1106},                     // listed, then any other
+        {0x11, 0x05, 1118}, {0x11, 0x06, 1119},
+        {0x17, 0x01, 1125}, {0x17, 0x04, 1125}, {0x17, 0x02, 1126}, // two qualifiers, one text
+        {0x34, 0x0B, 1154}, {0x34, 0x0C, 0},
+        {0x3A, 0xFF, 1157}, {0x3E, 0x00, 1155}, {0x39, 0x00, 1156}, // texts out of ASC order
+        {0xB9, 0x00, 1177},
+        {0x01, 0x00, 0}, {0x80, 0x00, 0}, {0xFF, 0xFF, 0},          // no text for the ASC
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SenseDescriptionId(c.asc, c.ascq), c.id) << "ASC " << Hex2(c.asc) << " ASCQ " << Hex2(c.ascq);
+
+    // Every description of the string table is reachable, and nothing else is.
+    std::set<unsigned> seen;
+    for (unsigned asc = 0; asc < 256; ++asc)
+        for (unsigned ascq = 0; ascq < 256; ++ascq)
+            if (unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq))
+                seen.insert(id);
+    EXPECT_EQ(seen.size(), (size_t)(kStrSenseDescLast - kStrSenseDescFirst + 1));
+    EXPECT_EQ(*seen.begin(), (unsigned)kStrSenseDescFirst);
+    EXPECT_EQ(*seen.rbegin(), (unsigned)kStrSenseDescLast);
 }
 
 TEST(SenseTable, SenseKeyCaptions)
