@@ -2,29 +2,13 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <sstream>
 
 bool ToolAvailable(const char* name)
 {
-    const char* path = getenv("PATH");
-    if (!path)
-        return false;
-    std::string dirs(path);
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string candidate = dirs.substr(start, end - start) + "/" + name;
-        if (end > start && access(candidate.c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
+    return RunCommand("command -v " + ShellQuote(name) + " >/dev/null", nullptr) == 0;
 }
 
 int RunCommand(const std::string& command, std::string* output)
