@@ -406,6 +406,8 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
 {
     hlp::HelpDoc doc = ManyTopics(30);
     doc.contents = "topic_3";
+    doc.topics[5].context = "errors";   // its hash is negative as a signed number
+    doc.topics[6].context = "t5";
     const std::string tree_key = "\xc3\xde\xa8\xda\xb8\xc4\xd8\xa5\xc2\xd8\xb0";   // the tree window's key word
     doc.topics[21].keywords = {tree_key, "Index"};
     doc.topics[7].keywords = {"index", "zeta"};   // same keyword, another case

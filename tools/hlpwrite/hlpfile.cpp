@@ -19,7 +19,6 @@ constexpr uint32_t kNone = 0xFFFFFFFF;         // TOPICPOS/TOPICOFFSET "no such 
 
 constexpr size_t kFileHeaderSize = 9;          // ReservedSpace, UsedSpace, FileFlags
 constexpr uint8_t kFileFlags = 4;
-constexpr size_t kBTreeHeaderSize = 38;
 constexpr size_t kLeafHeaderSize = 8;          // Unused, NEntries, PreviousPage, NextPage
 constexpr size_t kIndexHeaderSize = 6;         // Unused, NEntries, PreviousPage
 
