@@ -383,6 +383,11 @@ TEST(HlpWrite, ParagraphRecordPairsEveryStringWithACommand)
     doc.topics[1].paragraphs[1].runs[1].target = "nowhere";
     EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
     EXPECT_NE(error.find("nowhere"), std::string::npos);
+
+    // A paragraph whose sizes outgrow the two-byte compressed fields.
+    doc = ManyTopics(1);
+    doc.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x');
+    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
 }
 
 TEST(HlpWrite, KeywordOrderFoldsAsciiButNotTrailBytes)
@@ -464,6 +469,9 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
     EXPECT_EQ(U32(h.files["|KWMAP"], 0), 0u);
 
     doc.contents = "missing";
+    EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
+    doc.contents.clear();
+    doc.title.assign(0x2000, 'x');   // beyond a |SYSTEM record's size
     EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
 }
 

@@ -48,6 +48,7 @@ constexpr int kSpacingBelow = 6;
 constexpr uint32_t kCompressedLimit = 0x4000;
 
 constexpr uint8_t kShiftJisCharset = 128;
+constexpr size_t kMaxSystemText = 0x1000;
 
 // SYSTEM record types.
 constexpr uint16_t kSysTitle = 1;
@@ -448,6 +449,11 @@ bool WriteHelpFile(const HelpDoc& doc, Bytes* out, std::string* error)
         *error = "no topics";
         return false;
     }
+    // |SYSTEM records carry 16-bit sizes.
+    if (doc.title.size() >= kMaxSystemText) {
+        *error = "title too long";
+        return false;
+    }
     // Context ids, unique by hash (the |CONTEXT key).
     std::vector<std::pair<uint32_t, size_t>> hashes;
     for (size_t t = 0; t < doc.topics.size(); t++) {
@@ -570,6 +576,10 @@ bool WriteHelpFile(const HelpDoc& doc, Bytes* out, std::string* error)
     Bytes kwdata;
     std::vector<BTreeEntry> kwentries;
     for (const Keyword& k : keywords) {
+        if (k.offsets.size() > 0x7FFF) {
+            *error = "keyword used by too many topics";
+            return false;
+        }
         Bytes data(6);
         put_le16(&data[0], (uint32_t)k.offsets.size());
         put_le32(&data[2], (uint32_t)kwdata.size());
