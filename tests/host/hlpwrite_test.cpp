@@ -388,6 +388,13 @@ TEST(HlpWrite, ParagraphRecordPairsEveryStringWithACommand)
     doc = ManyTopics(1);
     doc.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x');
     EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
+    // A font the file does not define; a NUL that would split a string.
+    doc = ManyTopics(1);
+    doc.topics[0].paragraphs[0].font = hlp::kFontCount;
+    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
+    doc = ManyTopics(1);
+    doc.topics[0].paragraphs[0].runs[0].text = std::string("a\0b", 3);
+    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
 }
 
 TEST(HlpWrite, KeywordOrderFoldsAsciiButNotTrailBytes)

@@ -126,6 +126,17 @@ struct ParagraphRecord {
 bool BuildParagraph(const Paragraph& para, const std::vector<std::string>& contexts,
                     ParagraphRecord* rec, std::string* error)
 {
+    // Viewers index their font table with the number unchecked, and a NUL
+    // inside a text would shift every later string against its command.
+    if (para.font >= kFontCount) {
+        *error = "no font " + std::to_string(para.font);
+        return false;
+    }
+    for (const Run& run : para.runs)
+        if (run.text.find('\0') != std::string::npos) {
+            *error = "NUL inside a text";
+            return false;
+        }
     Bytes format, text;
     Writer f{format}, t{text};
     // Every command follows one NUL-terminated string of LinkData2.
