@@ -480,6 +480,9 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
     doc.contents.clear();
     doc.title.assign(0x2000, 'x');   // beyond a |SYSTEM record's size
     EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
+    doc.title = "T";
+    doc.topics[2].keywords = {std::string("a\0b", 3)};   // would split its index entry
+    EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
 }
 
 TEST(HlpWrite, SourceBuildsParagraphsJumpsAndKeywords)

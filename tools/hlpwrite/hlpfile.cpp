@@ -465,6 +465,17 @@ bool WriteHelpFile(const HelpDoc& doc, Bytes* out, std::string* error)
         *error = "title too long";
         return false;
     }
+    // Titles and keywords are stored NUL-terminated.
+    auto has_nul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
+    bool nul = has_nul(doc.title);
+    for (const Topic& topic : doc.topics) {
+        nul = nul || has_nul(topic.title);
+        for (const std::string& word : topic.keywords) nul = nul || has_nul(word);
+    }
+    if (nul) {
+        *error = "NUL inside a title or keyword";
+        return false;
+    }
     // Context ids, unique by hash (the |CONTEXT key).
     std::vector<std::pair<uint32_t, size_t>> hashes;
     for (size_t t = 0; t < doc.topics.size(); t++) {
