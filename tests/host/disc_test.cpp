@@ -1,5 +1,5 @@
 // Disc model: block layout of cue sheets (gaps, several files, sessions),
-// reading sectors from real images, and refusing broken ones.
+// raw reads of every kind of track, and refusing broken images.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <unistd.h>

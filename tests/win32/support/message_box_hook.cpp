@@ -1,6 +1,7 @@
 #include "message_box_hook.h"
 
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -145,25 +146,17 @@ std::string DefaultBoxCaption()
     static std::string caption;
     static bool known = false;
     if (!known) {
-        // Ask the platform: show a box without a caption and read what it got.
-        // Swapped, not copied: references into the recorded boxes stay valid.
-        HHOOK saved_hook = state.hook;
-        std::vector<RecordedBox> saved_boxes;
-        saved_boxes.swap(state.boxes);
-        std::deque<int> saved_answers;
-        saved_answers.swap(state.answers);
-        if (!saved_hook)
-            state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
-        size_t before = state.boxes.size();
+        // Ask the platform: show a box without a caption under a hook of its
+        // own and read what it got. Swapped, not copied, so that references
+        // into an active hook's recorded boxes stay valid.
+        HookState saved;
+        std::swap(saved, state);
+        state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
         MessageBoxA(NULL, "caption probe", NULL, MB_OK);
-        if (state.boxes.size() > before)
+        if (!state.boxes.empty())
             caption = state.boxes.back().caption;
-        if (!saved_hook) {
-            UnhookWindowsHookEx(state.hook);
-            state.hook = NULL;
-        }
-        state.boxes.swap(saved_boxes);
-        state.answers.swap(saved_answers);
+        UnhookWindowsHookEx(state.hook);
+        std::swap(saved, state);
         known = true;
     }
     return caption;
