@@ -6,7 +6,7 @@
 #include <prsht.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,60 +30,62 @@ const char kTreeKey[] = "\xc3\xde\xa8\xda\xb8\xc4\xd8\xa5\xc2\xd8\xb0";         
 // padding, the year, single blanks between.
 bool IsBuildDate(const std::string& s)
 {
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    bool month = false;
-    for (const char* m : kMonths) month = month || s.compare(0, 4, std::string(m) + " ") == 0;
-    if (!month) return false;
-    size_t blank = s.find(' ', 4);
-    if (blank == std::string::npos || blank == 4 || blank > 6) return false;
-    std::string day = s.substr(4, blank - 4), year = s.substr(blank + 1);
-    for (char c : day + year)
-        if (!isdigit((unsigned char)c)) return false;
-    int d = atoi(day.c_str());
-    return day[0] != '0' && d >= 1 && d <= 31 && year.size() == 4;
+    char month[4] = "";
+    int day = 0, year = 0;
+    if (sscanf(s.c_str(), "%3s %d %d", month, &day, &year) != 3) return false;
+    char again[32];
+    snprintf(again, sizeof again, "%s %d %04d", month, day, year);
+    const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    size_t at = months.find(month);
+    return s == again && strlen(month) == 3 && at != std::string::npos && at % 3 == 0 && day >= 1 && day <= 31;
 }
 
-struct HelpWindows {
+// Top-level windows by class, of one process (pid 0: any).
+struct TopLevel {
+    const char* class_name;
+    DWORD pid;
     bool visible_only;
     std::vector<HWND> list;
 };
 
-BOOL CALLBACK CollectHelpWindow(HWND hwnd, LPARAM param)
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param)
 {
-    HelpWindows* found = reinterpret_cast<HelpWindows*>(param);
+    TopLevel* want = reinterpret_cast<TopLevel*>(param);
+    DWORD pid = 0;
     char name[64] = "";
+    GetWindowThreadProcessId(hwnd, &pid);
     GetClassNameA(hwnd, name, sizeof name);
-    if (lstrcmpiA(name, "MS_WINHELP") == 0 && (!found->visible_only || IsWindowVisible(hwnd)))
-        found->list.push_back(hwnd);
+    if (lstrcmpiA(name, want->class_name) == 0 && (!want->pid || pid == want->pid) &&
+        (!want->visible_only || IsWindowVisible(hwnd)))
+        want->list.push_back(hwnd);
     return TRUE;
 }
 
-// Top-level windows of the help viewer (class MS_WINHELP).
-std::vector<HWND> HelpViewerWindows(bool visible_only)
+std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only)
 {
-    HelpWindows found{visible_only, {}};
-    EnumWindows(CollectHelpWindow, reinterpret_cast<LPARAM>(&found));
-    return found.list;
+    TopLevel want{class_name, pid, visible_only, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&want));
+    return want.list;
 }
 
-// The help viewer's visible main window, once it appears.
-HWND WaitHelpWindow(DWORD timeout_ms = 20000)
+HWND WaitTopLevel(const char* class_name, DWORD pid = 0, DWORD timeout_ms = 20000)
 {
     for (DWORD waited = 0; waited < timeout_ms; waited += 100) {
-        std::vector<HWND> windows = HelpViewerWindows(true);
+        std::vector<HWND> windows = TopLevelWindows(class_name, pid, true);
         if (!windows.empty()) return windows.front();
         Sleep(100);
     }
     return nullptr;
 }
 
+const char kHelpClass[] = "MS_WINHELP";
+
 // Closes the help viewer the viewer started: its windows first, then its
 // process by id if it is still there, so that no test leaves it running.
 void CloseHelpViewer()
 {
     std::vector<DWORD> pids;
-    for (HWND hwnd : HelpViewerWindows(false)) {
+    for (HWND hwnd : TopLevelWindows(kHelpClass, 0, false)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(hwnd, &pid);
         if (pid && pid != GetCurrentProcessId()) pids.push_back(pid);
@@ -150,38 +152,6 @@ std::string HelpTopicText(HWND help, DWORD timeout_ms = 10000)
         if (text.empty()) Sleep(200);
     }
     return text;
-}
-
-// A visible top-level window of class `class_name` in process `pid`.
-struct ProcessWindow {
-    DWORD pid;
-    const char* class_name;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND hwnd, LPARAM param)
-{
-    ProcessWindow* want = reinterpret_cast<ProcessWindow*>(param);
-    DWORD pid = 0;
-    char name[64] = "";
-    GetWindowThreadProcessId(hwnd, &pid);
-    GetClassNameA(hwnd, name, sizeof name);
-    if (pid == want->pid && IsWindowVisible(hwnd) && lstrcmpiA(name, want->class_name) == 0) {
-        want->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitProcessWindow(DWORD pid, const char* class_name, DWORD timeout_ms = 10000)
-{
-    for (DWORD waited = 0; waited < timeout_ms; waited += 100) {
-        ProcessWindow want{pid, class_name, nullptr};
-        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&want));
-        if (want.found) return want.found;
-        Sleep(100);
-    }
-    return nullptr;
 }
 
 // A descendant window by class, or by class and a text prefix.
@@ -253,7 +223,7 @@ TEST_F(GuiAbout, HelpMenuOpensTheHelpFileAtItsContents)
 {
     ASSERT_TRUE(StartViewer(&viewer));
     PostCommand(viewer.main, kHelpContents);
-    HWND help = WaitHelpWindow();
+    HWND help = WaitTopLevel(kHelpClass);
     ASSERT_NE(help, nullptr) << "no help window";
     // Wine's viewer, started by WinHelpA, keeps its own caption; the topic
     // pane shows the file.
@@ -269,7 +239,7 @@ TEST_F(GuiAbout, HelpMenuOpensTheHelpFileAtItsContents)
     PostMessageA(index_button, BM_CLICK, 0, 0);
     DWORD help_pid = 0;
     GetWindowThreadProcessId(help, &help_pid);
-    HWND sheet = WaitProcessWindow(help_pid, "#32770");
+    HWND sheet = WaitTopLevel("#32770", help_pid);
     ASSERT_NE(sheet, nullptr) << "no index window";
     HWND list = FindDescendant(sheet, "ListBox");
     ASSERT_NE(list, nullptr);
@@ -283,7 +253,7 @@ TEST_F(GuiAbout, HelpMenuOpensTheHelpFileAtItsContents)
     std::string tree_topic;
     for (int i = 0; i < 50 && tree_topic.find(kTreeKey) != 0; i++) {
         Sleep(200);
-        help = WaitHelpWindow();
+        help = WaitTopLevel(kHelpClass);
         tree_topic = HelpTopicText(help);
     }
     EXPECT_EQ(tree_topic.find(kTreeKey), 0u) << tree_topic.substr(0, 80);
@@ -304,10 +274,10 @@ TEST_F(GuiAbout, TreeWindowHelpStartsTheHelpViewer)
     std::vector<HWND> started;
     for (int i = 0; i < 100 && started.empty(); i++) {
         Sleep(100);
-        started = HelpViewerWindows(false);
+        started = TopLevelWindows(kHelpClass, 0, false);
     }
     ASSERT_FALSE(started.empty()) << "the help viewer did not start";
-    HWND help = WaitHelpWindow(3000);
+    HWND help = WaitTopLevel(kHelpClass, 0, 3000);
     if (!help) return;
     // Whatever the viewer shows of the file must be the tree window's topic.
     std::string topic = HelpTopicText(help, 3000);
