@@ -11,7 +11,6 @@ enum {
     kRulerColumns = 56,       // the header is as wide as its column ruler
     kTextSize = 256,
     kPathSize = MAX_PATH,
-    SC_NEXTWINDOW_ID = 0xF040,
     UM_OPEN_STARTUP_IMAGE = WM_APP + 1,
 };
 
@@ -73,7 +72,7 @@ static LRESULT OnCreate(HWND hwnd)
     hMouseMenu = LoadMenuA(hInst, "MouseMenu");
     char caption[kTextSize];
     if (LoadStringA(hInst, IDS_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(GetSystemMenu(hwnd, FALSE), MF_STRING, SC_NEXTWINDOW_ID, caption);
+        AppendMenuA(GetSystemMenu(hwnd, FALSE), MF_STRING, SC_NEXTWINDOW, caption);
     BuildDriveMenu(hwnd);
 
     hwndDump = CreatePane(hwnd, "edit", WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE | ES_AUTOHSCROLL,
@@ -253,7 +252,7 @@ static void OnMenuSelect(HWND hwnd, UINT item, UINT flags)
 
 static LRESULT OnSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
-    if (wParam == SC_NEXTWINDOW_ID) {
+    if (wParam == SC_NEXTWINDOW) {
         HWND side[] = {hwndControl, hwndToc, hwndTree};
         for (HWND w : side) {
             if (w != NULL) {

@@ -202,6 +202,13 @@ TEST_F(MainWindow, FirstRunWritesTheDefaults)
     const MenuItem* drive = FindMenuId(items, kFirstDrive);
     ASSERT_NE(drive, nullptr);
     EXPECT_EQ(drive->caption, "D: [No or Invalid Disc]");
+    const MenuItem* drives = FindMenuPath(items, "0/0");
+    ASSERT_NE(drives, nullptr);
+    EXPECT_EQ(drives->caption, Cp932(u8"CD-ROMﾄﾞﾗｲﾌﾞ(&C)"));
+    const MenuItem* cycle = FindMenuId(items, SC_NEXTWINDOW);
+    ASSERT_NE(cycle, nullptr);
+    EXPECT_EQ(cycle->path.rfind("sys/", 0), 0u);
+    EXPECT_EQ(cycle->caption, Cp932(u8"次のウィンドウに移る(&T)\tCtrl+F6"));
     EXPECT_EQ(Dump(viewer), "");
     EXPECT_TRUE(MenuChecked(viewer, kAutoSector));
 }
