@@ -29,7 +29,8 @@ static COLORREF crSavedHighlightText;
 
 static BOOL IsMenuChecked(HWND hwnd, UINT id)
 {
-    return (GetMenuState(GetMenu(hwnd), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    UINT state = GetMenuState(GetMenu(hwnd), id, MF_BYCOMMAND);
+    return state != (UINT)-1 && (state & MF_CHECKED) != 0;
 }
 
 static void CheckItem(HWND hwnd, UINT id, BOOL checked)

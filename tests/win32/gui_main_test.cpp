@@ -244,6 +244,28 @@ TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
         EXPECT_EQ(popup->state & MF_GRAYED, 0u) << path;
     }
 
+    // Layout after a resize: the header and the status line share the top
+    // strip, the dump pane fills the rest below it.
+    MoveWindow(viewer.main, 10, 10, 900, 600, TRUE);
+    ASSERT_TRUE(Settle(viewer));
+    RECT client, head, stat, dump;
+    GetClientRect(viewer.main, &client);
+    HWND panes[] = {GetDlgItem(viewer.main, kHeader), GetDlgItem(viewer.main, kStatus), GetDlgItem(viewer.main, kDump)};
+    RECT* rects[] = {&head, &stat, &dump};
+    for (int i = 0; i < 3; i++) {
+        GetWindowRect(panes[i], rects[i]);
+        MapWindowPoints(nullptr, viewer.main, (POINT*)rects[i], 2);
+    }
+    EXPECT_TRUE(head.left == 0 && head.top == 0 && stat.top == 0);
+    EXPECT_EQ(stat.left, head.right);
+    EXPECT_EQ(stat.right, client.right);
+    EXPECT_EQ(stat.bottom, head.bottom);
+    EXPECT_EQ(dump.top, head.bottom + 1);
+    EXPECT_TRUE(dump.left == 0 && dump.right == client.right && dump.bottom == client.bottom);
+    EXPECT_GT(head.right, 56 * 5);
+    SendMessageA(viewer.main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(Settle(viewer));
+
     Screenshot(viewer.main, "main-user-data");
     SendCommand(viewer.main, kAutoSector);
     ASSERT_TRUE(Settle(viewer));
