@@ -89,7 +89,6 @@ TEST(DriveHeader, LeadoutAndRuler)
     EXPECT_EQ(LeadoutFromLastLba(-1), 0);
     EXPECT_EQ(LeadoutFromLastLba(INT32_MAX), INT32_MIN);
     EXPECT_GT(FormatDriveHeader(header, sizeof header, "D:", INT32_MAX), 0);
-
 }
 
 // Shift-JIS lead bytes: the trail byte of such a pair may be '\\' or '|'.
