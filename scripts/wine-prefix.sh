@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Creates the Wine prefix named by $1 once, in the Japanese locale, so that
-# its ANSI code page is 932, with drive D: as a CD-ROM drive without a disc.
-# A lock keeps parallel tests from racing.
+# its ANSI code page is 932, with drive D: as a CD-ROM drive without a disc,
+# and with window frames drawn by Wine itself (Xvfb runs no window manager,
+# so screenshots would show no captions). A lock keeps parallel tests from racing.
 set -euo pipefail
 prefix=$1
-[ -f "$prefix/.quillet-ready" ] && [ -f "$prefix/.quillet-cdrom" ] && exit 0
+[ -f "$prefix/.quillet-ready" ] && [ -f "$prefix/.quillet-cdrom" ] && [ -f "$prefix/.quillet-frames" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
@@ -25,4 +26,9 @@ if [ ! -f "$prefix/.quillet-cdrom" ]; then
         wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f >/dev/null 2>&1 || true
     wineserver -w
     touch "$prefix/.quillet-cdrom"
+fi
+if [ ! -f "$prefix/.quillet-frames" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$prefix/.quillet-frames"
 fi
