@@ -57,6 +57,20 @@ static HWND CreateTocWindow(HWND owner)
     return CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
 }
 
+const char* HelpFilePath(void)
+{
+    // A bare name would be looked up from the current directory, which is
+    // wherever the program was started from.
+    static char path[MAX_PATH];
+    static const char kHelpFile[] = "quillet.hlp";
+    DWORD length = GetModuleFileNameA(hInst, path, sizeof path);
+    char* slash = length > 0 && length < sizeof path ? strrchr(path, '\\') : NULL;
+    if (slash == NULL || (size_t)(slash + 1 - path) + sizeof kHelpFile > sizeof path)
+        return kHelpFile;
+    memcpy(slash + 1, kHelpFile, sizeof kHelpFile);
+    return path;
+}
+
 // ---- Creation and shutdown ----
 
 static HWND CreatePane(HWND parent, const char* cls, DWORD style, int id)
@@ -174,6 +188,9 @@ static void OnDestroy(HWND hwnd)
         DestroyMenu(hMouseMenu);
     hMouseMenu = NULL;
     hMenuContext = NULL;
+
+    // The help viewer is a program of its own: let it go with us.
+    WinHelpA(hwnd, HelpFilePath(), HELP_QUIT, 0);
 
     if (bHighlightChanged) {
         INT element = COLOR_HIGHLIGHTTEXT;
@@ -394,8 +411,8 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_TREE: OnTree(hwnd); break;
     case IDM_REFRESH: OnRefresh(hwnd); break;
     case IDM_JUMP_ADDRESS: OnJumpAddress(hwnd, lParam); break;
-    case IDM_HELP_CONTENTS: WinHelpA(hwndMain, "quillet.hlp", HELP_CONTENTS, 0); break;
-    case IDM_HELP_ON_HELP: WinHelpA(hwndMain, "quillet.hlp", HELP_HELPONHELP, 0); break;
+    case IDM_HELP_CONTENTS: WinHelpA(hwndMain, HelpFilePath(), HELP_CONTENTS, 0); break;
+    case IDM_HELP_ON_HELP: WinHelpA(hwndMain, HelpFilePath(), HELP_HELPONHELP, 0); break;
     case IDM_ABOUT: DialogBoxParamA(hInst, "AboutBox", hwnd, AboutProc, 0); break;
     default: return DefWindowProcA(hwndMain, WM_COMMAND, wParam, lParam);
     }

@@ -23,6 +23,8 @@ enum { kTocTextSize = 24000 };
 // ---- Main window (mainwnd.cpp) ----
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam);
+// quillet.hlp beside the program, whatever the current directory is.
+const char* HelpFilePath(void);
 
 // ---- Sector view (sectorview.cpp) ----
 void ShowSector(HWND owner);

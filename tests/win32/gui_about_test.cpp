@@ -221,7 +221,10 @@ TEST_F(GuiAbout, ShowsVersionAndDateAndClosesOnlyOnOk)
 
 TEST_F(GuiAbout, HelpMenuOpensTheHelpFileAtItsContents)
 {
-    ASSERT_TRUE(StartViewer(&viewer));
+    // Started from another folder: the help file is found beside the program.
+    char windows_dir[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows_dir, sizeof windows_dir);
+    ASSERT_TRUE(StartViewer(&viewer, "", windows_dir));
     PostCommand(viewer.main, kHelpContents);
     HWND help = WaitTopLevel(kHelpClass);
     ASSERT_NE(help, nullptr) << "no help window";

@@ -139,7 +139,7 @@ void OnHelp(HWND window)
 {
     char key[64];
     if (LoadStringA(hInst, IDS_TREE_HELP_KEY, key, sizeof key) > 0)
-        WinHelpA(window, "quillet.hlp", HELP_KEY, (ULONG_PTR)key);
+        WinHelpA(window, HelpFilePath(), HELP_KEY, (ULONG_PTR)key);
 }
 
 void OnCommand(HWND window, UINT id, UINT code)

@@ -155,7 +155,7 @@ HKEY OpenSettingsKey(REGSAM access)
 
 }  // namespace
 
-bool StartViewer(Viewer* viewer, const std::string& args)
+bool StartViewer(Viewer* viewer, const std::string& args, const char* directory)
 {
     std::string exe = ProgramDir() + "\\quillet.exe";
     std::string command = "\"" + exe + "\"";
@@ -166,7 +166,7 @@ bool StartViewer(Viewer* viewer, const std::string& args)
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        ProgramDir().c_str(), &si, &pi))
+                        directory ? directory : ProgramDir().c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     viewer->process = pi.hProcess;

@@ -20,7 +20,8 @@ struct Viewer {
 // waits for its main window and for the messages it posted to itself at
 // start-up. False when no main window appears in time (the process is then
 // left as it is, so a test can look for a box it shows instead).
-bool StartViewer(Viewer* viewer, const std::string& args = "");
+// The current directory is the program's folder unless `directory` is given.
+bool StartViewer(Viewer* viewer, const std::string& args = "", const char* directory = nullptr);
 // Command 100 (exit) and a wait for the process; kills it after the time-out.
 // Returns the exit code, or ~0u when it had to be killed.
 DWORD StopViewer(Viewer* viewer, DWORD timeout_ms = 30000);
