@@ -4,13 +4,14 @@
 
 #include <string.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "windows/tocreport.h"
 
 namespace {
+
+typedef std::vector<std::string> Lines;
 
 // A response of kTocResponseSize bytes on the heap, so that any read past it is caught.
 struct Response {
@@ -35,29 +36,27 @@ struct Response {
     }
 };
 
-std::string Render(const Response& r, bool full, uint32_t text_size = kTocReportSize, int32_t* header = nullptr)
+// The report's CR LF lines; the text must end with one.
+Lines Split(const std::string& text)
 {
-    std::vector<char> text(text_size);
-    int32_t len = (full ? RenderFullToc : RenderTrackToc)(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(),
-                                                         text_size);
-    if (header)
-        *header = len;
-    return std::string(text.data());
+    Lines lines;
+    size_t pos = 0;
+    for (size_t end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2)
+        lines.push_back(text.substr(pos, end + 2 - pos));
+    EXPECT_EQ(pos, text.size()) << "unterminated line in: " << text.substr(pos);
+    return lines;
 }
 
-std::vector<std::string> Lines(const std::string& text)
+Lines Render(const Response& r, bool full, int32_t* header = nullptr)
 {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        EXPECT_NE(end, std::string::npos) << "unterminated line in: " << text.substr(pos);
-        if (end == std::string::npos)
-            break;
-        lines.push_back(text.substr(pos, end + 2 - pos));
-        pos = end + 2;
-    }
-    return lines;
+    std::vector<char> text(kTocReportSize, 'x');
+    int32_t len = (full ? RenderFullToc : RenderTrackToc)(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(),
+                                                         kTocReportSize);
+    if (header)
+        *header = len;
+    size_t end = strnlen(text.data(), text.size());
+    EXPECT_LT(end, text.size()) << "unterminated report";
+    return Split(std::string(text.data(), end));
 }
 
 // A one-track disc: session 1, A0 (first track 1), A2 (lead-out 45:12:34), track 1 at 00:02:00.
@@ -71,18 +70,34 @@ Response OneTrackFullToc()
     return r;
 }
 
-TEST(TocReport, FullTocOfOneTrackDisc)
+Response TwoTrackToc()
+{
+    Response r(1, 10);
+    r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});  // track 1 at 00:02:00
+    r.Add({0x00, 0x10, 0x0A, 0x00, 0x00, 0x03, 0x3B, 0x4A});  // track 10, audio, 03:59:74
+    r.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});  // lead-out 45:12:34
+    return r;
+}
+
+const char kA2Line[] = "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n";
+const char kLeadOutLine[] = " 1     4     AA    00    00    45:12:34      203284   \r\n";
+
+TEST(TocReport, FullAndTrackTocLinesExactly)
 {
     int32_t header = 0;
-    std::vector<std::string> lines = Lines(Render(OneTrackFullToc(), true, kTocReportSize, &header));
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
-    EXPECT_EQ(lines[1], "Last  Session No. : 1\r\n");
-    EXPECT_EQ(lines[2], "Ss'sn Adr   Ctl   TNO   X    ZERO    PTIME        TIME    Block Address\r\n");
-    EXPECT_EQ(lines[3], "  1   1     4     00    A0    00    01:00:00    --------    --------\r\n");
-    EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
-    EXPECT_EQ(lines[5], "  1   1     4     00    01    00    00:02:00    --------           0   \r\n");
+    EXPECT_EQ(Render(OneTrackFullToc(), true, &header),
+              (Lines{"First Session No. : 1\r\n", "Last  Session No. : 1\r\n",
+                     "Ss'sn Adr   Ctl   TNO   X    ZERO    PTIME        TIME    Block Address\r\n",
+                     "  1   1     4     00    A0    00    01:00:00    --------    --------\r\n", kA2Line,
+                     "  1   1     4     00    01    00    00:02:00    --------           0   \r\n"}));
     EXPECT_EQ(header, kFullTocHeaderLen);
+
+    EXPECT_EQ(Render(TwoTrackToc(), false, &header),
+              (Lines{"First Track No. : 1\r\n", "Last  Track No. : 10\r\n",
+                     " Adr   Ctl   TNO   X    ZERO    PTIME     Block Address\r\n",
+                     " 1     4     01    00    00    00:02:00           0   \r\n",
+                     " 1     0     10    00    00    03:59:74       17849   \r\n", kLeadOutLine}));
+    EXPECT_EQ(header, kTrackTocHeaderLen);
 }
 
 TEST(TocReport, FullTocPointerRowsOfAMultisessionDisc)
@@ -92,64 +107,41 @@ TEST(TocReport, FullTocPointerRowsOfAMultisessionDisc)
     r.Add({0x01, 0x54, 0x00, 0xC0, 0xA0, 0x00, 0x10, 0x00, 0x97, 0x27, 0x00});  // C0: TIME shown
     r.Add({0x02, 0x14, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});  // A1: no address
     r.Add({0x1F, 0xE3, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x56});  // session 31: "1f"
-    std::vector<std::string> lines = Lines(Render(r, true));
+    Lines lines = Render(r, true);
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0], "First Session No. : 1\r\n");
     EXPECT_EQ(lines[1], "Last  Session No. : 2\r\n");
-    EXPECT_EQ(lines[3], "  1   5     4     00    B0    02    79:59:74    03:08:64      359849   \r\n");
-    EXPECT_EQ(lines[4], "  1   5     4     00    C0    00    97:27:00    A0:00:10      438375   \r\n");
-    EXPECT_EQ(lines[5], "  2   1     4     00    A1    00    02:00:00    --------    --------\r\n");
-    EXPECT_EQ(lines[6], "  1f   e     3     00    02    00    12:34:56    --------       56456   \r\n");
+    EXPECT_EQ(Lines(lines.begin() + 3, lines.end()),
+              (Lines{"  1   5     4     00    B0    02    79:59:74    03:08:64      359849   \r\n",
+                     "  1   5     4     00    C0    00    97:27:00    A0:00:10      438375   \r\n",
+                     "  2   1     4     00    A1    00    02:00:00    --------    --------\r\n",
+                     "  1f   e     3     00    02    00    12:34:56    --------       56456   \r\n"}));
 
     // Nibbles above 9 are taken at face value.
     const uint8_t d[11] = {1, 0x14, 0, 1, 0, 0, 0, 0, 0xFF, 0xFF, 0xAF};
     EXPECT_EQ(FullTocBlockAddress(d), 165 * 4500 + 165 * 75 + 115 - 150);
 }
 
-TEST(TocReport, TrackTocWithLeadOut)
+TEST(TocReport, DataLengthBoundsTheDescriptors)
 {
-    Response r(1, 10);
-    r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});  // track 1 at 00:02:00
-    r.Add({0x00, 0x10, 0x0A, 0x00, 0x00, 0x03, 0x3B, 0x4A});  // track 10, audio, 03:59:74
-    r.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});  // lead-out 45:12:34
-    int32_t header = 0;
-    std::vector<std::string> lines = Lines(Render(r, false, kTocReportSize, &header));
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "First Track No. : 1\r\n");
-    EXPECT_EQ(lines[1], "Last  Track No. : 10\r\n");
-    EXPECT_EQ(lines[2], " Adr   Ctl   TNO   X    ZERO    PTIME     Block Address\r\n");
-    EXPECT_EQ(lines[3], " 1     4     01    00    00    00:02:00           0   \r\n");
-    EXPECT_EQ(lines[4], " 1     0     10    00    00    03:59:74       17849   \r\n");
-    EXPECT_EQ(lines[5], " 1     4     AA    00    00    45:12:34      203284   \r\n");
-    EXPECT_EQ(header, kTrackTocHeaderLen);
-}
-
-TEST(TocReport, NoDescriptorsForDataLengthTwoOrLess)
-{
+    // Two or less: no descriptors, and bytes past the data length are not rendered.
     for (uint32_t data_len : {0u, 1u, 2u}) {
         Response r(1, 1);
-        r.bytes[4] = 0x01;  // bytes past the data length must not be rendered
+        r.bytes[4] = 0x01;
         r.SetLength(data_len);
-        EXPECT_EQ(Lines(Render(r, true)).size(), 3u) << data_len;
-        EXPECT_EQ(Lines(Render(r, false)).size(), 3u) << data_len;
+        EXPECT_EQ(Render(r, true).size(), 3u) << data_len;
+        EXPECT_EQ(Render(r, false).size(), 3u) << data_len;
     }
-}
-
-TEST(TocReport, PartialLastDescriptorTakesTheFollowingBytes)
-{
+    // A partial last descriptor takes the following bytes.
     Response full = OneTrackFullToc();
-    full.SetLength(2 + 11 + 4);  // A0 and the first four bytes of A2
-    std::vector<std::string> lines = Lines(Render(full, true));
+    full.SetLength(2 + 11 + 4);
+    Lines lines = Render(full, true);
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
-
-    Response track(1, 1);
-    track.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
-    track.Add({0x00, 0x14, 0xAA, 0x00, 0x00, 0x2D, 0x0C, 0x22});
-    track.SetLength(2 + 8 + 1);
-    lines = Lines(Render(track, false));
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[4], " 1     4     AA    00    00    45:12:34      203284   \r\n");
+    EXPECT_EQ(lines[4], kA2Line);
+    Response track = TwoTrackToc();
+    track.SetLength(2 + 8 + 8 + 1);
+    lines = Render(track, false);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[5], kLeadOutLine);
 }
 
 // A data length beyond the response buffer renders what the buffer holds, stays inside the
@@ -163,13 +155,11 @@ TEST(TocReport, HostileDataLengthsStayInsideBothBuffers)
         {64, 63, true, 5},          // claims one byte more than the buffer holds
         {64, 62, false, 7},         // fits, but the partial last descriptor would run past the end
         {4, 0xFFFF, true, 0},
-        {4, 0xFFFF, false, 0},
     };
     for (const Case& c : cases) {
         Response r(1, 1, c.resp_size);
         r.SetLength(c.data_len);
-        std::string text = Render(r, c.full_format);
-        std::vector<std::string> lines = Lines(text);
+        Lines lines = Render(r, c.full_format);
         ASSERT_EQ(lines.size(), 3 + c.descriptor_lines + 1) << c.resp_size << " " << c.data_len;
         EXPECT_EQ(lines.back().compare(0, 4, "*** "), 0) << lines.back();
     }
@@ -181,8 +171,8 @@ TEST(TocReport, HostileDataLengthsStayInsideBothBuffers)
     EXPECT_EQ(strncmp(text.data(), "*** ", 4), 0);
 }
 
-// A full 4096-byte response of either format makes a report larger than the 24000-byte
-// text buffer: the report stops with a note inside the buffer.
+// A full 4096-byte response of either format makes a report larger than the text buffer:
+// the report stops with a note, terminated inside the buffer.
 TEST(TocReport, ReportLargerThanTheTextBufferIsCutWithANote)
 {
     for (bool full_format : {true, false}) {
@@ -190,14 +180,7 @@ TEST(TocReport, ReportLargerThanTheTextBufferIsCutWithANote)
         for (uint32_t i = 4; i < r.bytes.size(); ++i)
             r.bytes[i] = (uint8_t)(i * 7);
         r.SetLength(0xFFFF);
-        std::vector<char> text(kTocReportSize, 'x');
-        if (full_format)
-            RenderFullToc(r.bytes.data(), kTocResponseSize, text.data(), kTocReportSize);
-        else
-            RenderTrackToc(r.bytes.data(), kTocResponseSize, text.data(), kTocReportSize);
-        size_t len = strnlen(text.data(), text.size());
-        ASSERT_LT(len, text.size());
-        std::vector<std::string> lines = Lines(std::string(text.data(), len));
+        Lines lines = Render(r, full_format);
         ASSERT_GT(lines.size(), 300u);
         EXPECT_NE(lines.back().find("too long"), std::string::npos) << lines.back();
     }
@@ -209,7 +192,9 @@ TEST(TocReport, EveryTextBufferSizeGivesWholeLinesThenTheNote)
 {
     const std::string note = "*** The report is too long for its buffer; the rest is not shown\r\n";
     const Response r = OneTrackFullToc();
-    const std::string whole = Render(r, true);
+    std::vector<char> all(kTocReportSize);
+    RenderFullToc(r.bytes.data(), kTocResponseSize, all.data(), kTocReportSize);
+    const std::string whole = all.data();
     ASSERT_EQ(RenderFullToc(r.bytes.data(), kTocResponseSize, nullptr, 0), kFullTocHeaderLen);
     for (uint32_t size = 1; size <= whole.size() + 1; ++size) {
         std::vector<char> text(size, 'x');
@@ -228,12 +213,7 @@ TEST(TocReport, EveryTextBufferSizeGivesWholeLinesThenTheNote)
     }
 }
 
-struct FakeDrive {
-    int full_result;
-    int track_result;
-    std::vector<int> formats;
-    std::vector<int> reports;
-};
+struct FakeDrive { int full_result, track_result; std::vector<int> formats, reports; };
 
 int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, int report)
 {
@@ -241,11 +221,7 @@ int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, i
     drive->formats.push_back(format);
     drive->reports.push_back(report);
     EXPECT_EQ(alloc_len, (uint32_t)kTocResponseSize);
-    Response r = OneTrackFullToc();
-    if (format == kTocReadFormatTrack) {
-        r = Response(1, 1);
-        r.Add({0x00, 0x14, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00});
-    }
+    Response r = format == kTocReadFormatTrack ? TwoTrackToc() : OneTrackFullToc();
     memcpy(buffer, r.bytes.data(), alloc_len);
     return format == kTocReadFormatFull ? drive->full_result : drive->track_result;
 }
@@ -253,8 +229,7 @@ int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, i
 TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
 {
     struct Case {
-        int full_result, track_result;
-        int rendered;
+        int full_result, track_result, rendered;
         int32_t header;
         std::vector<int> formats, reports;
         const char* third_line;
@@ -272,8 +247,8 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
         EXPECT_EQ(header, c.header);
         EXPECT_EQ(drive.formats, c.formats);
         EXPECT_EQ(drive.reports, c.reports);
-        std::vector<std::string> lines = Lines(text.data());
         if (c.third_line) {
+            Lines lines = Split(text.data());
             ASSERT_GE(lines.size(), 3u);
             EXPECT_EQ(lines[2], c.third_line);
         } else {
@@ -284,25 +259,22 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
 
 TEST(TocReport, JumpTargetOfASelection)
 {
-    const std::string report = Render(OneTrackFullToc(), true);
+    std::string report;
+    for (const std::string& l : Render(OneTrackFullToc(), true))
+        report += l;
     const uint32_t len = (uint32_t)report.size();
     const uint32_t at = (uint32_t)report.find("203284");
-    std::string spaces_then_12(126, ' ');
-    spaces_then_12 += "12";
     struct Case { std::string text; uint32_t start, end; int32_t address; } cases[] = {
         {report, at, at + 6, 203434},
         {report, at + 2, at + 4, 32 + 150},         // part of it
         {report, 0, 5, 150},                        // "First": no digits, LBN 0
-        {report, at, at, 150},                      // empty selection
         {report, at + 6, at, 150},                  // reversed bounds
         {report, len - 2, len + 50, 150},           // end beyond the text
         {report, len + 5, len + 9, 150},            // both beyond the text
         {report, at - 6, at + 9, 203434},           // with the blanks around it
-        {"  +42abc", 0, 8, 42 + 150},
         {"- 5", 0, 3, 150},                         // a sign must touch its digits
         {"--------", 0, 8, 150},                    // a pointer row's empty address
-        {spaces_then_12, 0, 128, 1 + 150},          // only the first 127 characters count
-        {"-150", 0, 4, 0},
+        {std::string(126, ' ') + "12", 0, 128, 1 + 150},  // only the first 127 characters count
         {"99999999999", 0, 11, INT32_MAX},          // saturates, no wrap
         {"-99999999999", 0, 12, INT32_MIN + 150},
     };
