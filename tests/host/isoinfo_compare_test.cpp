@@ -3,10 +3,10 @@
 // bytes a block as the viewer reads them, and compared with Debian's isoinfo.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -19,7 +19,19 @@
 #include "target.h"
 #include "vcd_image.h"
 
+// At global scope so that std::map's comparison finds them.
+static bool operator==(const IsoinfoEntry& a, const IsoinfoEntry& b)
+{
+    return a.size == b.size && a.extent == b.extent;
+}
+static std::ostream& operator<<(std::ostream& os, const IsoinfoEntry& e)
+{
+    return os << e.size << " @" << e.extent;
+}
+
 namespace {
+
+typedef std::map<std::string, IsoinfoEntry> Listing;
 
 // ---- The virtual drive as the viewer drives it ----------------------------------
 
@@ -27,13 +39,12 @@ struct Drive {
     Disc disc;
     Target target;
     int32_t lastSession = 0;
-    int32_t leadout = 0;
 };
 
-bool Execute(Target* target, const uint8_t* cdb, uint32_t cdbLen, uint8_t* data, uint32_t dataLen)
+bool Execute(Target* target, const uint8_t* cdb, int cdbLen, uint8_t* data, uint32_t dataLen)
 {
     uint8_t sense[kSenseFixedSize];
-    return TargetExecute(target, cdb, cdbLen, data, dataLen, sense, sizeof sense) == kScsiGood;
+    return TargetExecute(target, cdb, (uint32_t)cdbLen, data, dataLen, sense, sizeof sense) == kScsiGood;
 }
 
 bool OpenDrive(const std::string& path, Drive* drive)
@@ -45,17 +56,16 @@ bool OpenDrive(const std::string& path, Drive* drive)
     }
     TargetInit(&drive->target, &drive->disc);
     EXPECT_TRUE(TargetLastSessionStart(&drive->target, &drive->lastSession));
-    drive->leadout = DiscLeadout(drive->disc);
     uint8_t cdb[kCdbAreaSize], params[kModeParamListSize];
     int n = BuildModeSelect(cdb, params, kBlockLengthNoSync);
-    return Execute(&drive->target, cdb, (uint32_t)n, params, sizeof params);
+    return Execute(&drive->target, cdb, n, params, sizeof params);
 }
 
 bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
 {
     uint8_t cdb[kCdbAreaSize];
     int n = BuildRead10(cdb, lbn, 1);
-    return Execute(&((Drive*)context)->target, cdb, (uint32_t)n, raw, kIsoReadBlockSize);
+    return Execute(&((Drive*)context)->target, cdb, n, raw, kIsoReadBlockSize);
 }
 
 bool AddLine(void* context, const char* line)
@@ -68,59 +78,17 @@ std::vector<std::string> WalkDrive(Drive& drive)
 {
     std::vector<std::string> lines;
     DirWalk walk = MakeDirWalk(ReadDrive, &drive, AddLine, &lines);
-    EXPECT_EQ(kTreeListed, BuildDirectoryTree(&walk, drive.lastSession, drive.leadout, kMaxTreeLevel));
+    EXPECT_EQ(kTreeListed, BuildDirectoryTree(&walk, drive.lastSession, DiscLeadout(drive.disc), kMaxTreeLevel));
     EXPECT_EQ(0u, walk.nTreeDepth);
     return lines;
-}
-
-// ---- Listings -------------------------------------------------------------------
-
-struct Entry {
-    long long size;
-    int32_t extent;
-    bool operator==(const Entry& o) const { return size == o.size && extent == o.extent; }
-};
-
-std::ostream& operator<<(std::ostream& os, const Entry& e) { return os << e.size << " @" << e.extent; }
-
-// "isoinfo -l": path -> size and first block, "." and ".." left out.
-std::map<std::string, Entry> IsoinfoListing(const std::string& image)
-{
-    std::string text;
-    EXPECT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(image), &text)) << text;
-    std::map<std::string, Entry> entries;
-    std::istringstream in(text);
-    std::string line, dir;
-    const std::string heading = "Directory listing of ";
-    while (std::getline(in, line)) {
-        if (line.compare(0, heading.size(), heading) == 0) {
-            dir = line.substr(heading.size());
-            continue;
-        }
-        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
-        size_t open = line.find('['), close = line.find(']');
-        if (open == std::string::npos || close == std::string::npos)
-            continue;
-        std::string name = line.substr(close + 1);
-        name.erase(0, name.find_first_not_of(' '));
-        name.erase(name.find_last_not_of(' ') + 1);
-        char perms[16];
-        long links, uid, gid;
-        long long size;
-        if (name == "." || name == ".." ||
-            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
-            continue;
-        entries[dir + name] = Entry{size, atoi(line.c_str() + open + 1)};
-    }
-    return entries;
 }
 
 // The walker's lines as path -> entry, paths rebuilt from the indentation.
 // Between the tabs: "column size date time", the XA column holding a blank
 // of its own, so the fields are counted from the right.
-std::map<std::string, Entry> WalkerListing(const std::vector<std::string>& lines, size_t* xaLines)
+Listing WalkerListing(const std::vector<std::string>& lines, size_t* xaLines)
 {
-    std::map<std::string, Entry> entries;
+    Listing entries;
     std::vector<std::string> parents = {"/"};
     *xaLines = 0;
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -136,32 +104,32 @@ std::map<std::string, Entry> WalkerListing(const std::vector<std::string>& lines
             continue;
         }
         *xaLines += fields.size() == 5;
-        std::string name = l.substr(indent, tab1 - indent);
         parents.resize(indent);
-        std::string path = parents.back() + name;
-        entries[path] = Entry{atoll(fields[fields.size() - 3].c_str()), TreeLineExtent(l.c_str())};
+        std::string path = parents.back() + l.substr(indent, tab1 - indent);
+        entries[path] = IsoinfoEntry{atoll(fields[fields.size() - 3].c_str()), TreeLineExtent(l.c_str())};
         if (fields[fields.size() - 4][0] == 'D')
             parents.push_back(path + "/");
     }
     return entries;
 }
 
-size_t Depth(const std::string& path) { return (size_t)std::count(path.begin(), path.end(), '/'); }
-
-// Every entry isoinfo lists down to the walker's deepest level is in the
-// tree with the same size and first block, and nothing else is.
-void ExpectSameTree(Drive& drive, const std::string& isoImage, size_t* xaLines, size_t minEntries)
+// Every entry "isoinfo -l" lists down to the walker's deepest level is in
+// the tree with the same size and first block, and nothing else is.
+// Returns the walker's lines.
+std::vector<std::string> ExpectSameTree(Drive& drive, const std::string& isoImage, size_t* xaLines,
+                                        size_t minEntries)
 {
-    std::map<std::string, Entry> expected;
-    for (const auto& e : IsoinfoListing(isoImage))
-        if (Depth(e.first) <= kMaxTreeLevel)
+    std::string text;
+    EXPECT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(isoImage), &text)) << text;
+    Listing expected;
+    for (const auto& e : ParseIsoinfoListing(text))
+        if ((size_t)std::count(e.first.begin(), e.first.end(), '/') <= kMaxTreeLevel)
             expected.insert(e);
-    std::map<std::string, Entry> got = WalkerListing(WalkDrive(drive), xaLines);
+    std::vector<std::string> lines = WalkDrive(drive);
     EXPECT_GE(expected.size(), minEntries);
-    EXPECT_EQ(expected, got);
+    EXPECT_EQ(expected, WalkerListing(lines, xaLines));
+    return lines;
 }
-
-// ---- Label ----------------------------------------------------------------------
 
 std::string RightTrimmed(std::string s)
 {
@@ -180,27 +148,22 @@ void ExpectSameLabel(Drive& drive, const std::string& isoImage)
 
     std::string report;
     ASSERT_EQ(0, RunCommand("isoinfo -d -i " + ShellQuote(isoImage), &report));
-    const char* prefixes[] = {"System id: ",        "Volume id: ",          "Volume set id: ",
-                              "Publisher id: ",     "Data preparer id: ",   "Application id: ",
-                              "Copyright File id: ", "Abstract File id: ", "Bibliographic File id: "};
-    for (size_t i = 0; i < sizeof prefixes / sizeof prefixes[0]; ++i) {
-        std::istringstream in(report);
-        std::string line, value;
-        bool found = false;
-        while (!found && std::getline(in, line))
-            if (line.compare(0, strlen(prefixes[i]), prefixes[i]) == 0) {
-                value = line.substr(strlen(prefixes[i]));
-                found = true;
-            }
-        ASSERT_TRUE(found) << prefixes[i] << "\n" << report;
-        EXPECT_EQ(RightTrimmed(value), RightTrimmed(label.szText[i])) << prefixes[i];
+    std::map<std::string, std::string> values;
+    std::istringstream in(report);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(": ") != std::string::npos)
+            values.emplace(line.substr(0, line.find(": ")), RightTrimmed(line.substr(line.find(": ") + 2)));
+    const char* keys[] = {"System id",   "Volume id",      "Volume set id",      "Publisher id",
+                          "Data preparer id", "Application id", "Copyright File id", "Abstract File id",
+                          "Bibliographic File id"};
+    for (size_t i = 0; i < sizeof keys / sizeof keys[0]; ++i) {
+        ASSERT_EQ(1u, values.count(keys[i])) << keys[i] << "\n" << report;
+        EXPECT_EQ(values[keys[i]], RightTrimmed(label.szText[i])) << keys[i];
     }
     for (size_t i = 9; i < kVolumeFieldCount; ++i)
         EXPECT_EQ(19u, strlen(label.szText[i])) << kVolumeFields[i].szCaption;
     EXPECT_GE(atoi(label.szText[9]), 1970);  // the creation date is stamped
 }
-
-// ---- Images ---------------------------------------------------------------------
 
 struct ToolImage : ::testing::Test {
     std::string dir;
@@ -216,61 +179,45 @@ struct ToolImage : ::testing::Test {
         if (!dir.empty())
             RemoveTempDir(dir);
     }
-
-    // A source tree: nine levels (one beyond the walker's deepest), a
-    // directory of more than one block, names that need mapping.
-    std::string MakeSourceTree()
-    {
-        std::string tree = dir + "/tree";
-        std::string deep = tree + "/one/two/three/four/five/six/seven/eight/nine";
-        std::string script = "mkdir -p " + ShellQuote(deep) + " " + ShellQuote(tree + "/wide") + " " +
-                             ShellQuote(tree + "/one/side") + " && cd " + ShellQuote(tree) +
-                             " && head -c 5000 /dev/zero > README.TXT"
-                             " && head -c 70000 /dev/zero > one/two/three/deep.bin"
-                             " && echo x > 'one/side/A Long Name With Spaces.txt'"
-                             " && echo y > one/two/three/four/five/six/seven/eight/nine/past.txt"
-                             " && for i in $(seq 1 150); do head -c $((i * 37)) /dev/zero > wide/file$i.dat; done";
-        std::string out;
-        EXPECT_EQ(0, RunCommand(script, &out)) << out;
-        return tree;
-    }
 };
 
-TEST_F(ToolImage, GenisoimageTreeAndLabelMatchIsoinfo)
+// A source tree of nine levels (one beyond the walker's deepest), a directory
+// of more than one block and names that need mapping, made into an image by
+// each mastering tool.
+TEST_F(ToolImage, MasteredTreeAndLabelMatchIsoinfo)
 {
-    if (!ToolAvailable("genisoimage"))
-        GTEST_SKIP() << "genisoimage missing";
-    std::string tree = MakeSourceTree(), iso = dir + "/g.iso", out;
-    ASSERT_EQ(0, RunCommand("genisoimage -quiet -J -R -V 'QUILLET TEST' -sysid 'SYS ID' -volset 'THE SET' "
-                            "-publisher 'SOME PUBLISHER' -p 'A PREPARER' -A 'AN APPLICATION' "
-                            "-copyright COPY.TXT -abstract ABS.TXT -biblio BIB.TXT -o " +
-                                ShellQuote(iso) + " " + ShellQuote(tree),
+    std::string tree = dir + "/tree", out;
+    ASSERT_EQ(0, RunCommand("mkdir -p " + ShellQuote(tree + "/one/two/three/four/five/six/seven/eight/nine") +
+                                " " + ShellQuote(tree + "/wide") + " " + ShellQuote(tree + "/one/side") +
+                                " && cd " + ShellQuote(tree) +
+                                " && head -c 5000 /dev/zero > README.TXT"
+                                " && head -c 70000 /dev/zero > one/two/three/deep.bin"
+                                " && echo x > 'one/side/A Long Name With Spaces.txt'"
+                                " && echo y > one/two/three/four/five/six/seven/eight/nine/past.txt"
+                                " && for i in $(seq 1 150); do head -c $((i * 37)) /dev/zero > wide/f$i.dat; done",
                             &out))
         << out;
-    Drive drive;
-    ASSERT_TRUE(OpenDrive(iso, &drive));
-    size_t xaLines = 0;
-    ExpectSameTree(drive, iso, &xaLines, 160);
-    EXPECT_EQ(0u, xaLines);  // Rock Ridge areas are not XA records
-    std::map<std::string, Entry> listed = IsoinfoListing(iso);
-    EXPECT_GT(listed["/WIDE"].size, (long long)kIsoUserDataSize);
-    ExpectSameLabel(drive, iso);
-}
-
-TEST_F(ToolImage, XorrisoTreeAndLabelMatchIsoinfo)
-{
-    if (!ToolAvailable("xorriso"))
-        GTEST_SKIP() << "xorriso missing";
-    std::string tree = MakeSourceTree(), iso = dir + "/x.iso", out;
-    ASSERT_EQ(0, RunCommand("xorriso -as mkisofs -quiet -J -R -V XORRISO_VOL -publisher 'X PUB' -o " +
-                                ShellQuote(iso) + " " + ShellQuote(tree),
-                            &out))
-        << out;
-    Drive drive;
-    ASSERT_TRUE(OpenDrive(iso, &drive));
-    size_t xaLines = 0;
-    ExpectSameTree(drive, iso, &xaLines, 160);
-    ExpectSameLabel(drive, iso);
+    const struct { const char* tool; const char* options; } makers[] = {
+        {"genisoimage", "genisoimage -quiet -J -R -V 'QUILLET TEST' -sysid 'SYS ID' -volset 'THE SET' "
+                        "-publisher 'SOME PUBLISHER' -p 'A PREPARER' -A 'AN APPLICATION' "
+                        "-copyright COPY.TXT -abstract ABS.TXT -biblio BIB.TXT"},
+        {"xorriso", "xorriso -as mkisofs -quiet -J -R -V XORRISO_VOL -publisher 'X PUB'"},
+    };
+    for (const auto& m : makers) {
+        SCOPED_TRACE(m.tool);
+        if (!ToolAvailable(m.tool))
+            continue;
+        std::string iso = dir + "/" + m.tool + ".iso";
+        ASSERT_EQ(0, RunCommand(std::string(m.options) + " -o " + ShellQuote(iso) + " " + ShellQuote(tree), &out))
+            << out;
+        Drive drive;
+        ASSERT_TRUE(OpenDrive(iso, &drive));
+        size_t xaLines = 0;
+        std::vector<std::string> lines = ExpectSameTree(drive, iso, &xaLines, 160);
+        EXPECT_EQ(0u, xaLines);  // Rock Ridge areas are not XA records
+        EXPECT_GT(WalkerListing(lines, &xaLines)["/WIDE"].size, (long long)kIsoUserDataSize);
+        ExpectSameLabel(drive, iso);
+    }
 }
 
 // A Video CD: CD-ROM XA, Mode 2 sectors, Form 2 files. isoinfo reads the
@@ -292,9 +239,8 @@ TEST_F(ToolImage, VcdimagerXaTreeAndLabelMatchIsoinfo)
     Drive drive;
     ASSERT_TRUE(OpenDrive(dir + "/v.cue", &drive));
     size_t xaLines = 0;
-    ExpectSameTree(drive, isoPath, &xaLines, 5);
+    std::vector<std::string> lines = ExpectSameTree(drive, isoPath, &xaLines, 5);
     EXPECT_GT(xaLines, 0u);
-    std::vector<std::string> lines = WalkDrive(drive);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("\t---------------- D----- "));  // "CD-XA001" root
     ExpectSameLabel(drive, isoPath);
