@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "bytes.h"
 #include "iso9660/volume.h"
 
 namespace {
@@ -22,100 +21,70 @@ size_t FieldIndex(int control)
     return 0;
 }
 
-void PutText(uint8_t* user, int control, const std::string& text)
+// A primary volume descriptor with its fields at their ISO 9660 byte
+// positions, each padded with blanks to its length.
+std::vector<uint8_t> MakeDescriptor()
 {
-    const VolumeField& f = kVolumeFields[FieldIndex(control)];
-    memset(user + f.offset, ' ', f.length);
-    memcpy(user + f.offset, text.data(), text.size() < f.length ? text.size() : f.length);
+    std::vector<uint8_t> user(kIsoUserDataSize, 0);
+    memcpy(&user[0], "\x01" "CD001\x01", 7);
+    const struct { size_t offset, length; std::string text; } fields[] = {
+        {8, 32, "QUILLET"},      {40, 32, "SAMPLE_DISC"},     {190, 128, ""},
+        {318, 128, "PUBLISHER"}, {446, 128, std::string("PREP\0ARER", 9)},  // ends at the zero byte
+        {574, 128, std::string(128, 'A')},                   // fills the field, no terminator
+        {702, 37, "COPY.TXT;1"}, {739, 37, "ABS.TXT;1"},     {776, 37, "BIB.TXT;1"},
+    };
+    for (const auto& f : fields) {
+        memset(&user[f.offset], ' ', f.length);
+        memcpy(&user[f.offset], f.text.data(), f.text.size());
+    }
+    memcpy(&user[813], "1996052314302500\x24", 17);
+    memcpy(&user[830], "1997010203040599\xF0", 17);
+    memset(&user[847], '0', 16);
+    memset(&user[864], ' ', 16);
+    return user;
 }
 
-// A 2340-byte block: header (BCD address of lbn + 150, mode), for mode 2 the
-// 8-byte subheader, then the user data.
-std::vector<uint8_t> MakeBlock(uint8_t mode, const uint8_t* user, int32_t lbn = 16)
+// A 2340-byte block: header (BCD address of LBN 16 + 150, mode), for mode 2
+// the 8-byte subheader of a form 1 block, then the user data.
+std::vector<uint8_t> MakeBlock(uint8_t mode, const std::vector<uint8_t>& user)
 {
     std::vector<uint8_t> block(kIsoRawBufferSize, 0);
-    int32_t address = lbn + 150;
-    block[0] = to_bcd(address / 4500);
-    block[1] = to_bcd(address / 75 % 60);
-    block[2] = to_bcd(address % 75);
-    block[3] = mode;
-    size_t at = 4;
-    if (mode == 2) {
-        static const uint8_t subheader[8] = {0, 0, 0x08, 0, 0, 0, 0x08, 0};  // form 1 data
-        memcpy(&block[4], subheader, 8);
-        at = 12;
-    }
-    memcpy(&block[at], user, kIsoUserDataSize);
+    const uint8_t header[12] = {0x00, 0x02, 0x16, mode, 0, 0, 0x08, 0, 0, 0, 0x08, 0};
+    memcpy(&block[0], header, mode == 2 ? 12 : 4);
+    memcpy(&block[mode == 2 ? 12 : 4], user.data(), kIsoUserDataSize);
     return block;
-}
-
-struct Descriptor {
-    uint8_t user[kIsoUserDataSize];
-};
-
-Descriptor MakeDescriptor()
-{
-    Descriptor d;
-    memset(d.user, 0, sizeof d.user);
-    d.user[0] = 1;
-    memcpy(d.user + 1, "CD001", 5);
-    d.user[6] = 1;
-    PutText(d.user, 600, "QUILLET");
-    PutText(d.user, 601, "SAMPLE_DISC");
-    PutText(d.user, 602, "");
-    PutText(d.user, 603, "PUBLISHER");
-    PutText(d.user, 604, "PREPARER");
-    PutText(d.user, 605, std::string(128, 'A'));  // fills the field, no terminator
-    PutText(d.user, 606, "COPY.TXT;1");
-    PutText(d.user, 607, "ABS.TXT;1");
-    PutText(d.user, 608, "BIB.TXT;1");
-    memcpy(d.user + 813, "1996052314302500\x24", 17);
-    memcpy(d.user + 830, "1997010203040599\xF0", 17);
-    memset(d.user + 847, '0', 16);
-    memset(d.user + 864, ' ', 16);
-    return d;
 }
 
 TEST(UserDataOffset, ModeTwoSkipsTheSubheaderEveryOtherModeOnlyTheHeader)
 {
-    struct Case {
-        uint8_t mode;
-        size_t offset;
-    } cases[] = {{0, 4}, {1, 4}, {2, 12}, {3, 4}, {0x82, 4}, {0xFF, 4}};
-    for (const Case& c : cases) {
+    const std::pair<uint8_t, size_t> cases[] = {{0, 4}, {1, 4}, {2, 12}, {3, 4}, {0x82, 4}, {0xFF, 4}};
+    for (const auto& c : cases) {
         uint8_t block[kIsoReadBlockSize] = {};
-        block[3] = c.mode;
-        EXPECT_EQ(c.offset, UserDataOffset(block)) << "mode " << (int)c.mode;
-        EXPECT_EQ(block + c.offset, LocateUserData(block, sizeof block));
+        block[3] = c.first;
+        EXPECT_EQ(c.second, UserDataOffset(block)) << "mode " << (int)c.first;
+        EXPECT_EQ(block + c.second, LocateUserData(block, sizeof block));
         // A block too short for the user data at that offset has none.
-        EXPECT_EQ(nullptr, LocateUserData(block, c.offset + kIsoUserDataSize - 1));
+        EXPECT_EQ(nullptr, LocateUserData(block, c.second + kIsoUserDataSize - 1));
     }
     EXPECT_EQ(nullptr, LocateUserData(nullptr, kIsoReadBlockSize));
 }
 
 TEST(VolumeDescriptor, IdentifiedByStandardOrCdiSignature)
 {
-    struct Case {
-        const char* bytes1to5;
-        bool accepted;
-    } cases[] = {
-        {"CD001", true}, {"CD-I ", true}, {"CD-IX", true}, {"CD002", false},
-        {"BEA01", false}, {"cd001", false}, {"\0\0\0\0\0", false}, {"CD-0 ", false},
+    const std::pair<const char*, bool> cases[] = {
+        {"CD001", true},  {"CD-I ", true},  {"CD-IX", true},           {"CD002", false},
+        {"cd001", false}, {"CD-0 ", false}, {"\0\0\0\0\0", false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         uint8_t user[kIsoUserDataSize] = {};
-        memcpy(user + 1, c.bytes1to5, 5);
-        EXPECT_EQ(c.accepted, IsVolumeDescriptor(user)) << c.bytes1to5;
+        memcpy(user + 1, c.first, 5);
+        EXPECT_EQ(c.second, IsVolumeDescriptor(user)) << c.first;
     }
 }
 
 TEST(FormatVolumeDate, DigitGroupsReadAsDecimalNumbers)
 {
-    struct Case {
-        const char* field;  // 17 bytes
-        const char* text;
-    } cases[] = {
-        {"1996052314302500\x24", "1996/05/23 14:30:25"},
+    const std::pair<const char*, const char*> cases[] = {  // 17 bytes, text
         {"1996052314302599\xD0", "1996/05/23 14:30:25"},  // hundredths and offset unused
         {"0000000000000000\0", "0000/00/00 00:00:00"},
         {"                \0", "0000/00/00 00:00:00"},
@@ -124,30 +93,28 @@ TEST(FormatVolumeDate, DigitGroupsReadAsDecimalNumbers)
         {"19x6\0\x31" "2315 930XX25\0", "0019/00/23 15:09:30"},
         {"-9990a\x09" "7\n8\r9 99999\0", "-999/00/07 08:09:09"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         char out[kVolumeDateTextSize];
-        FormatVolumeDate((const uint8_t*)c.field, out, sizeof out);
-        EXPECT_STREQ(c.text, out) << c.field;
+        FormatVolumeDate((const uint8_t*)c.first, out, sizeof out);
+        EXPECT_STREQ(c.second, out) << c.first;
     }
-}
 
-TEST(VolumeLabel, OutputIsBoundedByTheCallersBuffer)
-{
+    // Output is bounded by the caller's buffer.
     char out[8];
     memset(out, 'Z', sizeof out);
     FormatVolumeDate((const uint8_t*)"1996052314302500", out, 5);
     EXPECT_STREQ("1996", out);
     EXPECT_EQ('Z', out[5]);
-    Descriptor d = MakeDescriptor();
-    FormatVolumeField(d.user, kVolumeFields[FieldIndex(605)], out, sizeof out);
+    std::vector<uint8_t> user = MakeDescriptor();
+    FormatVolumeField(user.data(), kVolumeFields[FieldIndex(605)], out, sizeof out);
     EXPECT_STREQ("AAAAAAA", out);
 }
 
 TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
 {
-    Descriptor d = MakeDescriptor();
+    std::vector<uint8_t> user = MakeDescriptor();
     for (uint8_t mode : {1, 2}) {
-        std::vector<uint8_t> block = MakeBlock(mode, d.user);
+        std::vector<uint8_t> block = MakeBlock(mode, user);
         VolumeLabel label;
         ASSERT_TRUE(DecodeVolumeLabel(block.data(), kIsoReadBlockSize, &label)) << (int)mode;
         std::map<int, std::string> expected = {
@@ -155,8 +122,10 @@ TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
             {601, "SAMPLE_DISC" + std::string(21, ' ')},
             {602, std::string(128, ' ')},
             {603, "PUBLISHER" + std::string(119, ' ')},
+            {604, "PREP"},
             {605, std::string(128, 'A')},
             {606, "COPY.TXT;1" + std::string(27, ' ')},
+            {607, "ABS.TXT;1" + std::string(28, ' ')},
             {608, "BIB.TXT;1" + std::string(28, ' ')},
             {609, "1996/05/23 14:30:25"},
             {610, "1997/01/02 03:04:05"},
@@ -168,29 +137,15 @@ TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
     }
 }
 
-TEST(VolumeLabel, IdentifierEndsAtAZeroByte)
-{
-    Descriptor d = MakeDescriptor();
-    d.user[40 + 4] = 0;  // "SAMP" then a zero byte
-    std::vector<uint8_t> block = MakeBlock(1, d.user);
-    VolumeLabel label;
-    ASSERT_TRUE(DecodeVolumeLabel(block.data(), kIsoReadBlockSize, &label));
-    EXPECT_STREQ("SAMP", label.szText[FieldIndex(601)]);
-}
-
 TEST(VolumeLabel, RejectsForeignAndShortBlocksWithoutTouchingTheLabel)
 {
-    Descriptor d = MakeDescriptor();
-    memcpy(d.user + 1, "BEA01", 5);
-    std::vector<uint8_t> block = MakeBlock(1, d.user);
+    std::vector<uint8_t> user = MakeDescriptor();
     VolumeLabel label;
     memset(&label, 'Q', sizeof label);
-    EXPECT_FALSE(DecodeVolumeLabel(block.data(), kIsoReadBlockSize, &label));
-
     // Mode 2 puts the user data at 12: a short block cannot hold it.
-    Descriptor good = MakeDescriptor();
-    std::vector<uint8_t> mode2 = MakeBlock(2, good.user);
-    EXPECT_FALSE(DecodeVolumeLabel(mode2.data(), 12 + kIsoUserDataSize - 1, &label));
+    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(2, user).data(), 12 + kIsoUserDataSize - 1, &label));
+    memcpy(&user[1], "BEA01", 5);
+    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(1, user).data(), kIsoReadBlockSize, &label));
     EXPECT_EQ('Q', label.szText[0][0]);
     EXPECT_EQ('Q', label.szText[kVolumeFieldCount - 1][kVolumeTextSize - 1]);
 }
