@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <map>
-#include <sstream>
 
 #include "bytes.h"
 #include "helpsource.h"
@@ -31,9 +31,7 @@ std::vector<Bytes> LeafEntries(const Bytes& tree, size_t (*entry_size)(const uin
     unsigned page = U16(tree, 26), levels = U16(tree, 32);
     auto page_at = [&](unsigned n) { return 38 + n * page_size; };
     while (--levels > 0) page = U16(tree, page_at(page) + 4);   // PreviousPage: leftmost child
-    std::vector<unsigned> seen;
-    while (page != 0xFFFF && seen.size() < 1000) {
-        seen.push_back(page);
+    for (int seen = 0; page != 0xFFFF && seen < 1000; seen++) {
         size_t at = page_at(page);
         EXPECT_LE(at + page_size, tree.size());
         unsigned entries = U16(tree, at + 2);
@@ -62,10 +60,8 @@ const uint8_t* Search(const Bytes& tree, Compare compare)
     unsigned page = U16(tree, 26), levels = U16(tree, 32);
     auto page_ptr = [&](unsigned n) { return &tree[38 + n * page_size]; };
     while (--levels > 0) {
-        const uint8_t* p = page_ptr(page);
-        unsigned entries = get_le16(p + 2);
-        p += 6;
-        unsigned child = get_le16(page_ptr(page) + 4);
+        const uint8_t* p = page_ptr(page) + 6;
+        unsigned entries = get_le16(p - 4), child = get_le16(p - 2);
         for (unsigned i = 0; i < entries; i++) {
             size_t size;
             if (compare(p, false, &size) > 0) break;
@@ -74,10 +70,8 @@ const uint8_t* Search(const Bytes& tree, Compare compare)
         }
         page = child;
     }
-    const uint8_t* p = page_ptr(page);
-    unsigned entries = get_le16(p + 2);
-    p += 8;
-    for (unsigned i = 0; i < entries; i++) {
+    const uint8_t* p = page_ptr(page) + 8;
+    for (unsigned i = 0, entries = get_le16(p - 6); i < entries; i++) {
         size_t size;
         int c = compare(p, true, &size);
         if (c == 0) return p;
@@ -87,14 +81,10 @@ const uint8_t* Search(const Bytes& tree, Compare compare)
     return nullptr;
 }
 
-struct HelpFile {
-    Bytes image;
-    std::map<std::string, Bytes> files;
-};
-
-HelpFile Open(const Bytes& image)
+// The internal files by name, the directory checked on the way.
+std::map<std::string, Bytes> Open(const Bytes& image)
 {
-    HelpFile h{image, {}};
+    std::map<std::string, Bytes> files;
     EXPECT_EQ(U32(image, 0), 0x00035F3Fu);
     EXPECT_EQ(U32(image, 12), image.size());
     uint32_t dir = U32(image, 4);
@@ -104,13 +94,12 @@ HelpFile Open(const Bytes& image)
         std::string name((const char*)e.data());
         EXPECT_LT(previous, name) << "directory not sorted";
         previous = name;
-        uint32_t at = U32(e, name.size() + 1);
-        uint32_t used = U32(image, at + 4);
+        uint32_t at = U32(e, name.size() + 1), used = U32(image, at + 4);
         EXPECT_EQ(U32(image, at), used + 9) << name;
         EXPECT_LE(at + 9 + used, image.size()) << name;
-        h.files[name] = Bytes(image.begin() + at + 9, image.begin() + at + 9 + used);
+        files[name] = Bytes(image.begin() + at + 9, image.begin() + at + 9 + used);
     }
-    return h;
+    return files;
 }
 
 // Link data of |TOPIC, block by block: the general LZ77 decoder.
@@ -161,17 +150,11 @@ std::vector<LinkRead> Links(const std::vector<Bytes>& blocks)
             break;
         }
         size_t at = base[block] + off;
-        LinkRead l;
-        l.pos = pos;
         uint32_t size = U32(all, at), len2 = U32(all, at + 4), len1 = U32(all, at + 16);
-        l.prev = U32(all, at + 8);
-        l.next = U32(all, at + 12);
-        l.type = all[at + 20];
         EXPECT_EQ(size, len1 + len2);
-        l.data1.assign(all.begin() + at + 21, all.begin() + at + len1);
-        l.data2.assign(all.begin() + at + len1, all.begin() + at + size);
-        links.push_back(l);
-        pos = l.next;
+        links.push_back({pos, all[at + 20], Bytes(all.begin() + at + 21, all.begin() + at + len1),
+                         Bytes(all.begin() + at + len1, all.begin() + at + size), U32(all, at + 8), U32(all, at + 12)});
+        pos = links.back().next;
     }
     return links;
 }
@@ -211,22 +194,15 @@ hlp::HelpDoc ManyTopics(int count)
         t.context = "topic_" + std::to_string(i);
         t.title = "Title " + std::to_string(i);
         t.paragraphs.push_back(Text(std::string(200 + 37 * (i % 7), 'a' + i % 26)));
-        hlp::Paragraph jump{hlp::kFontBody,
-                            {{hlp::RunKind::Text, "see ", ""},
-                             {hlp::RunKind::Jump, "first", "topic_0"},
-                             {hlp::RunKind::LineBreak, "", ""},
-                             {hlp::RunKind::Tab, "", ""}}};
-        t.paragraphs.push_back(jump);
+        t.paragraphs.push_back({hlp::kFontBody,
+                                {{hlp::RunKind::Text, "see ", ""}, {hlp::RunKind::Jump, "first", "topic_0"},
+                                 {hlp::RunKind::LineBreak, "", ""}, {hlp::RunKind::Tab, "", ""}}});
         doc.topics.push_back(t);
     }
     return doc;
 }
 
-bool Identity(const std::string& in, std::string* out)
-{
-    *out = in;
-    return true;
-}
+bool Identity(const std::string& in, std::string* out) { return *out = in, true; }
 
 // ---- Tests ----
 
@@ -236,16 +212,9 @@ TEST(HlpWrite, ContextHashAgreesWithTheViewersLetterCode)
     // '.' 12, '_' 13, each step hash * 43.
     auto reference = [](const std::string& s) {
         uint32_t h = 0;
-        for (char c : s) {
-            uint32_t x = 0;
-            if (c >= 'A' && c <= 'Z') x = c - 'A' + 17;
-            if (c >= 'a' && c <= 'z') x = c - 'a' + 17;
-            if (c >= '1' && c <= '9') x = c - '0';
-            if (c == '0') x = 10;
-            if (c == '.') x = 12;
-            if (c == '_') x = 13;
-            h = h * 43 + x;
-        }
+        for (char c : s)
+            h = h * 43 + (isalpha((unsigned char)c) ? (toupper(c) - 'A' + 17) : c == '0' ? 10 : c == '.' ? 12
+                          : c == '_' ? 13 : c - '0');
         return h;
     };
     for (const char* id : {"contents", "CONTENTS", "tree", "a", "Z9", "x_0.y", "errors_and_more_1234567890"}) {
@@ -365,22 +334,32 @@ TEST(HlpWrite, ParagraphRecordPairsEveryStringWithACommand)
     EXPECT_EQ(commands, (std::vector<uint8_t>{0x80, 0xE3, 0x89, 0x81, 0x83, 0x82, 0xFF}));
     EXPECT_EQ(std::count(jump.data2.begin(), jump.data2.end(), 0), (long)commands.size());
     EXPECT_EQ(std::string(jump.data2.begin(), jump.data2.end()), std::string("\0see \0first\0\0\0\0\0", 16));
+}
 
-    doc.topics[1].paragraphs[1].runs[1].target = "nowhere";
-    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
-    EXPECT_NE(error.find("nowhere"), std::string::npos);
-
-    // A paragraph whose sizes outgrow the two-byte compressed fields.
-    doc = ManyTopics(1);
-    doc.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x');
-    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
-    // A font the file does not define; a NUL that would split a string.
-    doc = ManyTopics(1);
-    doc.topics[0].paragraphs[0].font = hlp::kFontCount;
-    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
-    doc = ManyTopics(1);
-    doc.topics[0].paragraphs[0].runs[0].text = std::string("a\0b", 3);
-    EXPECT_FALSE(hlp::BuildTopicFile(doc, &layout, &error));
+TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
+{
+    struct Case {
+        const char* what;
+        std::function<void(hlp::HelpDoc&)> change;
+    } cases[] = {
+        {"jump to nowhere", [](hlp::HelpDoc& d) { d.topics[1].paragraphs[1].runs[1].target = "nowhere"; }},
+        {"sizes past the two-byte fields", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x'); }},
+        {"undefined font", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].font = hlp::kFontCount; }},
+        {"NUL in a text", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text = std::string("a\0b", 3); }},
+        {"NUL in a keyword", [](hlp::HelpDoc& d) { d.topics[1].keywords = {std::string("a\0b", 3)}; }},
+        {"missing contents topic", [](hlp::HelpDoc& d) { d.contents = "missing"; }},
+        {"title beyond a |SYSTEM record", [](hlp::HelpDoc& d) { d.title.assign(0x2000, 'x'); }},
+    };
+    Bytes image;
+    std::string error;
+    ASSERT_TRUE(hlp::WriteHelpFile(ManyTopics(2), &image, &error)) << error;
+    for (const Case& c : cases) {
+        hlp::HelpDoc doc = ManyTopics(2);
+        c.change(doc);
+        error.clear();
+        EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error)) << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
+    }
 }
 
 TEST(HlpWrite, KeywordOrderFoldsAsciiButNotTrailBytes)
@@ -412,14 +391,14 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
     Bytes image;
     std::string error;
     ASSERT_TRUE(hlp::WriteHelpFile(doc, &image, &error)) << error;
-    HelpFile h = Open(image);
+    std::map<std::string, Bytes> files = Open(image);
     for (const char* name : {"|SYSTEM", "|TOPIC", "|FONT", "|CONTEXT", "|TTLBTREE", "|KWBTREE", "|KWDATA", "|KWMAP"})
-        EXPECT_TRUE(h.files.count(name)) << name;
-    std::vector<uint32_t> offsets = TopicOffsets(Links(TopicBlocks(h.files["|TOPIC"])));
+        EXPECT_TRUE(files.count(name)) << name;
+    std::vector<uint32_t> offsets = TopicOffsets(Links(TopicBlocks(files["|TOPIC"])));
     ASSERT_EQ(offsets.size(), doc.topics.size());
 
     // |SYSTEM: 3.1 header, then records; contents and charset.
-    const Bytes& sys = h.files["|SYSTEM"];
+    const Bytes& sys = files["|SYSTEM"];
     EXPECT_EQ(U16(sys, 0), 0x036C);
     EXPECT_EQ(U16(sys, 2), 21);
     std::map<uint16_t, Bytes> records;
@@ -430,7 +409,7 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
     EXPECT_EQ(std::string((const char*)records[1].data()), "T");
 
     // |CONTEXT: every topic's hash, searched as a signed number.
-    const Bytes& ctx = h.files["|CONTEXT"];
+    const Bytes& ctx = files["|CONTEXT"];
     for (size_t t = 0; t < doc.topics.size(); t++) {
         int32_t key = (int32_t)hlp::ContextHash(doc.topics[t].context);
         const uint8_t* found = Search(ctx, [&](const uint8_t* p, bool leaf, size_t* size) {
@@ -441,34 +420,25 @@ TEST(HlpWrite, IndexContextAndSystemLeadToTheirTopics)
         ASSERT_NE(found, nullptr) << t;
         EXPECT_EQ(get_le32(found + 4), offsets[t]) << t;
     }
-    EXPECT_EQ(LeafEntries(h.files["|TTLBTREE"], [](const uint8_t* p) { return 4 + strlen((const char*)p + 4) + 1; }).size(),
+    EXPECT_EQ(LeafEntries(files["|TTLBTREE"], [](const uint8_t* p) { return 4 + strlen((const char*)p + 4) + 1; }).size(),
               doc.topics.size());
 
     // Keywords: sorted, once each, with their topics in |KWDATA.
     std::map<std::string, std::vector<uint32_t>> index;
     std::string previous;
-    for (const Bytes& e : LeafEntries(h.files["|KWBTREE"], KeywordEntry)) {
+    for (const Bytes& e : LeafEntries(files["|KWBTREE"], KeywordEntry)) {
         std::string word((const char*)e.data());
         EXPECT_LT(hlp::CompareKeywords(previous, word), 0) << word;
         previous = word;
         uint16_t count = U16(e, word.size() + 1);
         uint32_t at = U32(e, word.size() + 3);
-        for (uint16_t i = 0; i < count; i++) index[word].push_back(U32(h.files["|KWDATA"], at + 4 * i));
+        for (uint16_t i = 0; i < count; i++) index[word].push_back(U32(files["|KWDATA"], at + 4 * i));
     }
     EXPECT_EQ(index.size(), 3u);
     EXPECT_EQ(index[tree_key], std::vector<uint32_t>{offsets[21]});
     EXPECT_EQ(index["index"], (std::vector<uint32_t>{offsets[7], offsets[21]}));   // first spelling kept
-    EXPECT_EQ(h.files["|KWMAP"].size(), 6u);
-    EXPECT_EQ(U32(h.files["|KWMAP"], 0), 0u);
-
-    doc.contents = "missing";
-    EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
-    doc.contents.clear();
-    doc.title.assign(0x2000, 'x');   // beyond a |SYSTEM record's size
-    EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
-    doc.title = "T";
-    doc.topics[2].keywords = {std::string("a\0b", 3)};   // would split its index entry
-    EXPECT_FALSE(hlp::WriteHelpFile(doc, &image, &error));
+    EXPECT_EQ(files["|KWMAP"].size(), 6u);
+    EXPECT_EQ(U32(files["|KWMAP"], 0), 0u);
 }
 
 TEST(HlpWrite, SourceBuildsParagraphsJumpsAndKeywords)
@@ -533,27 +503,6 @@ TEST(HlpWrite, SourceFaultsNameTheirLine)
     auto refuse = [](const std::string& in, std::string* out) { *out = in; return in.find('~') == std::string::npos; };
     EXPECT_FALSE(hlp::ParseHelpSource("@title T\n@topic a A\nx~\n", refuse, &doc, &error));
     EXPECT_NE(error.find("line 3"), std::string::npos);
-}
-
-TEST(HlpWrite, ShippedHelpFileIndexesTheTreeWindowsKeyWord)
-{
-    std::ifstream in(std::string(QUILLET_BINARY_DIR) + "/help/quillet.hlp", std::ios::binary);
-    ASSERT_TRUE(in) << "quillet.hlp not built";
-    std::ostringstream s;
-    s << in.rdbuf();
-    std::string text = s.str();
-    HelpFile h = Open(Bytes(text.begin(), text.end()));
-    const std::string tree_key = "\xc3\xde\xa8\xda\xb8\xc4\xd8\xa5\xc2\xd8\xb0";
-    const uint8_t* found = Search(h.files["|KWBTREE"], [&](const uint8_t* p, bool leaf, size_t* size) {
-        *size = strlen((const char*)p) + 1 + (leaf ? 6 : 2);
-        return hlp::CompareKeywords((const char*)p, tree_key);
-    });
-    ASSERT_NE(found, nullptr);
-    std::vector<LinkRead> links = Links(TopicBlocks(h.files["|TOPIC"]));
-    std::vector<uint32_t> offsets = TopicOffsets(links);
-    uint32_t target = U32(h.files["|KWDATA"], get_le32(found + tree_key.size() + 3));
-    EXPECT_NE(std::find(offsets.begin(), offsets.end(), target), offsets.end());
-    EXPECT_EQ(U32(h.files["|SYSTEM"], 12 + 4 + U16(h.files["|SYSTEM"], 14) + 4), offsets[0]);   // contents
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-// Sector synthesis: the header, the check rules and the forms. Sectors that
-// vcdimager wrote are rebuilt in vcd_readback_test.
+// Sector synthesis: the header, the check rules and the forms.
 #include "sector.h"
 
 #include <string.h>
 
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,9 +15,8 @@ namespace {
 TEST(SectorHeader, AddressesInBcd)
 {
     struct Case { int32_t lba; uint8_t m, s, f; } cases[] = {
-        {0, 0x00, 0x02, 0x00},        {16, 0x00, 0x02, 0x16},     {-150, 0x00, 0x00, 0x00},
-        {74 - 150, 0x00, 0x00, 0x74}, {4500 - 150, 0x01, 0x00, 0x00}, {449849, 0x99, 0x59, 0x74},
-        {-151, 0x99, 0x59, 0x74},     {-45150, 0x90, 0x00, 0x00},
+        {16, 0x00, 0x02, 0x16}, {-150, 0x00, 0x00, 0x00}, {4500 - 150, 0x01, 0x00, 0x00},
+        {449849, 0x99, 0x59, 0x74}, {-151, 0x99, 0x59, 0x74}, {-45150, 0x90, 0x00, 0x00},
     };
     const uint8_t sync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
     for (const Case& c : cases) {
@@ -53,18 +52,16 @@ TEST(CheckSector, RejectsAFlippedByteInEachRegion)
     for (const Case& c : cases) {
         BuildRawSector(raw, 1234, c.type, user.data(), c.sub);
         ASSERT_TRUE(CheckSector(raw)) << c.type;
-        for (int offset : c.offsets) {
+        // A flipped bit in each region; then a non-BCD address, which fails
+        // even where the header lies outside the EDC (XA).
+        std::vector<std::pair<int, int>> damage;
+        for (int offset : c.offsets) damage.push_back({offset, raw[offset] ^ 0x01});
+        for (int offset : {12, 13, 14}) damage.push_back({offset, 0x7A});
+        for (const auto& d : damage) {
             uint8_t damaged[kRawSectorSize];
             memcpy(damaged, raw, sizeof damaged);
-            damaged[offset] ^= 0x01;
-            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << offset;
-        }
-        // The header of an XA sector is outside its EDC; a non-BCD address still fails.
-        for (int offset : {12, 13, 14}) {
-            uint8_t damaged[kRawSectorSize];
-            memcpy(damaged, raw, sizeof damaged);
-            damaged[offset] = 0x7A;
-            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << offset;
+            damaged[d.first] = (uint8_t)d.second;
+            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << d.first;
         }
     }
 }
@@ -92,8 +89,7 @@ TEST(CheckSector, AcceptsSectorsWithoutCheckData)
 
 TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
 {
-    // Exactly 2048 bytes: a Form 1 request whose submode says Form 2 must not
-    // read further (AddressSanitizer would catch it).
+    // Exactly 2048 bytes: a Form 1 request whose submode says Form 2 reads no further.
     std::vector<uint8_t> user = Pattern(kForm1UserSize, 5);
     const uint8_t sub[4] = {0, 0, kSubmodeForm2, 0};
     uint8_t raw[kRawSectorSize];
