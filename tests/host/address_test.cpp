@@ -19,12 +19,10 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
     const std::string digits79(79, '7');  // the longest text the field holds
     struct Case { std::string text; int32_t value; uint32_t stop; } cases[] = {
         {"   ", 0, 0},             // no digits: stops at the first character, blanks included
-        {"-", 0, 0},
         {" \t12", 12, 4},
         {"-0x10", -16, 5},
         {"0X1f", 31, 4},
         {"0xg", 0, 1},             // no hexadecimal digit: the octal 0, stopped at the 'x'
-        {"0778", 63, 3},
         {"2147483648", INT32_MAX, 10},
         {"-2147483648", INT32_MIN, 11},
         {"0xFFFFFFFFFFFFFFFFFFFF", INT32_MAX, 22},
@@ -44,16 +42,13 @@ TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
         {"", 100, 0, 0, ""},                                // empty is LBN 0
         {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, ""},           // nothing read yet: all out of range
         {"   ", 100, IDS_ADDRESS_BAD_CHAR, 0, " "},
-        {"abc", 100, IDS_ADDRESS_BAD_CHAR, 0, "a"},
         {"0x10", 100, 0, 16, ""},
-        {"010", 100, 0, 8, ""},
         {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, "8"},
         {" 12", 100, 0, 12, ""},
         {"12 ", 100, IDS_ADDRESS_BAD_CHAR, 12, " "},
         {"99", 100, 0, 99, ""},
         {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, ""},
         {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, ""},     // range is checked first
-        {"500x", 100, IDS_ADDRESS_OUT_OF_RANGE, 500, ""},
         {"5x", 100, IDS_ADDRESS_BAD_CHAR, 5, "x"},
         {"1\x82\x50", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82\x50"},  // full-width 1: the whole character
         {"1\x82", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82"},          // a lead byte at the end alone
@@ -95,11 +90,10 @@ TEST(Address, ErrorMessageFilling)
     EXPECT_EQ(FormatAddressError(small, 0, "limit %d", 1, &check), 0);
 }
 
-TEST(Address, CdTimeAndBlockAddressFollowEachOther)
+TEST(Address, CdTimeBlockAddressAndStepsSaturate)
 {
     struct ToBlock { const char *m, *s, *f; int32_t block; } to_block[] = {
         {"00", "02", "00", 0},
-        {"00", "00", "00", -150},
         {"", "", "", -150},          // empty fields count as 0
         {"45", "12", "34", 203284},
         {"1", "99", "99", 4500 + 99 * 75 + 99 - 150},   // no range check of seconds or frames
@@ -110,7 +104,6 @@ TEST(Address, CdTimeAndBlockAddressFollowEachOther)
         EXPECT_EQ(CdTimeToBlock(c.m, c.s, c.f), c.block) << c.m << ":" << c.s << ":" << c.f;
 
     struct ToTime { const char* text; const char *m, *s, *f; } to_time[] = {
-        {"0", "00", "02", "00"},
         {"0x10", "00", "02", "00"},   // the live conversion reads decimal only
         {"-150", "00", "00", "00"},
         {"-151", "00", "00", "-1"},
@@ -124,13 +117,12 @@ TEST(Address, CdTimeAndBlockAddressFollowEachOther)
         EXPECT_STREQ(s, c.s) << c.text;
         EXPECT_STREQ(f, c.f) << c.text;
     }
-}
 
-TEST(Address, StepSaturatesAtTheEndsOfTheRange)
-{
+    // Stepping saturates at the ends of the range.
     EXPECT_EQ(StepAddress(INT32_MAX, 1), INT32_MAX);
     EXPECT_EQ(StepAddress(INT32_MIN, -1), INT32_MIN);
 }
+
 
 std::vector<int32_t> ListHistory(const AddressHistory& h)
 {
