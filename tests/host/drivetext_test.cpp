@@ -99,10 +99,7 @@ bool Cp932Lead(uint8_t b)
 
 TEST(DiscImage, FileNameOfPath)
 {
-    struct Case {
-        const char* path;
-        const char* name;
-    } cases[] = {
+    struct Case { const char* path; const char* name; } cases[] = {
         {"Z:\\discs\\sample.cue", "sample.cue"},
         {"Z:/discs/a b.iso", "a b.iso"},
         {"C:disc.iso", "disc.iso"},
@@ -118,10 +115,7 @@ TEST(DiscImage, FileNameOfPath)
 
 TEST(DiscImage, PathFromCommandLine)
 {
-    struct Case {
-        const char* line;
-        const char* path;
-    } cases[] = {
+    struct Case { const char* line; const char* path; } cases[] = {
         {"quillet.exe Z:\\d\\s.cue", "Z:\\d\\s.cue"},
         {"\"C:\\Program Files\\quillet.exe\"  \"Z:\\my discs\\s.cue\"", "Z:\\my discs\\s.cue"},
         {"quillet.exe Z:\\my discs\\s.cue  ", "Z:\\my discs\\s.cue"},  // unquoted with blanks

@@ -77,8 +77,6 @@ TEST(DumpFormat, UserDataByHeader)
         ASSERT_EQ(lines.size(), c.lines);
         if (c.first != nullptr) {
             EXPECT_EQ(lines.front(), c.first);
-        }
-        if (c.last != nullptr) {
             EXPECT_EQ(lines.back(), c.last);
         }
         if (c.kind == kUserDataWhole) {
@@ -113,11 +111,7 @@ TEST(DumpFormat, Bounds)
     EXPECT_EQ(FormatDump(text.data(), user, raw.data(), kRawImageLength, kDumpUserData), 0);
     EXPECT_EQ(strlen(text.data()), user - 80);
 
-    struct Case {
-        uint32_t raw_size;
-        int32_t length;
-        int result;
-    } cases[] = {
+    struct Case { uint32_t raw_size; int32_t length; int result; } cases[] = {
         {100, kDumpUserData, 6 * 80 + 30},  // too short for a header: the whole image
         {0, kDumpUserData, 0}, {kRawImageLength, 0, 0}, {100, 101, 0},
     };
@@ -130,11 +124,7 @@ TEST(DumpFormat, Bounds)
 
 TEST(StatusLine, BlockTimeAndMode)
 {
-    struct Case {
-        int32_t address;
-        uint8_t mode;
-        const char* text;
-    } cases[] = {
+    struct Case { int32_t address; uint8_t mode; const char* text; } cases[] = {
         {166, 1, "LBN =     16 [00:02:16]    Mode-1 Sector"},
         {333149, 0xFF, "LBN = 332999 [74:01:74]    Mode-255 Sector"},
         {INT32_MIN, 1, "LBN = -2147483798 [-477218:-35:-23]    Mode-1 Sector"},
