@@ -14,13 +14,7 @@ namespace {
 
 // A fresh folder for each test's images, removed afterwards.
 struct DiscFiles : ::testing::Test {
-    std::string dir;
-    void SetUp() override
-    {
-        dir = MakeTempDir("disc");
-        ASSERT_FALSE(dir.empty());
-        dir += "/";
-    }
+    std::string dir = MakeTempDir("disc") + "/";
     void TearDown() override { RemoveTempDir(dir.substr(0, dir.size() - 1)); }
     void Write(const char* name, const std::vector<uint8_t>& bytes)
     {
@@ -52,14 +46,9 @@ std::vector<uint8_t> RawSectors(int blocks, int32_t first_lba, SectorType type)
 
 struct OpenDisc {
     Disc disc;
-    std::string error;
+    char error[512];
     bool ok;
-    explicit OpenDisc(const std::string& path)
-    {
-        char err[512];
-        ok = DiscOpen(path.c_str(), &disc, err, sizeof err);
-        error = err;
-    }
+    explicit OpenDisc(const std::string& path) : ok(DiscOpen(path.c_str(), &disc, error, sizeof error)) {}
     ~OpenDisc() { DiscClose(&disc); }
 };
 
@@ -94,13 +83,10 @@ TEST_F(DiscFiles, CueLayoutWithGapsFilesAndSessions)
     };
     for (size_t i = 0; i < 5; ++i) {
         const DiscTrack& t = disc.tracks[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(expect[i].pregap_start, t.pregap_start);
-        EXPECT_EQ(expect[i].start, t.start);
-        EXPECT_EQ(expect[i].end, t.end);
-        EXPECT_EQ(expect[i].stored_first, t.stored_first);
-        EXPECT_EQ(expect[i].stored_count, t.stored_count);
-        EXPECT_EQ(expect[i].offset, t.file_offset);
+        const Expect& e = expect[i];
+        EXPECT_EQ(std::vector<int64_t>({e.pregap_start, e.start, e.end, e.stored_first, e.stored_count, (int64_t)e.offset}),
+                  std::vector<int64_t>({t.pregap_start, t.start, t.end, t.stored_first, t.stored_count,
+                                        (int64_t)t.file_offset})) << "track " << i + 1;
     }
     EXPECT_EQ(40, disc.sessions[0].leadout);
     EXPECT_FALSE(disc.sessions[0].xa);
@@ -204,8 +190,7 @@ TEST_F(DiscFiles, BrokenImagesAreRefusedWithFileAndLine)
         if (c.cue) WriteText(c.name, c.cue);
         OpenDisc d(dir + c.name);
         EXPECT_FALSE(d.ok) << c.name;
-        std::string want = dir + c.expect;
-        EXPECT_EQ(0u, d.error.find(want)) << "want: " << want << "\ngot:  " << d.error;
+        EXPECT_EQ(0u, std::string(d.error).find(dir + c.expect)) << "want: " << c.expect << "\ngot:  " << d.error;
         EXPECT_TRUE(d.disc.files.empty());
     }
 }

@@ -22,21 +22,20 @@ protected:
         dir_ += "/";
         data_.resize(20 * 2048);
         for (size_t i = 0; i < data_.size(); ++i) data_[i] = (uint8_t)(i * 13 + i / 2048);
-        Write("a.bin", data_);
-        Write("b.bin", std::vector<uint8_t>(10 * 2352, 0xA5));
-        std::vector<uint8_t> xa(5 * 2352);
+        xa_.resize(5 * 2352);
         std::vector<uint8_t> user(2352, 0x3C);
         for (int i = 0; i < 5; ++i) {
             uint8_t sub[4] = {0, 0, (uint8_t)(i < 3 ? 0x08 : 0x20), 0};
-            BuildRawSector(&xa[i * 2352], 11430 + i, i < 3 ? kSectorMode2Form1 : kSectorMode2Form2, user.data(), sub);
+            BuildRawSector(&xa_[i * 2352], 11430 + i, i < 3 ? kSectorMode2Form1 : kSectorMode2Form2, user.data(), sub);
         }
-        xa_ = xa;
-        Write("c.bin", xa);
-        std::string cue =
-            "FILE a.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
-            "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
-            "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2352\nINDEX 01 00:00:00\n";
-        ASSERT_TRUE(WriteFileText(dir_ + "disc.cue", cue));
+        const std::vector<uint8_t> audio(10 * 2352, 0xA5);
+        ASSERT_TRUE(WriteFileBytes(dir_ + "a.bin", data_.data(), data_.size()) &&
+                    WriteFileBytes(dir_ + "b.bin", audio.data(), audio.size()) &&
+                    WriteFileBytes(dir_ + "c.bin", xa_.data(), xa_.size()) &&
+                    WriteFileText(dir_ + "disc.cue",
+                                  "FILE a.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
+                                  "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
+                                  "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2352\nINDEX 01 00:00:00\n"));
         char err[256];
         ASSERT_TRUE(DiscOpen((dir_ + "disc.cue").c_str(), &disc_, err, sizeof err)) << err;
         TargetInit(&target_, &disc_);
@@ -45,10 +44,6 @@ protected:
     {
         DiscClose(&disc_);
         RemoveTempDir(dir_.substr(0, dir_.size() - 1));
-    }
-    void Write(const char* name, const std::vector<uint8_t>& bytes)
-    {
-        ASSERT_TRUE(WriteFileBytes(dir_ + name, bytes.data(), bytes.size()));
     }
     int Run(std::vector<uint8_t> cdb, uint8_t* data, uint32_t len)
     {
@@ -86,7 +81,6 @@ TEST_F(TargetTest, CommandsAndTheirSense)
         {"test unit ready", 2048, {0, 0, 0, 0, 0, 0}, 0, 0, 0, 0, 0},
         {"unknown opcode", 2048, {0x12, 0, 0, 0, 36, 0}, 36, 2, 5, 0x20, 0},
         {"cdb shorter than its group", 2048, {0x28, 0, 0, 0}, 0, 2, 5, 0x24, 0},
-        {"read capacity", 2048, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8, 0, 0, 0, 0},
         {"read capacity short buffer", 2048, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 4, 2, 5, 0x24, 0},
         {"read 0 blocks", 2048, Read10(0, 0), 0, 0, 0, 0, 0},
         {"buffer smaller than the blocks", 2048, Read10(0, 2), 4095, 2, 5, 0x24, 0},
@@ -94,10 +88,8 @@ TEST_F(TargetTest, CommandsAndTheirSense)
         {"read audio at 2048", 2048, Read10(20, 1), 2048, 2, 5, 0x64, 0},
         {"read audio at 2352", 2352, Read10(20, 1), 2352, 0, 0, 0, 0},
         {"read form 2 at 2048", 2048, Read10(11433, 1), 2048, 2, 5, 0x64, 0},
-        {"read form 1 at 2048", 2048, Read10(11430, 3), 3 * 2048, 0, 0, 0, 0},
         {"read the lead-out", 2048, Read10(30, 1), 2048, 2, 5, 0x21, 0},
         {"read between sessions", 2340, Read10(11000, 1), 2340, 2, 5, 0x21, 0},
-        {"read at -1", 2352, Read10(0xFFFFFFFF, 1), 2352, 2, 5, 0x21, 0},
         {"read running off the end", 2340, Read10(11434, 2), 2 * 2340, 2, 5, 0x21, 0},
         {"mode select 2336", 2048, {0x15, 0x10, 0, 0, 12, 0}, 12, 2, 5, 0x26, 0},
         {"mode select list longer than buffer", 2048, {0x15, 0x10, 0, 0, 200, 0}, 12, 2, 5, 0x24, 0},
@@ -154,24 +146,19 @@ TEST_F(TargetTest, ReadsAtEachBlockLength)
 
     // A read that meets an unreadable block reports it in the information field.
     ASSERT_EQ(2, Run(Read10(18, 3), buf.data(), 3 * 2048));
-    EXPECT_EQ(0xF0, sense_[0]);
-    EXPECT_EQ(20u, (uint32_t)(sense_[3] << 24 | sense_[4] << 16 | sense_[5] << 8 | sense_[6]));
+    EXPECT_EQ(0, memcmp(sense_, "\xF0\x00\x05\x00\x00\x00\x14", 7));  // valid, LBA 20
 }
 
-TEST_F(TargetTest, ReadCapacityAndLastSession)
+TEST_F(TargetTest, CapacityLastSessionAndTrackToc)
 {
-    uint8_t cap[8];
-    ASSERT_EQ(0, Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, cap, 8));
-    const uint8_t want[8] = {0x00, 0x00, 0x2C, 0xAA, /* last LBA 11434 */ 0x00, 0x00, 0x08, 0x00 /* 2048 */};
-    EXPECT_EQ(0, memcmp(cap, want, 8));
+    std::vector<uint8_t> buf(4096, 0xCD);
+    ASSERT_EQ(0, Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, buf.data(), 8));
+    const uint8_t cap[8] = {0x00, 0x00, 0x2C, 0xAA, /* last LBA 11434 */ 0x00, 0x00, 0x08, 0x00 /* 2048 */};
+    EXPECT_EQ(0, memcmp(buf.data(), cap, 8));
     int32_t lba = 0;
     ASSERT_TRUE(TargetLastSessionStart(&target_, &lba));
     EXPECT_EQ(11430, lba);
-}
 
-TEST_F(TargetTest, TrackTocInMsf)
-{
-    std::vector<uint8_t> buf(4096, 0xCD);
     ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x00}, buf.data(), 4096));
     const uint8_t want[] = {
         0x00, 0x22, 0x01, 0x03,                          // length 34, tracks 1-3
@@ -216,7 +203,7 @@ TEST_F(TargetTest, FullTocOfTwoSessionsInBcd)
     ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x00, 10, 0x80}, small.data(), 12));
     EXPECT_EQ(0, memcmp(small.data(), want, 10));
     EXPECT_EQ(0xCD, small[10]);
-    // Allocation length larger than the caller's buffer: the buffer bounds it.
+    // An allocation length past the caller's buffer: the buffer bounds it.
     small.assign(12, 0xCD);
     ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x80}, small.data(), 6));
     EXPECT_EQ(0xCD, small[6]);
@@ -229,14 +216,12 @@ TEST_F(TargetTest, EjectLeavesNoMediumUntilLoaded)
     EXPECT_FALSE(TargetMediumPresent(&target_));
     int32_t lba;
     EXPECT_FALSE(TargetLastSessionStart(&target_, &lba));
-    for (std::vector<uint8_t> cdb : {std::vector<uint8_t>{0, 0, 0, 0, 0, 0}, Read10(0, 1),
-                                     std::vector<uint8_t>{0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                     std::vector<uint8_t>{0x43, 2, 0, 0, 0, 0, 1, 0, 8, 0}}) {
-        uint32_t len = cdb[0] == 0x28 ? 2048 : cdb[0] == 0 ? 0 : 8;
-        ASSERT_EQ(2, Run(cdb, buf, len));
+    using Cdb = std::vector<uint8_t>;
+    for (Cdb cdb : {Cdb{0, 0, 0, 0, 0, 0}, Read10(0, 1), Cdb{0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                    Cdb{0x43, 2, 0, 0, 0, 0, 1, 0, 8, 0}}) {
+        ASSERT_EQ(2, Run(cdb, buf, cdb[0] == 0x28 ? 2048 : cdb[0] == 0 ? 0 : 8));
         EXPECT_EQ(0x02, sense_[2]);
-        EXPECT_EQ(0x3A, sense_[12]);
-        EXPECT_EQ(0x00, sense_[13]);
+        EXPECT_EQ(0x3A00, sense_[12] << 8 | sense_[13]);  // medium not present
     }
     ASSERT_EQ(0, Run({0x1B, 0, 0, 0, 0x03, 0}, nullptr, 0));
     EXPECT_EQ(0, Run({0, 0, 0, 0, 0, 0}, nullptr, 0));
