@@ -268,6 +268,7 @@ TEST(TocReport, JumpTargetOfASelection)
         {report, at, at + 6, 203434},
         {report, at + 2, at + 4, 32 + 150},         // part of it
         {report, 0, 5, 150},                        // "First": no digits, LBN 0
+        {report, at, at, 150},                      // empty selection
         {report, at + 6, at, 150},                  // reversed bounds
         {report, len - 2, len + 50, 150},           // end beyond the text
         {report, len + 5, len + 9, 150},            // both beyond the text
