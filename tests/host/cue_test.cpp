@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "cue.h"
 
@@ -48,15 +49,12 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
     const CueTrack& t2 = s.tracks[1];
     EXPECT_EQ(kCueAudio, t2.mode);
     EXPECT_EQ(kControlCopyPermitted | kControlPreEmphasis, t2.flags);
-    EXPECT_EQ(150, t2.pregap);
-    EXPECT_EQ(4500, t2.index0);
-    EXPECT_EQ(4650, t2.index1);
-    EXPECT_EQ(75, t2.postgap);
-    EXPECT_EQ(1, t2.session);
+    // Pregap, INDEX 00, INDEX 01, postgap, session.
+    EXPECT_EQ(std::vector<int>({150, 4500, 4650, 75, 1}),
+              std::vector<int>({t2.pregap, t2.index0, t2.index1, t2.postgap, t2.session}));
     EXPECT_EQ(-1, s.tracks[0].index0);
-    EXPECT_EQ(kCueMode1_2048, s.tracks[2].mode);
-    EXPECT_EQ(2, s.tracks[2].session);
-    EXPECT_EQ(1, s.tracks[2].file);
+    EXPECT_EQ(std::vector<int>({kCueMode1_2048, 2, 1}),
+              std::vector<int>({s.tracks[2].mode, s.tracks[2].session, s.tracks[2].file}));
 }
 
 TEST(Cue, RefusalsNameTheLine)

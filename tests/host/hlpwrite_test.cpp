@@ -180,11 +180,6 @@ std::vector<uint32_t> TopicOffsets(const std::vector<LinkRead>& links)
     return out;
 }
 
-hlp::Paragraph Text(const std::string& text, uint16_t font = hlp::kFontBody)
-{
-    return {font, {{hlp::RunKind::Text, text, ""}}};
-}
-
 hlp::HelpDoc ManyTopics(int count)
 {
     hlp::HelpDoc doc;
@@ -193,7 +188,7 @@ hlp::HelpDoc ManyTopics(int count)
         hlp::Topic t;
         t.context = "topic_" + std::to_string(i);
         t.title = "Title " + std::to_string(i);
-        t.paragraphs.push_back(Text(std::string(200 + 37 * (i % 7), 'a' + i % 26)));
+        t.paragraphs.push_back({hlp::kFontBody, {{hlp::RunKind::Text, std::string(200 + 37 * (i % 7), 'a' + i % 26), ""}}});
         t.paragraphs.push_back({hlp::kFontBody,
                                 {{hlp::RunKind::Text, "see ", ""}, {hlp::RunKind::Jump, "first", "topic_0"},
                                  {hlp::RunKind::LineBreak, "", ""}, {hlp::RunKind::Tab, "", ""}}});
@@ -264,7 +259,7 @@ TEST(HlpWrite, BTreeOverSeveralLeavesIsSearchableAndChained)
     EXPECT_FALSE(hlp::BuildFileSystem({{"|FONT", {}}, {"|FONT", {}}}, &image, &error));   // a name twice
 }
 
-TEST(HlpWrite, TopicLinksChainAcrossBlocksWithTheirOffsets)
+TEST(HlpWrite, TopicLinksChainAcrossBlocksWithTheirOffsetsAndRecords)
 {
     hlp::HelpDoc doc = ManyTopics(60);   // about 20 KB of links: six blocks
     hlp::TopicLayout layout;
@@ -285,15 +280,10 @@ TEST(HlpWrite, TopicLinksChainAcrossBlocksWithTheirOffsets)
     EXPECT_EQ(TopicOffsets(links), layout.topic_offset);
 
     // Block headers: the first link that starts in each block.
-    for (size_t b = 0; b < blocks.size(); b++) {
-        uint32_t first = 0xFFFFFFFF;
-        for (const LinkRead& l : links)
-            if (((l.pos - 12) >> 14) == b) {
-                first = l.pos;
-                break;
-            }
-        EXPECT_EQ(U32(layout.file, b * hlp::kTopicBlockSize + 4), first) << b;
-    }
+    std::map<size_t, uint32_t> first;
+    for (const LinkRead& l : links) first.emplace((l.pos - 12) >> 14, l.pos);
+    for (size_t b = 0; b < blocks.size(); b++)
+        EXPECT_EQ(U32(layout.file, b * hlp::kTopicBlockSize + 4), first.count(b) ? first[b] : 0xFFFFFFFF) << b;
 
     // Topic headers: title, browse sequence, next topic.
     for (size_t t = 0, i = 0; i < links.size(); i++) {
@@ -305,15 +295,8 @@ TEST(HlpWrite, TopicLinksChainAcrossBlocksWithTheirOffsets)
         EXPECT_EQ(U32(h, 24), t + 1 < doc.topics.size() ? layout.topic_pos[t + 1] : 0xFFFFFFFF);
         t++;
     }
-}
 
-TEST(HlpWrite, ParagraphRecordPairsEveryStringWithACommand)
-{
-    hlp::HelpDoc doc = ManyTopics(2);
-    hlp::TopicLayout layout;
-    std::string error;
-    ASSERT_TRUE(hlp::BuildTopicFile(doc, &layout, &error)) << error;
-    std::vector<LinkRead> links = Links(TopicBlocks(layout.file));
+    // A paragraph record pairs every string with a command.
     const LinkRead& jump = links[2];   // "see " {first} line break, tab
     ASSERT_EQ(jump.type, 0x20);
     EXPECT_EQ(TopicLength(jump.data1), jump.data2.size());

@@ -18,56 +18,34 @@
 
 namespace {
 
-const int kLeadOutRow = 0xAA;
-
 // Block addresses a report gives: track number -> start, and the lead-outs in order.
 struct ReportedLayout {
     std::map<int, int32_t> starts;
     std::vector<int32_t> leadouts;
 };
 
-std::vector<std::vector<std::string>> ReportRows(const std::string& report, size_t columns)
+// Rows after the two header lines and the heading. Full TOC: POINT in column 5
+// (BCD, so 01-99 read as decimal; A2 a lead-out), address in 9; track TOC:
+// track in column 3 (AA the lead-out), address in 7.
+ReportedLayout ReadLayout(const std::string& report, bool full)
 {
-    std::vector<std::vector<std::string>> rows;
+    const size_t columns = full ? 9 : 7, point_at = full ? 4 : 2;
+    ReportedLayout layout;
     std::istringstream lines(report);
     std::string line;
     for (int n = 0; std::getline(lines, line); ++n) {
-        if (n < 3)
-            continue;  // two header lines and the heading
         std::istringstream in(line);
-        std::vector<std::string> fields;
-        for (std::string f; in >> f;)
-            fields.push_back(f);
-        EXPECT_EQ(fields.size(), columns) << line;
-        if (fields.size() == columns)
-            rows.push_back(fields);
-    }
-    return rows;
-}
-
-// Full TOC: POINT 01-99 (BCD, so its hex digits read as decimal) is a track, A2 a lead-out.
-ReportedLayout FullTocLayout(const std::string& report)
-{
-    ReportedLayout layout;
-    for (const auto& f : ReportRows(report, 9)) {
-        int point = (int)strtol(f[4].c_str(), nullptr, 16);
-        if (point == 0xA2)
-            layout.leadouts.push_back(atoi(f[8].c_str()));
+        std::vector<std::string> f;
+        for (std::string field; in >> field;) f.push_back(field);
+        if (n < 3) continue;
+        EXPECT_EQ(f.size(), columns) << line;
+        if (f.size() != columns) continue;
+        const long point = strtol(f[point_at].c_str(), nullptr, 16);
+        const int32_t address = atoi(f[columns - 1].c_str());
+        if (point == (full ? 0xA2 : 0xAA))
+            layout.leadouts.push_back(address);
         else if (point < 0xA0)
-            layout.starts[atoi(f[4].c_str())] = atoi(f[8].c_str());
-    }
-    return layout;
-}
-
-// Track TOC: decimal track numbers, AA the lead-out.
-ReportedLayout TrackTocLayout(const std::string& report)
-{
-    ReportedLayout layout;
-    for (const auto& f : ReportRows(report, 7)) {
-        if (f[2] == "AA")
-            layout.leadouts.push_back(atoi(f[6].c_str()));
-        else
-            layout.starts[atoi(f[2].c_str())] = atoi(f[6].c_str());
+            layout.starts[atoi(f[point_at].c_str())] = address;
     }
     return layout;
 }
@@ -112,8 +90,7 @@ int32_t VolumeSpaceSize(const Disc& disc, int32_t start)
 }
 
 struct TocCdInfoTest : ::testing::Test {
-    std::string dir;
-    void SetUp() override { dir = MakeTempDir("toc_cdinfo"); }
+    std::string dir = MakeTempDir("toc_cdinfo");
     void TearDown() override { RemoveTempDir(dir); }
 
     std::string MakeCue(const char* name, const char* script)
@@ -145,8 +122,8 @@ TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
         ASSERT_TRUE(DiscOpen(cue.c_str(), &disc, err, sizeof err)) << err;
         ASSERT_EQ(disc.sessions.size(), c.sessions);
 
-        const ReportedLayout full = FullTocLayout(Render(disc, kTocReadFormatFull));
-        const ReportedLayout track = TrackTocLayout(Render(disc, kTocReadFormatTrack));
+        const ReportedLayout full = ReadLayout(Render(disc, kTocReadFormatFull), true);
+        const ReportedLayout track = ReadLayout(Render(disc, kTocReadFormatTrack), false);
         ASSERT_EQ(full.starts.size(), disc.tracks.size());
         ASSERT_EQ(full.leadouts.size(), c.sessions);
         for (const DiscTrack& t : disc.tracks) {
@@ -168,11 +145,11 @@ TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
         ASSERT_EQ(track.leadouts.size(), 1u);
         EXPECT_EQ(track.leadouts[0], DiscLeadout(disc));
 
+        std::string out;
         if (!have_cdinfo) {
             DiscClose(&disc);
             continue;
         }
-        std::string out;
         RunCommand("cd " + ShellQuote(dir) + " && cd-info --no-device-info --no-cddb --cue-file " +
                        ShellQuote(std::string(c.name) + ".cue"), &out);
         std::map<int, int32_t> listed = CdInfoTracks(out);

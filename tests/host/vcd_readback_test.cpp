@@ -1,7 +1,5 @@
-// The virtual drive against a disc nobody here wrote (EDC and ECC computed
-// by vcdimager): every sector rebuilds from its user data and subheader, and
-// every block of the BIN/CUE, also stored as MODE2/2336, reads back at 2352
-// bytes exactly as the BIN holds it.
+// A disc vcdimager wrote (its EDC and ECC): every sector rebuilds from user data
+// and subheader, and reads back at 2352 bytes as the BIN holds it, also from MODE2/2336.
 #include <string.h>
 
 #include <string>
@@ -33,15 +31,13 @@ void ExpectRawReadsEqual(const std::string& cue, const std::vector<uint8_t>& exp
     int len = BuildModeSelect(cdb, params, kRawSectorSize);
     ASSERT_EQ(TargetExecute(&target, cdb, len, params, sizeof params, sense, sizeof sense), 0);
 
-    int32_t blocks = (int32_t)(expected.size() / kRawSectorSize);
+    const int32_t blocks = (int32_t)(expected.size() / kRawSectorSize);
     ASSERT_EQ(DiscLeadout(disc), blocks);
-    std::vector<uint8_t> raw(kRawSectorSize);
+    uint8_t raw[kRawSectorSize];
     for (int32_t lba = 0; lba < blocks; ++lba) {
         len = BuildRead10(cdb, lba, 1);
-        ASSERT_EQ(TargetExecute(&target, cdb, len, raw.data(), kRawSectorSize, sense, sizeof sense), 0)
-            << "lba " << lba;
-        ASSERT_EQ(memcmp(raw.data(), &expected[(size_t)lba * kRawSectorSize], kRawSectorSize), 0)
-            << "lba " << lba;
+        ASSERT_EQ(TargetExecute(&target, cdb, len, raw, kRawSectorSize, sense, sizeof sense), 0) << "lba " << lba;
+        ASSERT_EQ(memcmp(raw, &expected[(size_t)lba * kRawSectorSize], kRawSectorSize), 0) << "lba " << lba;
     }
     DiscClose(&disc);
 }

@@ -18,25 +18,16 @@ int RunCommand(const std::string& command, std::string* output)
     if (!pipe)
         return -1;
     char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        if (output)
-            output->append(buffer, n);
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        if (output) output->append(buffer, n);
     int status = pclose(pipe);
-    if (status == -1)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ShellQuote(const std::string& text)
 {
     std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -44,11 +35,8 @@ std::string MakeTempDir(const char* tag)
 {
     const char* base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillet-" + tag + "-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data()))
-        return std::string();
-    return std::string(buffer.data());
+    std::vector<char> buffer(pattern.c_str(), pattern.c_str() + pattern.size() + 1);
+    return mkdtemp(buffer.data()) ? std::string(buffer.data()) : std::string();
 }
 
 void RemoveTempDir(const std::string& dir)
@@ -65,8 +53,7 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes)
         return false;
     bytes->clear();
     uint8_t buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;)
         bytes->insert(bytes->end(), buffer, buffer + n);
     bool ok = !ferror(f);
     fclose(f);

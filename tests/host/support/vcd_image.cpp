@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace {
 
 // A tiny MPEG-1 system stream (352x240 video packets padded to one 2324-byte
@@ -21,45 +23,29 @@ void PutTimestamp(std::vector<uint8_t>& out, uint8_t tag, uint64_t t)
     out.push_back((uint8_t)(((t << 1) & 0xFE) | 1));
 }
 
+void Append(std::vector<uint8_t>& out, std::initializer_list<uint8_t> bytes) { out.insert(out.end(), bytes); }
+
 std::vector<uint8_t> MakeMpegStream(int packs)
 {
     const uint32_t mux_rate = 3528;  // 176400 bytes/s in units of 50
-    const uint8_t seq[] = {0, 0, 1, 0xB3, 0x16, 0x00, 0xF0, 0x14, 0x0B, 0x3B, 0xE0, 0xA0};
-    const uint8_t gop[] = {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00};
-    const uint8_t pic[] = {0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8};
-    const uint8_t sys[] = {0, 0, 1, 0xBB, 0, 12, 0x80, 0x1B, 0x91, 0x05, 0xE1, 0xFF,
-                           0xE0, 0xE0, 46, 0xC0, 0xC0, 32};
     std::vector<uint8_t> out;
     for (int i = 0; i < packs; ++i) {
-        size_t pack_start = out.size();
-        const uint8_t pack_code[] = {0, 0, 1, 0xBA};
-        out.insert(out.end(), pack_code, pack_code + 4);
+        const size_t pack_start = out.size();
+        Append(out, {0, 0, 1, 0xBA});
         PutTimestamp(out, 0x21, 3000u * i);
-        out.push_back((uint8_t)(0x80 | (mux_rate >> 15)));
-        out.push_back((uint8_t)(mux_rate >> 7));
-        out.push_back((uint8_t)((mux_rate << 1) | 1));
-        if (i == 0)
-            out.insert(out.end(), sys, sys + sizeof sys);
+        Append(out, {(uint8_t)(0x80 | (mux_rate >> 15)), (uint8_t)(mux_rate >> 7), (uint8_t)((mux_rate << 1) | 1)});
+        if (i == 0)  // system header
+            Append(out, {0, 0, 1, 0xBB, 0, 12, 0x80, 0x1B, 0x91, 0x05, 0xE1, 0xFF, 0xE0, 0xE0, 46, 0xC0, 0xC0, 32});
         std::vector<uint8_t> es;
-        if (i % 15 == 0) {
-            es.insert(es.end(), seq, seq + sizeof seq);
-            es.insert(es.end(), gop, gop + sizeof gop);
-        }
-        es.insert(es.end(), pic, pic + sizeof pic);
-        const uint8_t slice[] = {0, 0, 1, 0x01, 0x10};
-        es.insert(es.end(), slice, slice + sizeof slice);
+        if (i % 15 == 0)  // sequence header, GOP
+            Append(es, {0, 0, 1, 0xB3, 0x16, 0x00, 0xF0, 0x14, 0x0B, 0x3B, 0xE0, 0xA0, 0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00});
+        Append(es, {0, 0, 1, 0x00, 0x00, 0x0F, 0xFF, 0xF8, 0, 0, 1, 0x01, 0x10});  // picture, slice
         es.resize(es.size() + 100, (uint8_t)i);
-        const uint8_t video[] = {0, 0, 1, 0xE0};
-        out.insert(out.end(), video, video + 4);
-        out.push_back((uint8_t)((es.size() + 5) >> 8));
-        out.push_back((uint8_t)(es.size() + 5));
+        Append(out, {0, 0, 1, 0xE0, (uint8_t)((es.size() + 5) >> 8), (uint8_t)(es.size() + 5)});
         PutTimestamp(out, 0x21, 3000u * i + 9000);
         out.insert(out.end(), es.begin(), es.end());
-        size_t pad = kForm2UserSize - (out.size() - pack_start) - 6;
-        const uint8_t padding[] = {0, 0, 1, 0xBE};
-        out.insert(out.end(), padding, padding + 4);
-        out.push_back((uint8_t)(pad >> 8));
-        out.push_back((uint8_t)pad);
+        const size_t pad = kForm2UserSize - (out.size() - pack_start) - 6;
+        Append(out, {0, 0, 1, 0xBE, (uint8_t)(pad >> 8), (uint8_t)pad});
         out.resize(out.size() + pad, 0xFF);
     }
     return out;
