@@ -23,9 +23,6 @@ TEST(SettingsValues, NamesAndDefaults)
                            "Control on Execute", "Toc on Execute", "Auto Sector", "Tree Level"};
     for (int i = 0; i < kSettingsValueCount; i++)
         EXPECT_STREQ(kSettingsValues[i].name, names[i]);
-    const uint32_t dword_defaults[] = {0, 0, 1, 8};
-    for (int id = 0; id < kSettingIdCount; id++)
-        EXPECT_EQ(DefaultSetting((SettingId)id), dword_defaults[id]);
 
     WindowRect main = DefaultWindowRect(SLOT_MAIN, kScreen);
     EXPECT_TRUE(main.left == 0 && main.top == 0 && main.right == 1024 && main.bottom == 768);
@@ -98,6 +95,7 @@ TEST(SettingsValues, OptionRules)
         EXPECT_EQ(SettingOrDefault(SET_TREE_LEVEL, v), c.read) << c.name;
     }
     EXPECT_EQ(SettingOrDefault(SET_AUTO_SECTOR, StoredValue{false, 0, nullptr, 0}), 1u);
+    EXPECT_EQ(SettingOrDefault(SET_TOC_ON_EXECUTE, StoredValue{false, 0, nullptr, 0}), 0u);
 }
 
 } // namespace
