@@ -22,11 +22,7 @@ struct CdbArea {
 
 TEST(Cdb, EachCommandsBytes)
 {
-    struct Case {
-        const char* what;
-        int (*build)(uint8_t* cdb);
-        Bytes want;
-    } cases[] = {
+    struct Case { const char* what; int (*build)(uint8_t* cdb); Bytes want; } cases[] = {
         {"TEST UNIT READY", BuildTestUnitReady, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00}},
         {"START STOP UNIT", BuildEject, {0x1B, 0x00, 0x00, 0x00, 0x02, 0x00}},
         {"READ CAPACITY", BuildReadCapacity, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
@@ -87,10 +83,7 @@ TEST(Cdb, ModeSelectCarriesOnlyTheThreeBlockLengths)
 
 TEST(Cdb, ParseReplies)
 {
-    struct Case {
-        uint8_t resp[8];
-        int32_t last_lbn, block_len;
-    } cases[] = {
+    struct Case { uint8_t resp[8]; int32_t last_lbn, block_len; } cases[] = {
         {{0x00, 0x04, 0xD2, 0xB7, 0x00, 0x00, 0x08, 0x00}, 316087, 2048},
         // Bytes 0 and 4 are not read: a last LBA of 0x01000000 or more loses its top byte.
         {{0x01, 0x00, 0x00, 0x05, 0x00, 0x00, 0x09, 0x30}, 5, 2352},

@@ -8,10 +8,7 @@
 
 TEST(CdTime, FieldsAndText)
 {
-    struct Case {
-        int32_t frames;
-        const char *m, *s, *f;
-    } cases[] = {
+    struct Case { int32_t frames; const char *m, *s, *f; } cases[] = {
         {166, "00", "02", "16"},            // LBN 16, the volume descriptor
         {4500000, "1000", "00", "00"},      // past what a 4-byte field held
         {-1, "00", "00", "-1"},

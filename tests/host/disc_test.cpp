@@ -71,10 +71,7 @@ TEST_F(DiscFiles, CueLayoutWithGapsFilesAndSessions)
     const Disc& disc = d.disc;
     ASSERT_EQ(5u, disc.tracks.size());
     ASSERT_EQ(3u, disc.sessions.size());
-    struct Expect {
-        int32_t pregap_start, start, end, stored_first, stored_count;
-        uint64_t offset;
-    } expect[] = {
+    struct Expect { int32_t pregap_start, start, end, stored_first, stored_count; uint64_t offset; } expect[] = {
         {0, 0, 10, 0, 10, 0},
         {10, 17, 40, 15, 22, 0},                       // PREGAP 5 unstored, INDEX 00 2 stored, POSTGAP 3
         {40 + 11400 - 150, 40 + 11400, 40 + 11400 + 10, 40 + 11390, 20, 0},  // INDEX 00 takes 10 of the pregap

@@ -134,13 +134,7 @@ TEST(SenseDecision, FailuresAskWithTheirBox)
 
 TEST(SenseDecision, DecidedWithoutAsking)
 {
-    struct Case {
-        const char* what;
-        int status;
-        Sense sense;
-        int report;
-        int result;
-    } cases[] = {
+    struct Case { const char* what; int status; Sense sense; int report; int result; } cases[] = {
         {"GOOD ignores the sense buffer", 0, Sense(0x3, 0x11, 0x05), 1, 0},
         {"NO SENSE", 2, Sense(0x0, 0x11, 0x05), 1, 0},
         {"UNIT ATTENTION with filemark, EOM and ILI bits", 2, Sense(0xE6, 0x29, 0x00), 1, 0},

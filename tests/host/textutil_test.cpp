@@ -8,10 +8,7 @@
 
 TEST(TextUtil, ParseLongLikeAtol)
 {
-    struct Case {
-        const char* text;
-        int32_t want;
-    } cases[] = {
+    struct Case { const char* text; int32_t want; } cases[] = {
         {"  +42x", 42}, {"", 0}, {"-", 0}, {"+-3", 0}, {"\t\n\v\f\r 12 34", 12},
         {"-2147483648", INT32_MIN}, {"2147483648", INT32_MAX}, {"99999999999999999999999999999999", INT32_MAX},
         {"\xEF\xBC\x91", 0},  // a full-width digit is no digit
@@ -66,11 +63,7 @@ TEST(TextUtil, ComposeErrorTextCutsAtCharacterBoundary)
 
 TEST(TextUtil, CopyCp932)
 {
-    struct Case {
-        const char* text;
-        uint32_t size;
-        const char* want;
-    } cases[] = {
+    struct Case { const char* text; uint32_t size; const char* want; } cases[] = {
         {"a\x82\xA0", 4, "a\x82\xA0"},
         {"ab\x82\xA0", 4, "ab"},            // the character would straddle the end
         {"\xB1\xB2\xB3\xB4", 4, "\xB1\xB2\xB3"},  // half-width katakana, one byte each

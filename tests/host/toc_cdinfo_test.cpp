@@ -19,10 +19,7 @@
 namespace {
 
 // Block addresses a report gives: track number -> start, and the lead-outs in order.
-struct ReportedLayout {
-    std::map<int, int32_t> starts;
-    std::vector<int32_t> leadouts;
-};
+struct ReportedLayout { std::map<int, int32_t> starts; std::vector<int32_t> leadouts; };
 
 // Rows after the two header lines and the heading. Full TOC: POINT in column 5
 // (BCD, so 01-99 read as decimal; A2 a lead-out), address in 9; track TOC:
