@@ -172,15 +172,14 @@ TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
     EXPECT_EQ(block[at], 0);
 }
 
-TEST_F(DiscTest, SessionsFollowOrangeBookGeometryAndReferToEarlierFiles)
+TEST_F(DiscTest, SessionsReferToEarlierFilesAndStoreTheirPregap)
 {
     Disc disc;
     ASSERT_TRUE(Build("track mode2\nfile /OLD.TXT size=100\naudio seconds=1\n"
                       "session\ntrack mode2\nfile /NEW.TXT size=100\n"
                       "session\ntrack mode2 gap=stored\nfile /NEWER.TXT size=100\n",
                       &disc));
-    // The gaps between sessions and each volume's size are compared with the
-    // TOC in toc_cdinfo_test.
+    // Gaps between sessions and volume sizes: toc_cdinfo_test.
     ASSERT_EQ(disc.session_start.size(), 3u);
     EXPECT_EQ(disc.session_leadout[0], disc.tracks[1].start + 75);
     const DiscEntry *old1 = FindDiscEntry(disc, "/OLD.TXT", 1), *old3 = FindDiscEntry(disc, "/OLD.TXT", 3);
