@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -14,43 +16,14 @@
 #include <gtest/gtest.h>
 
 #include "cp932.h"
-#include "gui_driver.h"
-#include "tamrisk.h"
+#include "gui_helpers.h"
 
 namespace {
 
-const int kTocEdit = 996, kStatus = 997;
+const int kTocEdit = 996;
 const int kBlockBox = 243, kMinutes = 244, kSeconds = 241, kFrames = 242;
 const int kNext = 210, kPrev = 211, kAddress = 213;
-const int kControlPanel = 220, kToc = 222, kTocJump = 101, kJumpAddress = 229;
-
-// Track starts and the disc's lead-out as the library reads them from the image.
-struct DriveToc {
-    std::map<int, long> starts;
-    long leadout = -1;
-};
-
-DriveToc ReadDriveToc(const std::string& image)
-{
-    DriveToc toc;
-    HANDLE device = cdrOpenImage(nullptr, image.c_str());
-    EXPECT_NE(device, INVALID_HANDLE_VALUE) << image;
-    if (device == INVALID_HANDLE_VALUE)
-        return toc;
-    std::vector<unsigned char> resp(4096);
-    EXPECT_EQ(cdrToc(nullptr, device, resp.data(), (DWORD)resp.size(), 0, 0), 0);
-    const unsigned n = (resp[0] << 8 | resp[1]) - 2;
-    for (unsigned off = 4; off + 8 <= n + 4 && off + 8 <= resp.size(); off += 8) {
-        const unsigned char* d = &resp[off];
-        if (d[2] != 0xAA)
-            toc.starts[d[2]] = d[5] * 4500L + d[6] * 75L + d[7] - 150;
-    }
-    LONG block = 0, last = 0;
-    EXPECT_EQ(cdrSize(nullptr, device, &block, &last), 0);
-    toc.leadout = last + 1;
-    cdrClose(device);
-    return toc;
-}
+const int kControlPanel = 220, kToc = 222, kTocJump = 101;
 
 // Rows of a full-TOC report: POINT -> block address column, for the rows that have one.
 std::multimap<std::string, std::string> ReportRows(const std::string& report)
@@ -69,19 +42,6 @@ std::multimap<std::string, std::string> ReportRows(const std::string& report)
     return rows;
 }
 
-int StatusLbn(const Viewer& viewer)
-{
-    StatusLine status = ParseStatus(ControlText(viewer.main, kStatus));
-    EXPECT_TRUE(status.ok) << ControlText(viewer.main, kStatus);
-    return status.lbn;
-}
-
-void JumpTo(const Viewer& viewer, long lbn)
-{
-    PostCommand(viewer.main, kJumpAddress, lbn + 150);
-    ASSERT_TRUE(Settle(viewer));
-}
-
 // Stored window rectangles (left, top, right, bottom) that keep the windows on the
 // screen and clear of the address dialog in the middle.
 const int32_t kTocPlace[4] = {10, 20, 0, 0};
@@ -98,52 +58,26 @@ SIZE FittedTocSize(int heading_chars)
     return SIZE{GetSystemMetrics(SM_CXVSCROLL) + tm.tmAveCharWidth * heading_chars, tm.tmHeight * 10};
 }
 
-struct TitleSearch {
-    DWORD pid;
-    std::string title;
-    int count;
-};
+bool ButtonEnabled(HWND panel, int id) { return IsWindowEnabled(GetDlgItem(panel, id)) != FALSE; }
 
-BOOL CALLBACK CountTitled(HWND hwnd, LPARAM param)
+void ExpectButtons(HWND panel, std::initializer_list<int> ids, bool enabled)
 {
-    TitleSearch* s = reinterpret_cast<TitleSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && IsWindowVisible(hwnd) && WindowText(hwnd) == s->title)
-        ++s->count;
-    return TRUE;
+    for (int id : ids)
+        EXPECT_EQ(ButtonEnabled(panel, id), enabled) << id;
 }
 
-// Visible top-level windows of the viewer with that title.
-int CountViewerWindows(const Viewer& viewer, const std::string& title)
+std::string CdTimeFields(HWND dlg)
 {
-    TitleSearch search{viewer.pid, title, 0};
-    EnumWindows(CountTitled, reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    return ControlText(dlg, kMinutes) + ":" + ControlText(dlg, kSeconds) + ":" + ControlText(dlg, kFrames);
 }
 
-bool ButtonEnabled(HWND panel, int id)
-{
-    return IsWindowEnabled(GetDlgItem(panel, id)) != FALSE;
-}
-
-struct GuiAux : ::testing::Test {
-    Viewer viewer;
-    void SetUp() override { DeleteSettings(); }
-    void TearDown() override
+struct GuiAux : GuiTest {
+    HWND OpenWindow(HWND from, int command, const std::string& title)
     {
-        if (viewer.process)
-            StopViewer(&viewer);
+        PostCommand(from, command);
+        return FindViewerWindow(viewer, "#32770", title.c_str());
     }
-    void Start(const std::string& image)
-    {
-        ASSERT_TRUE(StartViewer(&viewer, image.empty() ? "" : "\"" + image + "\""));
-    }
-    HWND OpenInputDialog()
-    {
-        PostCommand(viewer.main, kAddress);
-        return FindViewerWindow(viewer, "#32770", Cp932(u8"ｱﾄﾞﾚｽの入力").c_str());
-    }
+    HWND OpenInputDialog() { return OpenWindow(viewer.main, kAddress, kInputTitle); }
     // Types text into the block address box and presses OK.
     void Submit(HWND dlg, const char* text)
     {
@@ -160,18 +94,13 @@ struct GuiAux : ::testing::Test {
         AnswerBox(box, IDOK);
         ASSERT_TRUE(Settle(viewer));
     }
-    // The drop-down list's lines, read through the box's own text one selection at a time.
-    std::vector<std::string> HistoryLines(HWND dlg)
+    void Step(HWND from, int command, long expected_lbn)
     {
-        std::vector<std::string> lines;
-        HWND combo = GetDlgItem(dlg, kBlockBox);
-        LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            SendMessageA(combo, CB_SETCURSEL, i, 0);
-            lines.push_back(ControlText(dlg, kBlockBox));
-        }
-        return lines;
+        PostCommand(from, command);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_EQ(StatusLbn(viewer), expected_lbn);
     }
+    const std::string kInputTitle = Cp932(u8"ｱﾄﾞﾚｽの入力");
 };
 
 TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
@@ -182,22 +111,22 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.image);
-        const DriveToc expected = ReadDriveToc(c.image);
+        const ImageToc expected = ReadImageToc(c.image);
         ASSERT_FALSE(expected.starts.empty());
         DeleteSettings();  // the previous run left the window to be reopened at start
         WriteSettingBinary("TocWindow", kTocPlace, sizeof kTocPlace);
-        Start(c.image);
-        PostCommand(viewer.main, kToc);
-        HWND toc = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+        ASSERT_TRUE(Start(c.image));
+        HWND toc = OpenWindow(viewer.main, kToc, "Table Of Contents");
         ASSERT_NE(toc, nullptr);
         ASSERT_TRUE(Settle(viewer));
         RECT rect;
         GetWindowRect(toc, &rect);
+        const SIZE fitted = FittedTocSize(73);  // the full TOC's heading
         EXPECT_EQ(rect.left, kTocPlace[0]);
         EXPECT_EQ(rect.top, kTocPlace[1]);
-        const SIZE fitted = FittedTocSize(73);  // the full TOC's heading
         EXPECT_EQ(rect.right - rect.left, fitted.cx);
         EXPECT_EQ(rect.bottom - rect.top, fitted.cy);
+
         const std::string report = ControlText(toc, kTocEdit);
         const auto rows = ReportRows(report);
         for (const auto& track : expected.starts) {
@@ -207,11 +136,11 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
             ASSERT_NE(row, rows.end()) << point << "\n" << report;
             EXPECT_EQ(atol(row->second.c_str()), track.second) << point << "\n" << report;
         }
+        // One lead-out row a session; the last is the disc's.
         EXPECT_EQ(rows.count("A2"), c.sessions) << report;
-        std::string last_leadout;
-        for (auto r = rows.equal_range("A2"); r.first != r.second; ++r.first)
-            last_leadout = r.first->second;
-        EXPECT_EQ(atol(last_leadout.c_str()), expected.leadout) << report;
+        auto leadouts = rows.equal_range("A2");
+        ASSERT_NE(leadouts.first, leadouts.second);
+        EXPECT_EQ(atol(std::prev(leadouts.second)->second.c_str()), expected.leadout) << report;
 
         // Select the last track's address (with the blanks before it) and jump there.
         const long target = expected.starts.rbegin()->second;
@@ -219,15 +148,13 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
         snprintf(number, sizeof number, " %ld   \r\n", target);
         const size_t at = report.rfind(number);
         ASSERT_NE(at, std::string::npos) << report;
-        SendMessageA(GetDlgItem(toc, kTocEdit), EM_SETSEL, at, at + strlen(number) - 2);
-        PostCommand(toc, kTocJump);
-        ASSERT_TRUE(Settle(viewer));
-        EXPECT_EQ(StatusLbn(viewer), target);
+        HWND edit = GetDlgItem(toc, kTocEdit);
+        SendMessageA(edit, EM_SETSEL, at, at + strlen(number) - 2);
+        Step(toc, kTocJump, target);
         Screenshot(toc, c.shot);
 
         // The same through the right-click menu: its jump item, chosen by its mnemonic.
         JumpTo(viewer, 0);
-        HWND edit = GetDlgItem(toc, kTocEdit);
         RECT client;
         GetWindowRect(edit, &client);
         PostMessageA(edit, WM_CONTEXTMENU, (WPARAM)edit, MAKELPARAM(client.left + 20, client.top + 20));
@@ -243,28 +170,28 @@ TEST_F(GuiAux, TocWindowShowsTheDriveTocAndJumpsToASelectedAddress)
 
 TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
 {
-    Start(GuiImage("mode1.cue"));
-    const DriveToc toc = ReadDriveToc(GuiImage("mode1.cue"));
+    ASSERT_TRUE(Start(GuiImage("mode1.cue")));
+    const long leadout = ReadImageToc(GuiImage("mode1.cue")).leadout;
     HWND dlg = OpenInputDialog();
     ASSERT_NE(dlg, nullptr);
     Screenshot(dlg, "address_dialog");
 
-    char range[128];
-    snprintf(range, sizeof range, u8"有効範囲を超えています\n 0 ≦ X ＜ %ld", toc.leadout);
-    char leadout_text[16];
-    snprintf(leadout_text, sizeof leadout_text, "%ld", toc.leadout);
+    char range[128], leadout_text[16];
+    snprintf(range, sizeof range, u8"有効範囲を超えています\n 0 ≦ X ＜ %ld", leadout);
+    snprintf(leadout_text, sizeof leadout_text, "%ld", leadout);
+    const std::string bad = u8"無効な文字が指定されています : ";
     struct Rejected { std::string text; std::string message; } rejected[] = {
-        {"abc", Cp932(u8"無効な文字が指定されています : 'a'")},
-        {"12 ", Cp932(u8"無効な文字が指定されています : ' '")},
-        {"08", Cp932(u8"無効な文字が指定されています : '8'")},
-        {Cp932(u8"1１"), Cp932(u8"無効な文字が指定されています : '１'")},  // the whole full-width digit
-        {"-1x", Cp932(range)},  // the range is checked first
-        {leadout_text, Cp932(range)},
+        {"abc", bad + "'a'"},
+        {"12 ", bad + "' '"},
+        {"08", bad + "'8'"},
+        {Cp932(u8"1１"), bad + u8"'１'"},  // the whole full-width digit
+        {"-1x", range},                    // the range is checked first
+        {leadout_text, range},
     };
     for (const Rejected& r : rejected) {
         SCOPED_TRACE(r.text);
         Submit(dlg, r.text.c_str());
-        ExpectInputError(r.message);
+        ExpectInputError(Cp932(r.message.c_str()));
         EXPECT_TRUE(IsWindow(dlg));
     }
 
@@ -282,11 +209,11 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
     dlg = OpenInputDialog();
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(ControlText(dlg, kBlockBox), "16");
-    EXPECT_EQ(ControlText(dlg, kMinutes) + ":" + ControlText(dlg, kSeconds) + ":" + ControlText(dlg, kFrames),
-              "00:02:16");
-    EXPECT_EQ(HistoryLines(dlg), (std::vector<std::string>{"16", "8", "16"}));
+    EXPECT_EQ(CdTimeFields(dlg), "00:02:16");
+    EXPECT_EQ(ComboBoxLines(GetDlgItem(dlg, kBlockBox)), (std::vector<std::string>{"16", "8", "16"}));
 
-    // Typing in the block address box converts as decimal while typing.
+    // Typed into the block address box, the text converts as decimal; typed into
+    // the minutes field, the block address follows.
     HWND combo_edit = FindWindowExA(GetDlgItem(dlg, kBlockBox), nullptr, "Edit", nullptr);
     ASSERT_NE(combo_edit, nullptr);
     SendMessageA(combo_edit, EM_SETSEL, 0, -1);
@@ -294,10 +221,7 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
         PostChar(combo_edit, ch);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(ControlText(dlg, kBlockBox), "0x10");
-    EXPECT_EQ(ControlText(dlg, kMinutes) + ":" + ControlText(dlg, kSeconds) + ":" + ControlText(dlg, kFrames),
-              "00:02:00");
-
-    // Tab to the minutes field and type there: the block address follows.
+    EXPECT_EQ(CdTimeFields(dlg), "00:02:00");
     PostKey(combo_edit, VK_TAB);
     for (char ch : std::string("45"))
         PostChar(GetDlgItem(dlg, kMinutes), ch);
@@ -305,42 +229,36 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
     EXPECT_EQ(ControlText(dlg, kMinutes), "45");
     EXPECT_EQ(ControlText(dlg, kBlockBox), "202500");
 
-    // OK and Cancel leave the stored position; a close from the caption stores it.
-    std::vector<uint8_t> before;
+    // Cancel leaves the stored position; a close from the caption stores it and cancels.
+    std::vector<uint8_t> before, after;
     ReadSettingBinary("InputWindow", &before);
-    SetWindowPos(dlg, nullptr, 37, 41, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    PostCommand(dlg, IDCANCEL);
-    ASSERT_TRUE(WaitWindowGone(dlg));
-    std::vector<uint8_t> after;
-    ReadSettingBinary("InputWindow", &after);
-    EXPECT_EQ(after, before);
-
-    dlg = OpenInputDialog();
-    ASSERT_NE(dlg, nullptr);
-    SetWindowPos(dlg, nullptr, 37, 41, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitWindowGone(dlg));
-    ASSERT_TRUE(Settle(viewer));
-    ASSERT_TRUE(ReadSettingBinary("InputWindow", &after));
+    for (UINT close : {(UINT)WM_COMMAND, (UINT)WM_CLOSE}) {
+        if (!IsWindow(dlg))
+            dlg = OpenInputDialog();
+        ASSERT_NE(dlg, nullptr);
+        SetWindowPos(dlg, nullptr, 37, 41, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        PostMessageA(dlg, close, close == WM_COMMAND ? IDCANCEL : 0, 0);
+        ASSERT_TRUE(WaitWindowGone(dlg));
+        ASSERT_TRUE(Settle(viewer));
+        ASSERT_TRUE(ReadSettingBinary("InputWindow", &after));
+        EXPECT_TRUE(close == WM_CLOSE || after == before);
+    }
     ASSERT_EQ(after.size(), 16u);
     EXPECT_EQ(*(const int32_t*)&after[0], 37);
     EXPECT_EQ(*(const int32_t*)&after[4], 41);
-    EXPECT_EQ(StatusLbn(viewer), 16);  // closing is cancelling
+    EXPECT_EQ(StatusLbn(viewer), 16);
 }
 
 TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
 {
-    Start("");
-    PostCommand(viewer.main, kControlPanel);
-    HWND panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
+    ASSERT_TRUE(Start());
+    HWND panel = OpenWindow(viewer.main, kControlPanel, "CD-ROM Control");
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(Settle(viewer));
-    for (int id : {kNext, kPrev, kAddress})
-        EXPECT_FALSE(ButtonEnabled(panel, id)) << id;
+    ExpectButtons(panel, {kNext, kPrev, kAddress}, false);
     // Nothing built yet: an empty TOC window (its width, one scroll bar, is below what the
     // platform lets a captioned window shrink to).
-    PostCommand(viewer.main, kToc);
-    HWND toc_window = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+    HWND toc_window = OpenWindow(viewer.main, kToc, "Table Of Contents");
     ASSERT_NE(toc_window, nullptr);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(ControlText(toc_window, kTocEdit), "");
@@ -349,40 +267,32 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
 
     WriteSettingDword("Control on Execute", 1);
     WriteSettingBinary("ControlWindow", kPanelPlace, sizeof kPanelPlace);
-    Start(GuiImage("mode1.cue"));
+    ASSERT_TRUE(Start(GuiImage("mode1.cue")));
     panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
     ASSERT_NE(panel, nullptr);
-    for (int id : {kNext, kPrev, kAddress})
-        EXPECT_TRUE(ButtonEnabled(panel, id)) << id;
+    ExpectButtons(panel, {kNext, kPrev, kAddress}, true);
 
+    // The buttons send the step commands; each end grays its own.
     JumpTo(viewer, 1);
-    PostCommand(panel, kPrev);  // "<<" as the button sends it
-    ASSERT_TRUE(Settle(viewer));
-    EXPECT_EQ(StatusLbn(viewer), 0);
+    Step(panel, kPrev, 0);
     EXPECT_FALSE(ButtonEnabled(panel, kPrev));
-    PostCommand(panel, kNext);
-    ASSERT_TRUE(Settle(viewer));
-    EXPECT_EQ(StatusLbn(viewer), 1);
+    Step(panel, kNext, 1);
     EXPECT_TRUE(ButtonEnabled(panel, kPrev));
-
-    const DriveToc toc = ReadDriveToc(GuiImage("mode1.cue"));
-    JumpTo(viewer, toc.leadout - 2);
-    PostCommand(panel, kNext);
-    ASSERT_TRUE(Settle(viewer));
-    EXPECT_EQ(StatusLbn(viewer), toc.leadout - 1);
+    const long leadout = ReadImageToc(GuiImage("mode1.cue")).leadout;
+    JumpTo(viewer, leadout - 2);
+    Step(panel, kNext, leadout - 1);
     EXPECT_FALSE(ButtonEnabled(panel, kNext));
 
     // While the address dialog is open only "Address" is disabled, and the steps still move.
-    PostCommand(panel, kAddress);
-    HWND dlg = FindViewerWindow(viewer, "#32770", Cp932(u8"ｱﾄﾞﾚｽの入力").c_str());
+    HWND dlg = OpenWindow(panel, kAddress, kInputTitle);
     ASSERT_NE(dlg, nullptr);
     EXPECT_FALSE(ButtonEnabled(panel, kAddress));
     PostCommand(panel, kAddress);  // forwarded all the same: no second dialog on top
     ASSERT_TRUE(Settle(viewer));
-    EXPECT_EQ(CountViewerWindows(viewer, Cp932(u8"ｱﾄﾞﾚｽの入力")), 1);
-    PostCommand(panel, kPrev);
-    ASSERT_TRUE(Settle(viewer));
-    EXPECT_EQ(StatusLbn(viewer), toc.leadout - 2);
+    const std::vector<HWND> dialogs = TopLevelWindows("#32770", viewer.pid, true);
+    EXPECT_EQ(std::count_if(dialogs.begin(), dialogs.end(), [&](HWND w) { return WindowText(w) == kInputTitle; }),
+              1);
+    Step(panel, kPrev, leadout - 2);
     Screenshot(panel, "control_panel");
     PostCommand(dlg, IDCANCEL);
     ASSERT_TRUE(WaitWindowGone(dlg));
@@ -393,8 +303,7 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
     SetWindowPos(panel, nullptr, 53, 59, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     PostCommand(viewer.main, kControlPanel);
     ASSERT_TRUE(WaitWindowGone(panel));
-    PostCommand(viewer.main, kControlPanel);
-    panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
+    panel = OpenWindow(viewer.main, kControlPanel, "CD-ROM Control");
     ASSERT_NE(panel, nullptr);
     RECT rect;
     GetWindowRect(panel, &rect);
@@ -408,28 +317,22 @@ TEST_F(GuiAux, SideWindowsHaveNoCloseItemAndCycleTheActivation)
 {
     WriteSettingBinary("TocWindow", kTocPlace, sizeof kTocPlace);
     WriteSettingBinary("ControlWindow", kPanelPlace, sizeof kPanelPlace);
-    Start(GuiImage("mode1.cue"));
-    PostCommand(viewer.main, kToc);
-    HWND toc = FindViewerWindow(viewer, "#32770", "Table Of Contents");
-    PostCommand(viewer.main, kControlPanel);
-    HWND panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
-    ASSERT_NE(toc, nullptr);
-    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(Start(GuiImage("mode1.cue")));
+    HWND toc = OpenWindow(viewer.main, kToc, "Table Of Contents");
+    HWND panel = OpenWindow(viewer.main, kControlPanel, "CD-ROM Control");
+    ASSERT_TRUE(toc && panel);
     ASSERT_TRUE(Settle(viewer));
 
-    const std::string next_caption = Cp932(u8"次のウィンドウに移る(&T)");
     for (HWND window : {toc, panel}) {
         std::vector<MenuItem> items;
         ASSERT_TRUE(ReadMenus(viewer, window, &items));
-        EXPECT_EQ(FindMenuId(items, SC_CLOSE), nullptr);
+        // The panel keeps what its modal frame offers; the TOC window loses sizing items too.
+        for (int removed : {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST})
+            EXPECT_TRUE((window != toc && removed != SC_CLOSE) || !FindMenuId(items, removed)) << removed;
         const MenuItem* next = FindMenuId(items, SC_NEXTWINDOW);
         ASSERT_NE(next, nullptr);
-        EXPECT_EQ(next->caption, next_caption);
+        EXPECT_EQ(next->caption, Cp932(u8"次のウィンドウに移る(&T)"));
     }
-    std::vector<MenuItem> items;
-    ASSERT_TRUE(ReadMenus(viewer, toc, &items));
-    for (int removed : {SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST})
-        EXPECT_EQ(FindMenuId(items, removed), nullptr) << removed;
 
     struct Step { HWND from, to; } steps[] = {{panel, toc}, {toc, viewer.main}};
     for (const Step& step : steps) {

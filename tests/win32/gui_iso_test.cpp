@@ -14,12 +14,12 @@
 #include <gtest/gtest.h>
 
 #include "cp932.h"
-#include "gui_driver.h"
+#include "gui_helpers.h"
 
 namespace {
 
 const int kLabelCommand = 223, kTreeCommand = 224, kRefresh = 225;
-const int kStatus = 997, kTreeList = 700;
+const int kTreeList = 700;
 const int kLevelBase = 700, kTreeJump = 101, kTreeClose = 100;
 
 std::string RightTrimmed(std::string s)
@@ -27,6 +27,8 @@ std::string RightTrimmed(std::string s)
     s.erase(s.find_last_not_of(' ') + 1);
     return s;
 }
+
+std::vector<std::string> TreeLines(HWND tree) { return ListBoxLines(GetDlgItem(tree, kTreeList)); }
 
 // Indentation and name of every line.
 std::vector<std::string> Shape(const std::vector<std::string>& lines)
@@ -37,54 +39,24 @@ std::vector<std::string> Shape(const std::vector<std::string>& lines)
     return shape;
 }
 
-// The list box's lines. Wine copies LB_GETTEXT of another process's list
-// box as UTF-16 even for the ANSI message: the buffer has room for that, and
-// such text is converted back to the ANSI code page.
-std::vector<std::string> TreeLines(HWND list)
-{
-    std::vector<std::string> lines;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, (WPARAM)i, 0);
-        if (length < 0 || length >= 512)
-            break;
-        char text[2 * 512 + 4] = {};
-        SendMessageA(list, LB_GETTEXT, (WPARAM)i, (LPARAM)text);
-        if (length > 1 && text[1] == 0) {
-            char ansi[1024] = {};
-            WideCharToMultiByte(CP_ACP, 0, (const wchar_t*)text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
-            lines.emplace_back(ansi);
-        } else {
-            lines.emplace_back(text, strnlen(text, sizeof text));
-        }
-    }
-    return lines;
-}
-
 long LastColumn(const std::string& line) { return atol(line.c_str() + line.rfind('\t') + 1); }
 
-int SelectedLine(HWND list) { return (int)SendMessageA(list, LB_GETCURSEL, 0, 0); }
+int SelectedLine(HWND tree) { return (int)SendDlgItemMessageA(tree, kTreeList, LB_GETCURSEL, 0, 0); }
 
 bool TreeItemChecked(const Viewer& viewer, HWND tree, int id)
 {
     std::vector<MenuItem> items;
-    if (!ReadMenus(viewer, tree, &items))
-        return false;
-    const MenuItem* item = FindMenuId(items, id);
+    const MenuItem* item = ReadMenus(viewer, tree, &items) ? FindMenuId(items, id) : nullptr;
     return item != nullptr && (item->state & MF_CHECKED) != 0;
 }
 
-// The list box covers the whole client area of the tree window.
 void ExpectListFillsTheWindow(HWND tree)
 {
     RECT client, box;
     GetClientRect(tree, &client);
     GetWindowRect(GetDlgItem(tree, kTreeList), &box);
     MapWindowPoints(nullptr, tree, (POINT*)&box, 2);
-    EXPECT_EQ(0, box.left);
-    EXPECT_EQ(0, box.top);
-    EXPECT_EQ(client.right, box.right);
-    EXPECT_EQ(client.bottom, box.bottom);
+    EXPECT_TRUE(EqualRect(&client, &box));
 }
 
 // ---- Exports of the program ----
@@ -92,9 +64,7 @@ void ExpectListFillsTheWindow(HWND tree)
 TEST(IsoExports, DialogProceduresByPlainName)
 {
     char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    ASSERT_GT(n, 0u);
-    std::string exe(path, n);
+    std::string exe(path, GetModuleFileNameA(nullptr, path, sizeof path));
     exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "quillet.exe";
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(nullptr, module) << exe;
@@ -109,39 +79,16 @@ TEST(IsoExports, DialogProceduresByPlainName)
         found.insert((const char*)(base + names[i]));
     EXPECT_EQ((std::set<std::string>{"DirViewProc", "LabelProc"}), found);
 
-    // The texts the two windows load.
-    struct Text {
-        UINT id;
-        std::string text;
-    } texts[] = {
-        {620, "Not ISO9660 format"},
-        {621, "Disc Label"},
-        {720, Cp932(u8"ﾃﾞｨﾚｸﾄﾘ･ﾂﾘｰ")},
-        {721, Cp932(u8"次のウィンドウに移る(&T)")},
-    };
-    for (const Text& t : texts) {
-        char loaded[128] = {};
-        LoadStringA(module, t.id, loaded, sizeof loaded);
-        EXPECT_EQ(t.text, loaded) << t.id;
-    }
+    // The tree window's title; the other texts show in the windows below.
+    char loaded[128] = {};
+    LoadStringA(module, 720, loaded, sizeof loaded);
+    EXPECT_EQ(Cp932(u8"ﾃﾞｨﾚｸﾄﾘ･ﾂﾘｰ"), loaded);
     FreeLibrary(module);
 }
 
 // ---- Disc label ----
 
-struct IsoWindows : ::testing::Test {
-    Viewer viewer;
-    void SetUp() override { DeleteSettings(); }
-    void TearDown() override
-    {
-        if (viewer.process != nullptr)
-            StopViewer(&viewer);
-    }
-    HWND OpenLabel()
-    {
-        PostCommand(viewer.main, kLabelCommand);
-        return FindViewerWindow(viewer, "#32770", "Disc Label");
-    }
+struct IsoWindows : GuiTest {
     HWND OpenTree()
     {
         PostCommand(viewer.main, kTreeCommand);
@@ -153,17 +100,19 @@ struct IsoWindows : ::testing::Test {
 
 TEST_F(IsoWindows, LabelShowsTheLastSessionsDescriptor)
 {
-    ASSERT_TRUE(StartViewer(&viewer, GuiImage("iso-multi.cue")));
-    HWND dlg = OpenLabel();
+    ASSERT_TRUE(Start(GuiImage("iso-multi.cue")));
+    PostCommand(viewer.main, kLabelCommand);
+    HWND dlg = FindViewerWindow(viewer, "#32770", "Disc Label");
     ASSERT_NE(nullptr, dlg);
     // The first session's descriptor names FIRST_SESSION.
     EXPECT_EQ("QUILLET_ISO_LAST", RightTrimmed(ControlText(dlg, 601)));
     EXPECT_EQ(32u, ControlText(dlg, 601).size());  // padding blanks shown as stored
-    EXPECT_EQ("ISO WINDOW TESTS", RightTrimmed(ControlText(dlg, 603)));
-    EXPECT_EQ("QUILLET MKDISC", RightTrimmed(ControlText(dlg, 604)));
-    EXPECT_EQ("1996/05/23 14:30:25", ControlText(dlg, 609));
-    EXPECT_EQ("1996/05/23 14:30:25", ControlText(dlg, 610));
-    EXPECT_EQ("0000/00/00 00:00:00", ControlText(dlg, 611));
+    const struct { int id; const char* text; } fields[] = {
+        {603, "ISO WINDOW TESTS"}, {604, "QUILLET MKDISC"}, {609, "1996/05/23 14:30:25"},
+        {610, "1996/05/23 14:30:25"}, {611, "0000/00/00 00:00:00"},
+    };
+    for (const auto& f : fields)  // the text fields padded, the dates exact
+        EXPECT_EQ(f.text, f.id < 609 ? RightTrimmed(ControlText(dlg, f.id)) : ControlText(dlg, f.id)) << f.id;
     Screenshot(dlg, "iso_label");
     PostCommand(dlg, IDCANCEL);
     EXPECT_TRUE(WaitWindowGone(dlg));
@@ -172,12 +121,12 @@ TEST_F(IsoWindows, LabelShowsTheLastSessionsDescriptor)
     // The drive is back at 2048 bytes a block: the dump still shows the sector.
     SendCommand(viewer.main, kRefresh);
     Settle(viewer);
-    EXPECT_TRUE(ParseStatus(ControlText(viewer.main, kStatus)).ok);
+    EXPECT_GE(StatusLbn(viewer), 0);
 }
 
 TEST_F(IsoWindows, LabelOfADiscWithoutDescriptorWarnsAndNeverShows)
 {
-    ASSERT_TRUE(StartViewer(&viewer, GuiImage("iso-blank.cue")));
+    ASSERT_TRUE(Start(GuiImage("iso-blank.cue")));
     PostCommand(viewer.main, kLabelCommand);
     Box box;
     ASSERT_TRUE(WaitBox(viewer, &box));
@@ -194,7 +143,7 @@ TEST_F(IsoWindows, LabelOfADiscWithoutDescriptorWarnsAndNeverShows)
 TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
 {
     WriteSettingDword("Tree Level", 2);
-    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    ASSERT_TRUE(Start(SampleDisc()));
     HWND tree = OpenTree();
     ASSERT_NE(nullptr, tree);
     HWND list = GetDlgItem(tree, kTreeList);
@@ -221,50 +170,43 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
     for (int gone : {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST})
         EXPECT_EQ(nullptr, FindMenuId(items, gone)) << std::hex << gone;
 
-    // The second session's hierarchy (DOCS/MORE is only there), two levels.
+    // The second session's hierarchy (DOCS/MORE is only there), two levels;
+    // an XA disc, so the root line has the XA column.
     std::vector<std::string> level2 = {"\\",       " DOCS",        "  MANUAL.TXT;1", "  MORE",
                                        "  NOTES.TXT;1", " MOVIES", "  INTRO.XA;1",   "  OUTRO.XA;1",
                                        " README.TXT;1"};
-    std::vector<std::string> lines = TreeLines(list);
-    EXPECT_EQ(level2, Shape(lines));
-    EXPECT_EQ(0, SelectedLine(list));
-    // An XA disc: the root line has the XA column.
-    ASSERT_FALSE(lines.empty());
+    std::vector<std::string> lines = TreeLines(tree);
+    ASSERT_EQ(level2, Shape(lines));
+    EXPECT_EQ(0, SelectedLine(tree));
     EXPECT_NE(std::string::npos, lines[0].find("\t---------------- D----- "));
 
-    // "All(&8)" lists MORE's file too and moves the check mark.
+    // "All(&8)" lists MORE's file too and moves the check mark; F5 in the
+    // main window rebuilds the list and selects its first line.
     SendCommand(tree, kLevelBase + 8);
     std::vector<std::string> all = level2;
     all.insert(all.begin() + 4, "   ADDED.TXT;1");
-    EXPECT_EQ(all, Shape(TreeLines(list)));
+    EXPECT_EQ(all, Shape(TreeLines(tree)));
     EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 8));
     EXPECT_FALSE(TreeItemChecked(viewer, tree, kLevelBase + 2));
-
-    // F5 in the main window rebuilds the list and selects its first line.
     SendMessageA(list, LB_SETCURSEL, 3, 0);
     PostKey(viewer.main, VK_F5);
     Settle(viewer);
-    EXPECT_EQ(0, SelectedLine(list));
-    EXPECT_EQ(all, Shape(TreeLines(list)));
+    EXPECT_EQ(0, SelectedLine(tree));
+    lines = TreeLines(tree);
+    ASSERT_EQ(all, Shape(lines));
 
-    // A double click on INTRO.XA jumps the dump to its first block.
-    lines = TreeLines(list);
-    int intro = 7;
-    ASSERT_EQ("  INTRO.XA;1", Shape(lines)[(size_t)intro]);
-    SendMessageA(list, LB_SETCURSEL, (WPARAM)intro, 0);
+    // A double click on INTRO.XA jumps the dump to its first block; "Jump"
+    // after a rebuild goes to the root directory's first block.
+    const size_t intro = 7;
+    SendMessageA(list, LB_SETCURSEL, intro, 0);
     PostControlNotify(tree, kTreeList, LBN_DBLCLK);
     Settle(viewer);
-    StatusLine status = ParseStatus(ControlText(viewer.main, kStatus));
-    ASSERT_TRUE(status.ok);
-    EXPECT_EQ(LastColumn(lines[(size_t)intro]), status.lbn);
-
-    // "Jump" after a rebuild goes to the root directory's first block.
+    EXPECT_EQ(LastColumn(lines[intro]), StatusLbn(viewer));
     SendCommand(viewer.main, kRefresh);
     Settle(viewer);
     PostCommand(tree, kTreeJump);
     Settle(viewer);
-    status = ParseStatus(ControlText(viewer.main, kStatus));
-    EXPECT_EQ(LastColumn(lines[0]), status.lbn);
+    EXPECT_EQ(LastColumn(lines[0]), StatusLbn(viewer));
     SetWindowPos(tree, nullptr, 20, 20, 640, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     Settle(viewer);
     ExpectListFillsTheWindow(tree);
@@ -283,11 +225,11 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpAndClose)
 TEST_F(IsoWindows, HandEditedLevelShowsAsItsNearestItem)
 {
     WriteSettingDword("Tree Level", 1000);
-    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    ASSERT_TRUE(Start(SampleDisc()));
     HWND tree = OpenTree();
     ASSERT_NE(nullptr, tree);
     EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 8));
-    EXPECT_EQ(10u, TreeLines(GetDlgItem(tree, kTreeList)).size());
+    EXPECT_EQ(10u, TreeLines(tree).size());
     // "Next window" in its system menu activates the main window.
     PostMessageA(tree, WM_SYSCOMMAND, SC_NEXTWINDOW, 0);
     Settle(viewer);
@@ -302,30 +244,24 @@ TEST_F(IsoWindows, HandEditedLevelShowsAsItsNearestItem)
 
 TEST_F(IsoWindows, LevelAndRectangleSurviveARestart)
 {
-    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    ASSERT_TRUE(Start(SampleDisc()));
     HWND tree = OpenTree();
     ASSERT_NE(nullptr, tree);
     SendCommand(tree, kLevelBase + 1);
-    EXPECT_EQ((std::vector<std::string>{"\\", " DOCS", " MOVIES", " README.TXT;1"}),
-              Shape(TreeLines(GetDlgItem(tree, kTreeList))));
+    EXPECT_EQ((std::vector<std::string>{"\\", " DOCS", " MOVIES", " README.TXT;1"}), Shape(TreeLines(tree)));
     SetWindowPos(tree, nullptr, 40, 50, 420, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     Settle(viewer);
-    RECT before;
+    RECT before, after;
     GetWindowRect(tree, &before);
-    // The main window's exit destroys the tree window, which saves its state.
-    StopViewer(&viewer);
+    StopViewer(&viewer);   // the exit destroys the tree window, which saves its state
 
-    ASSERT_TRUE(StartViewer(&viewer, SampleDisc()));
+    ASSERT_TRUE(Start(SampleDisc()));
     tree = OpenTree();
     ASSERT_NE(nullptr, tree);
-    RECT after;
     GetWindowRect(tree, &after);
-    EXPECT_EQ(before.left, after.left);
-    EXPECT_EQ(before.top, after.top);
-    EXPECT_EQ(before.right, after.right);
-    EXPECT_EQ(before.bottom, after.bottom);
+    EXPECT_TRUE(EqualRect(&before, &after));
     EXPECT_TRUE(TreeItemChecked(viewer, tree, kLevelBase + 1));
-    EXPECT_EQ(4u, TreeLines(GetDlgItem(tree, kTreeList)).size());
+    EXPECT_EQ(4u, TreeLines(tree).size());
     ExpectListFillsTheWindow(tree);
 }
 

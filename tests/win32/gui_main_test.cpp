@@ -13,50 +13,29 @@
 #include <gtest/gtest.h>
 
 #include "cp932.h"
-#include "gui_driver.h"
+#include "gui_helpers.h"
 #include "tamrisk.h"
 
 namespace {
 
 const int kDump = 999, kHeader = 998, kStatus = 997;
-const int kNext = 210, kPrev = 211, kControlPanel = 220, kAutoSector = 221, kJumpAddress = 229;
+const int kNext = 210, kPrev = 211, kControlPanel = 220, kAutoSector = 221, kRefresh = 225;
 const int kFirstDrive = 10, kOpenImage = 102, kEject = 219;
 const int kFileNameCombo = 0x47C, kFileNameEdit = 0x480;   // cmb13, edt1 of the open-file dialog
 const long kPregap = 150;
 const size_t kRaw = 2352;
-
-// ---- What the library reads from an image, apart from the viewer ----
-
-struct Disc {
-    long last_session = -1;
-    long leadout = -1;
-};
-
-Disc ReadDisc(const std::string& image)
-{
-    Disc disc;
-    HANDLE device = cdrOpenImage(nullptr, image.c_str());
-    EXPECT_NE(device, INVALID_HANDLE_VALUE) << image;
-    if (device == INVALID_HANDLE_VALUE)
-        return disc;
-    LONG block = 0, last = 0;
-    disc.last_session = cdrGetLastSession(device);
-    if (cdrSize(nullptr, device, &block, &last) == 0)
-        disc.leadout = last + 1;
-    cdrClose(device);
-    return disc;
-}
+typedef std::vector<uint8_t> Bytes;
 
 // Raw sectors rebuilt from 2340-byte reads, for lbn .. lbn + count - 1.
-std::vector<std::vector<uint8_t>> ReadRaw(const std::string& image, long lbn, long count)
+std::vector<Bytes> ReadRaw(const std::string& image, long lbn, long count)
 {
-    std::vector<std::vector<uint8_t>> sectors;
+    std::vector<Bytes> sectors;
     HANDLE device = cdrOpenImage(nullptr, image.c_str());
     if (device == INVALID_HANDLE_VALUE || cdrMode(nullptr, device, 2340) != 0)
         return sectors;
     static const uint8_t sync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
     for (long i = 0; i < count; i++) {
-        std::vector<uint8_t> raw(kRaw);
+        Bytes raw(kRaw);
         memcpy(raw.data(), sync, sizeof sync);
         if (cdrRead(nullptr, device, raw.data() + 12, lbn + i, 1, 0) != 0)
             break;
@@ -66,39 +45,31 @@ std::vector<std::vector<uint8_t>> ReadRaw(const std::string& image, long lbn, lo
     return sectors;
 }
 
-bool IsForm2(const std::vector<uint8_t>& raw)
-{
-    return raw[15] == 2 && memcmp(&raw[16], &raw[20], 4) == 0 && (raw[18] & 0x20) != 0;
-}
-
-// A Mode 2 track stored as 2336 bytes a block whose two subheader copies
-// differ, so no form can be told: written into the temporary folder.
-std::string WriteFormlessImage()
+std::string WriteTemp(const char* name, const std::string& bytes)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    std::string bin = std::string(temp) + "quillet-formless.bin", cue = std::string(temp) + "quillet-formless.cue";
-    std::vector<uint8_t> data(40 * 2336);
-    for (size_t i = 0; i < data.size(); i++)
-        data[i] = (uint8_t)(i * 13 + i / 2336);
-    for (size_t b = 0; b < 40; b++) {
-        const uint8_t sub[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-        memcpy(&data[b * 2336], sub, sizeof sub);
-    }
-    FILE* f = fopen(bin.c_str(), "wb");
+    const std::string path = std::string(temp) + name;
+    FILE* f = fopen(path.c_str(), "wb");
     if (f == nullptr)
         return "";
-    fwrite(data.data(), 1, data.size(), f);
+    fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
-    f = fopen(cue.c_str(), "w");
-    if (f == nullptr)
-        return "";
-    fprintf(f, "FILE \"quillet-formless.bin\" BINARY\n  TRACK 01 MODE2/2336\n    INDEX 01 00:00:00\n");
-    fclose(f);
-    return cue;
+    return path;
 }
 
-// ---- Reading the dump back ----
+// A Mode 2 track of 2336-byte blocks whose two subheader copies differ, so
+// no form can be told.
+std::string WriteFormlessImage()
+{
+    std::string data(40 * 2336, '\0');
+    for (size_t i = 0; i < data.size(); i++)
+        data[i] = (char)(i % 2336 < 8 ? i % 2336 + 1 : i * 13 + i / 2336);
+    if (WriteTemp("quillet-formless.bin", data).empty())
+        return "";
+    return WriteTemp("quillet-formless.cue",
+                     "FILE \"quillet-formless.bin\" BINARY\n  TRACK 01 MODE2/2336\n    INDEX 01 00:00:00\n");
+}
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -110,9 +81,9 @@ std::vector<std::string> Lines(const std::string& text)
 
 // The bytes of a dump line: " XXXX " and then "XX " fields, one blank more
 // before the ninth, until the blanks before the character column.
-std::vector<uint8_t> LineBytes(const std::string& line)
+Bytes LineBytes(const std::string& line)
 {
-    std::vector<uint8_t> bytes;
+    Bytes bytes;
     for (size_t i = 0; i < 16; i++) {
         size_t pos = 6 + 3 * i + (i >= 8 ? 1 : 0);
         if (pos + 2 > line.size() || line[pos] == ' ')
@@ -122,29 +93,17 @@ std::vector<uint8_t> LineBytes(const std::string& line)
     return bytes;
 }
 
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& raw, size_t from, size_t count)
-{
-    return std::vector<uint8_t>(raw.begin() + from, raw.begin() + from + count);
-}
-
 // The text shows length bytes of raw from offset: line count, first and last line.
-void ExpectDumpOf(const std::string& text, const std::vector<uint8_t>& raw, size_t offset, size_t length)
+void ExpectDumpOf(const std::string& text, const Bytes& raw, size_t offset, size_t length)
 {
     std::vector<std::string> lines = Lines(text);
     ASSERT_EQ(lines.size(), (length + 15) / 16);
-    EXPECT_EQ(LineBytes(lines.front()), Slice(raw, offset, 16));
+    EXPECT_EQ(LineBytes(lines.front()), Bytes(&raw[offset], &raw[offset + 16]));
     size_t tail = length % 16 != 0 ? length % 16 : 16;
-    EXPECT_EQ(LineBytes(lines.back()), Slice(raw, offset + length - tail, tail)) << lines.back();
+    EXPECT_EQ(LineBytes(lines.back()), Bytes(&raw[offset + length - tail], &raw[offset + length])) << lines.back();
 }
 
 std::string Dump(const Viewer& viewer) { return ControlText(viewer.main, kDump); }
-StatusLine Status(const Viewer& viewer) { return ParseStatus(ControlText(viewer.main, kStatus)); }
-
-void JumpTo(const Viewer& viewer, long lbn)
-{
-    SendCommand(viewer.main, kJumpAddress, lbn + kPregap);
-    ASSERT_TRUE(Settle(viewer));
-}
 
 std::string CdTime(long address)
 {
@@ -153,60 +112,57 @@ std::string CdTime(long address)
     return text;
 }
 
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override { DeleteSettings(); }
-    void TearDown() override
-    {
-        if (viewer.process != nullptr)
-            StopViewer(&viewer);
+// The Disc, Sector and Control popups of the menu bar: open only with a device.
+void ExpectDeviceMenusGrayed(const Viewer& viewer, bool grayed)
+{
+    std::vector<MenuItem> items;
+    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
+    for (const char* path : {"1", "2", "3"}) {
+        const MenuItem* popup = FindMenuPath(items, path);
+        ASSERT_NE(popup, nullptr);
+        EXPECT_EQ((popup->state & MF_GRAYED) != 0, grayed) << path;
     }
-    Viewer viewer;
-};
+}
+
+void ExpectSavedRect(const char* name, const std::vector<int32_t>& rect)
+{
+    std::vector<uint8_t> data;
+    DWORD type = 0;
+    ASSERT_TRUE(ReadSettingBinary(name, &data, &type)) << name;
+    EXPECT_EQ(type, (DWORD)REG_BINARY);
+    ASSERT_EQ(data.size(), 16u) << name;
+    EXPECT_EQ(memcmp(data.data(), rect.data(), 16), 0) << name;
+}
+
+void ExpectSavedDwords(const std::vector<std::pair<const char*, DWORD>>& options)
+{
+    for (const auto& o : options) {
+        DWORD v = ~0u;
+        EXPECT_TRUE(ReadSettingDword(o.first, &v)) << o.first;
+        EXPECT_EQ(v, o.second) << o.first;
+    }
+}
+
+typedef GuiTest MainWindow;
 
 TEST_F(MainWindow, FirstRunWritesTheDefaults)
 {
-    ASSERT_TRUE(StartViewer(&viewer));
-    const long w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    struct Rect {
-        const char* name;
-        int32_t value[4];
-    } rects[] = {
-        {"MainWindow", {0, 0, (int32_t)w, (int32_t)h}},
-        {"ControlWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
-        {"InputWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
-        {"TocWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
-        {"TreeWindow", {(int32_t)w / 2, (int32_t)h / 2, 0, 0}},
-    };
-    for (const Rect& r : rects) {
-        std::vector<uint8_t> data;
-        DWORD type = 0;
-        ASSERT_TRUE(ReadSettingBinary(r.name, &data, &type)) << r.name;
-        EXPECT_EQ(type, (DWORD)REG_BINARY);
-        ASSERT_EQ(data.size(), 16u) << r.name;
-        EXPECT_EQ(memcmp(data.data(), r.value, 16), 0) << r.name;
-    }
-    struct Option {
-        const char* name;
-        DWORD value;
-    } options[] = {{"Control on Execute", 0}, {"Toc on Execute", 0}, {"Auto Sector", 1}, {"Tree Level", 8}};
-    for (const Option& o : options) {
-        DWORD v = ~0u;
-        EXPECT_TRUE(ReadSettingDword(o.name, &v)) << o.name;
-        EXPECT_EQ(v, o.value) << o.name;
-    }
+    ASSERT_TRUE(Start());
+    const int32_t w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    ExpectSavedRect("MainWindow", {0, 0, w, h});
+    for (const char* name : {"ControlWindow", "InputWindow", "TocWindow", "TreeWindow"})
+        ExpectSavedRect(name, {w / 2, h / 2, 0, 0});
+    ExpectSavedDwords({{"Control on Execute", 0}, {"Toc on Execute", 0}, {"Auto Sector", 1}, {"Tree Level", 8}});
 
     // Drive D: of the prefix is a CD-ROM drive without a disc; the panes are empty.
     std::vector<MenuItem> items;
     ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
     const MenuItem* drive = FindMenuId(items, kFirstDrive);
-    ASSERT_NE(drive, nullptr);
-    EXPECT_EQ(drive->caption, "D: [No or Invalid Disc]");
     const MenuItem* drives = FindMenuPath(items, "0/0");
-    ASSERT_NE(drives, nullptr);
-    EXPECT_EQ(drives->caption, Cp932(u8"CD-ROMﾄﾞﾗｲﾌﾞ(&C)"));
     const MenuItem* cycle = FindMenuId(items, SC_NEXTWINDOW);
-    ASSERT_NE(cycle, nullptr);
+    ASSERT_TRUE(drive && drives && cycle);
+    EXPECT_EQ(drive->caption, "D: [No or Invalid Disc]");
+    EXPECT_EQ(drives->caption, Cp932(u8"CD-ROMﾄﾞﾗｲﾌﾞ(&C)"));
     EXPECT_EQ(cycle->path.rfind("sys/", 0), 0u);
     EXPECT_EQ(cycle->caption, Cp932(u8"次のウィンドウに移る(&T)\tCtrl+F6"));
     EXPECT_EQ(Dump(viewer), "");
@@ -216,12 +172,12 @@ TEST_F(MainWindow, FirstRunWritesTheDefaults)
 TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
 {
     const std::string sample = SampleDisc();
-    const Disc disc = ReadDisc(sample);
+    const ImageToc disc = ReadImageToc(sample);
     ASSERT_GT(disc.last_session, 0) << "the sample has two sessions";
-    ASSERT_TRUE(StartViewer(&viewer, "\"" + sample + "\""));
+    ASSERT_TRUE(Start(sample));
 
     // The volume descriptor of the last session, with its time and mode.
-    StatusLine status = Status(viewer);
+    StatusLine status = ViewerStatus(viewer);
     ASSERT_TRUE(status.ok) << ControlText(viewer.main, kStatus);
     EXPECT_EQ(status.lbn, disc.last_session + 16);
     EXPECT_EQ(status.time, CdTime(disc.last_session + 16 + kPregap));
@@ -231,41 +187,29 @@ TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
     char first[128];
     snprintf(first, sizeof first, "Drive[sample.cue]  Leadout : %s (LBN:%ld)\n ",
              CdTime(disc.leadout + kPregap).c_str(), disc.leadout);
-    const std::string header = ControlText(viewer.main, kHeader);
-    EXPECT_EQ(header.substr(0, strlen(first)), first);
-    EXPECT_EQ(header.substr(strlen(first)), " Addr +0 +1 +2 +3 +4 +5 +6 +7  +8 +9 +A +B +C +D +E +F  ");
+    EXPECT_EQ(ControlText(viewer.main, kHeader),
+              first + std::string(" Addr +0 +1 +2 +3 +4 +5 +6 +7  +8 +9 +A +B +C +D +E +F  "));
+    ExpectDeviceMenusGrayed(viewer, false);
 
-    // The device menus are open now.
-    std::vector<MenuItem> items;
-    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
-    for (const char* path : {"1", "2", "3"}) {
-        const MenuItem* popup = FindMenuPath(items, path);
-        ASSERT_NE(popup, nullptr);
-        EXPECT_EQ(popup->state & MF_GRAYED, 0u) << path;
-    }
-
-    // Layout after a resize: the header and the status line share the top
-    // strip, the dump pane fills the rest below it.
+    // After a resize the header and the status line share the top strip and
+    // the dump pane fills the rest below it.
     MoveWindow(viewer.main, 10, 10, 900, 600, TRUE);
     ASSERT_TRUE(Settle(viewer));
-    RECT client, head, stat, dump;
+    RECT client, r[3];
     GetClientRect(viewer.main, &client);
-    HWND panes[] = {GetDlgItem(viewer.main, kHeader), GetDlgItem(viewer.main, kStatus), GetDlgItem(viewer.main, kDump)};
-    RECT* rects[] = {&head, &stat, &dump};
+    const int panes[3] = {kHeader, kStatus, kDump};
     for (int i = 0; i < 3; i++) {
-        GetWindowRect(panes[i], rects[i]);
-        MapWindowPoints(nullptr, viewer.main, (POINT*)rects[i], 2);
+        GetWindowRect(GetDlgItem(viewer.main, panes[i]), &r[i]);
+        MapWindowPoints(nullptr, viewer.main, (POINT*)&r[i], 2);
     }
-    EXPECT_TRUE(head.left == 0 && head.top == 0 && stat.top == 0);
-    EXPECT_EQ(stat.left, head.right);
-    EXPECT_EQ(stat.right, client.right);
-    EXPECT_EQ(stat.bottom, head.bottom);
-    EXPECT_EQ(dump.top, head.bottom + 1);
-    EXPECT_TRUE(dump.left == 0 && dump.right == client.right && dump.bottom == client.bottom);
+    const RECT &head = r[0], &stat = r[1], &dump = r[2];
+    EXPECT_TRUE(head.left == 0 && head.top == 0 && stat.top == 0 && stat.bottom == head.bottom);
+    EXPECT_TRUE(stat.left == head.right && stat.right == client.right);
+    EXPECT_TRUE(dump.left == 0 && dump.top == head.bottom + 1 && dump.right == client.right &&
+                dump.bottom == client.bottom);
     EXPECT_GT(head.right, 56 * 5);
     SendMessageA(viewer.main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     ASSERT_TRUE(Settle(viewer));
-
     Screenshot(viewer.main, "main-user-data");
     SendCommand(viewer.main, kAutoSector);
     ASSERT_TRUE(Settle(viewer));
@@ -278,8 +222,8 @@ TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
 TEST_F(MainWindow, SteppingAtTheEndsOfTheDisc)
 {
     const std::string sample = SampleDisc();
-    const Disc disc = ReadDisc(sample);
-    ASSERT_TRUE(StartViewer(&viewer, "\"" + sample + "\""));
+    const ImageToc disc = ReadImageToc(sample);
+    ASSERT_TRUE(Start(sample));
     HWND dump = GetDlgItem(viewer.main, kDump);
     struct End {
         long lbn;
@@ -292,18 +236,17 @@ TEST_F(MainWindow, SteppingAtTheEndsOfTheDisc)
     for (const End& e : ends) {
         SCOPED_TRACE(e.lbn);
         JumpTo(viewer, e.lbn);
-        ASSERT_EQ(Status(viewer).lbn, e.lbn);
+        ASSERT_EQ(StatusLbn(viewer), e.lbn);
         EXPECT_TRUE(MenuGrayed(viewer, e.blocked));
         EXPECT_FALSE(MenuGrayed(viewer, e.other));
 
         PostChar(dump, e.key);
         ASSERT_TRUE(Settle(viewer));
         EXPECT_FALSE(BoxShown(viewer));
-        EXPECT_EQ(Status(viewer).lbn, e.lbn);
-        // The other key still steps, inwards.
-        PostChar(dump, e.other_key);
+        EXPECT_EQ(StatusLbn(viewer), e.lbn);
+        PostChar(dump, e.other_key);   // inwards still steps
         ASSERT_TRUE(Settle(viewer));
-        EXPECT_EQ(Status(viewer).lbn, e.lbn + (e.other == kNext ? 1 : -1));
+        EXPECT_EQ(StatusLbn(viewer), e.lbn + (e.other == kNext ? 1 : -1));
         JumpTo(viewer, e.lbn);
 
         const std::string before = Dump(viewer);
@@ -312,11 +255,10 @@ TEST_F(MainWindow, SteppingAtTheEndsOfTheDisc)
         ASSERT_TRUE(WaitBox(viewer, &box));
         AnswerBox(box, IDCANCEL);
         ASSERT_TRUE(Settle(viewer));
-        EXPECT_EQ(Status(viewer).lbn, e.lbn);
+        EXPECT_EQ(StatusLbn(viewer), e.lbn);
         EXPECT_EQ(Dump(viewer), before);
 
-        // Swapping the texts reads nothing: the view stays off the disc, so
-        // a read would fail with a box.
+        // Swapping the texts reads nothing: a read off the disc would show a box.
         SendCommand(viewer.main, kAutoSector);
         ASSERT_TRUE(Settle(viewer));
         EXPECT_FALSE(BoxShown(viewer));
@@ -333,12 +275,14 @@ TEST_F(MainWindow, SteppingAtTheEndsOfTheDisc)
 TEST_F(MainWindow, UserDataOfEachKindOfSector)
 {
     const std::string sample = SampleDisc();
-    const Disc disc = ReadDisc(sample);
+    const ImageToc disc = ReadImageToc(sample);
     long form2 = -1;
-    std::vector<std::vector<uint8_t>> scan = ReadRaw(sample, 16, disc.last_session - 16);
-    for (size_t i = 0; i < scan.size() && form2 < 0; i++)
-        if (IsForm2(scan[i]))
+    std::vector<Bytes> scan = ReadRaw(sample, 16, disc.last_session - 16);
+    for (size_t i = 0; i < scan.size() && form2 < 0; i++) {
+        const Bytes& s = scan[i];
+        if (s[15] == 2 && memcmp(&s[16], &s[20], 4) == 0 && (s[18] & 0x20) != 0)
             form2 = 16 + (long)i;
+    }
     ASSERT_GT(form2, 0) << "the sample has Form 2 files";
     const std::string formless = WriteFormlessImage();
     ASSERT_FALSE(formless.empty());
@@ -357,12 +301,12 @@ TEST_F(MainWindow, UserDataOfEachKindOfSector)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::vector<uint8_t>> raw = ReadRaw(c.image, c.lbn, 1);
+        std::vector<Bytes> raw = ReadRaw(c.image, c.lbn, 1);
         ASSERT_EQ(raw.size(), 1u);
         DeleteSettings();   // the toggle below is saved at exit
-        ASSERT_TRUE(StartViewer(&viewer, "\"" + c.image + "\""));
+        ASSERT_TRUE(Start(c.image));
         JumpTo(viewer, c.lbn);
-        EXPECT_EQ(Status(viewer).mode, c.mode);
+        EXPECT_EQ(ViewerStatus(viewer).mode, c.mode);
         ExpectDumpOf(Dump(viewer), raw[0], c.offset, c.length);
         SendCommand(viewer.main, kAutoSector);
         ExpectDumpOf(Dump(viewer), raw[0], 0, kRaw);
@@ -372,83 +316,58 @@ TEST_F(MainWindow, UserDataOfEachKindOfSector)
 
 TEST_F(MainWindow, ExitSavesTheSettings)
 {
-    ASSERT_TRUE(StartViewer(&viewer, "\"" + SampleDisc() + "\""));
+    ASSERT_TRUE(Start(SampleDisc()));
     SendCommand(viewer.main, kControlPanel);
     SendCommand(viewer.main, kAutoSector);
     ASSERT_TRUE(Settle(viewer));
     MoveWindow(viewer.main, 40, 30, 700, 500, TRUE);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(StopViewer(&viewer), 0u);
-
-    struct Option {
-        const char* name;
-        DWORD value;
-    } options[] = {{"Control on Execute", 1}, {"Toc on Execute", 0}, {"Auto Sector", 0}};
-    for (const Option& o : options) {
-        DWORD v = ~0u;
-        EXPECT_TRUE(ReadSettingDword(o.name, &v)) << o.name;
-        EXPECT_EQ(v, o.value) << o.name;
-    }
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadSettingBinary("MainWindow", &data));
-    const int32_t expect[4] = {40, 30, 700, 500};
-    ASSERT_EQ(data.size(), 16u);
-    EXPECT_EQ(memcmp(data.data(), expect, 16), 0);
+    ExpectSavedDwords({{"Control on Execute", 1}, {"Toc on Execute", 0}, {"Auto Sector", 0}});
+    ExpectSavedRect("MainWindow", {40, 30, 700, 500});
 
     // The next start reopens the panel and comes back at the same place,
     // also when it was closed minimised.
-    ASSERT_TRUE(StartViewer(&viewer));
+    ASSERT_TRUE(Start());
     EXPECT_NE(FindViewerWindow(viewer, "#32770", nullptr), nullptr);
     EXPECT_TRUE(MenuChecked(viewer, kControlPanel));
     EXPECT_FALSE(MenuChecked(viewer, kAutoSector));
     ShowWindow(viewer.main, SW_MINIMIZE);
     ASSERT_TRUE(Settle(viewer));
     StopViewer(&viewer);
-    ASSERT_TRUE(ReadSettingBinary("MainWindow", &data));
-    ASSERT_EQ(data.size(), 16u);
-    EXPECT_EQ(memcmp(data.data(), expect, 16), 0);
+    ExpectSavedRect("MainWindow", {40, 30, 700, 500});
 }
 
 // The File menu's image item, through the standard open-file dialog; an
 // eject then grays the device menus again.
 TEST_F(MainWindow, OpenImageFromTheFileMenuAndEject)
 {
-    ASSERT_TRUE(StartViewer(&viewer));
+    ASSERT_TRUE(Start());
     PostCommand(viewer.main, kOpenImage);
     HWND dialog = FindViewerWindow(viewer, "#32770", nullptr);
     ASSERT_NE(dialog, nullptr);
-    const std::string image = GuiImage("mode1.cue");
     HWND name = GetDlgItem(dialog, kFileNameCombo);
     if (name == nullptr)
         name = GetDlgItem(dialog, kFileNameEdit);
     ASSERT_NE(name, nullptr);
-    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)image.c_str());
+    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)GuiImage("mode1.cue").c_str());
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitWindowGone(dialog));
     ASSERT_TRUE(Settle(viewer));
-    StatusLine status = Status(viewer);
-    EXPECT_TRUE(status.ok && status.lbn == 16 && status.mode == 1) << ControlText(viewer.main, kStatus);
     EXPECT_EQ(ControlText(viewer.main, kHeader).substr(0, 16), "Drive[mode1.cue]");
-    EXPECT_FALSE(MenuGrayed(viewer, kNext));
+    ExpectDeviceMenusGrayed(viewer, false);
 
     SendCommand(viewer.main, kEject);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_FALSE(BoxShown(viewer));
-    std::vector<MenuItem> items;
-    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
-    for (const char* path : {"1", "2", "3"}) {
-        const MenuItem* popup = FindMenuPath(items, path);
-        ASSERT_NE(popup, nullptr);
-        EXPECT_NE(popup->state & MF_GRAYED, 0u) << path;
-    }
+    ExpectDeviceMenusGrayed(viewer, true);
 }
 
 TEST_F(MainWindow, SecondCopyOnlyTellsTheUser)
 {
-    ASSERT_TRUE(StartViewer(&viewer));
+    ASSERT_TRUE(Start());
     char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
-    std::string path = exe;
+    std::string path(exe, GetModuleFileNameA(nullptr, exe, sizeof exe));
     path = path.substr(0, path.find_last_of("\\/")) + "\\quillet.exe";
     std::string line = "\"" + path + "\"";
     STARTUPINFOA si = {};
@@ -474,29 +393,20 @@ TEST_F(MainWindow, SecondCopyOnlyTellsTheUser)
 
 TEST_F(MainWindow, BrokenImageLeavesNoDevice)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string cue = std::string(temp) + "quillet-broken.cue";
-    FILE* f = fopen(cue.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fprintf(f, "FILE \"quillet-missing.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
-    fclose(f);
-
-    StartViewer(&viewer, "\"" + cue + "\"");
+    const std::string cue =
+        WriteTemp("quillet-broken.cue", "FILE \"quillet-missing.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
+                                        "    INDEX 01 00:00:00\n");
+    ASSERT_FALSE(cue.empty());
+    Start(cue);
     ASSERT_NE(viewer.main, nullptr);
     Box box;
     ASSERT_TRUE(WaitBox(viewer, &box));
     AnswerBox(box, IDOK);
     ASSERT_TRUE(Settle(viewer));
-    std::vector<MenuItem> items;
-    ASSERT_TRUE(ReadMenus(viewer, viewer.main, &items));
-    const MenuItem* control = FindMenuPath(items, "3");
-    ASSERT_NE(control, nullptr);
-    EXPECT_NE(control->state & MF_GRAYED, 0u);
+    ExpectDeviceMenusGrayed(viewer, true);
     EXPECT_EQ(ControlText(viewer.main, kHeader), "");
     EXPECT_EQ(Dump(viewer), "");
-    // Refresh has no device to read.
-    SendCommand(viewer.main, 225);
+    SendCommand(viewer.main, kRefresh);   // no device to read
     ASSERT_TRUE(Settle(viewer));
     EXPECT_FALSE(BoxShown(viewer));
 }

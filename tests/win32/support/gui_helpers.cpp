@@ -1,0 +1,76 @@
+#include "gui_helpers.h"
+
+#include "tamrisk.h"
+
+namespace {
+
+const int kStatus = 997, kJumpAddress = 229;
+const long kPregap = 150;
+
+struct TopLevel {
+    const char* class_name;
+    DWORD pid;
+    bool visible_only;
+    std::vector<HWND> list;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param)
+{
+    TopLevel* want = reinterpret_cast<TopLevel*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (lstrcmpiA(ClassName(hwnd).c_str(), want->class_name) == 0 && (!want->pid || pid == want->pid) &&
+        (!want->visible_only || IsWindowVisible(hwnd)))
+        want->list.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
+ImageToc ReadImageToc(const std::string& image)
+{
+    ImageToc toc;
+    HANDLE device = cdrOpenImage(nullptr, image.c_str());
+    EXPECT_NE(device, INVALID_HANDLE_VALUE) << image;
+    if (device == INVALID_HANDLE_VALUE)
+        return toc;
+    std::vector<unsigned char> resp(4096);
+    EXPECT_EQ(cdrToc(nullptr, device, resp.data(), (DWORD)resp.size(), 0, 0), 0);
+    // Track descriptors with MSF addresses; the lead-out (AA) comes from READ CAPACITY.
+    const unsigned end = (resp[0] << 8 | resp[1]) + 2;
+    for (unsigned off = 4; off + 8 <= end && off + 8 <= resp.size(); off += 8) {
+        const unsigned char* d = &resp[off];
+        if (d[2] != 0xAA)
+            toc.starts[d[2]] = d[5] * 4500L + d[6] * 75L + d[7] - kPregap;
+    }
+    LONG block = 0, last = 0;
+    if (cdrSize(nullptr, device, &block, &last) == 0)
+        toc.leadout = last + 1;
+    toc.last_session = cdrGetLastSession(device);
+    cdrClose(device);
+    return toc;
+}
+
+StatusLine ViewerStatus(const Viewer& viewer)
+{
+    return ParseStatus(ControlText(viewer.main, kStatus));
+}
+
+long StatusLbn(const Viewer& viewer)
+{
+    StatusLine status = ViewerStatus(viewer);
+    return status.ok ? status.lbn : -1;
+}
+
+void JumpTo(const Viewer& viewer, long lbn)
+{
+    PostCommand(viewer.main, kJumpAddress, lbn + kPregap);
+    EXPECT_TRUE(Settle(viewer));
+}
+
+std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only)
+{
+    TopLevel want{class_name, pid, visible_only, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&want));
+    return want.list;
+}
