@@ -66,15 +66,23 @@ TEST(Reporting, EachFailureAsksWithItsBox)
     }
 }
 
-TEST(Reporting, RetryRepeatsUntilTheCommandSucceeds)
+TEST(Reporting, RetrySendsTheSameCommandAgainUntilSuccessOrCancel)
 {
-    ScriptedDevice device;
-    device.Reply(Status(8));
-    device.Reply(CheckCondition(2, 0x04, 0x01));
-    ScopedBoxHook hook({IDRETRY, IDRETRY});
-    EXPECT_EQ(cdrEject(NULL, device.handle), 0);
-    EXPECT_EQ(device.sent.size(), 3u);
-    EXPECT_EQ(hook.boxes().size(), 2u);
+    struct Case { std::vector<ScsiReply> replies; std::initializer_list<int> answers; short expected; };
+    const Case cases[] = {
+        {{Status(8), CheckCondition(2, 0x04, 0x01)}, {IDRETRY, IDRETRY}, 0},
+        {std::vector<ScsiReply>(4, CheckCondition(3, 0x11, 0x05)), {IDRETRY, IDRETRY, IDRETRY, IDCANCEL}, 2},
+    };
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        for (const ScsiReply& r : c.replies)
+            device.Reply(r);
+        ScopedBoxHook hook(c.answers);
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 1000, 1, 1), c.expected);
+        EXPECT_EQ(hook.boxes().size(), c.answers.size());
+        ASSERT_EQ(device.sent.size(), c.answers.size() + (c.expected == 0));
+        EXPECT_EQ(device.sent.back().cdb, device.sent[0].cdb);
+    }
 }
 
 TEST(Reporting, NoBoxWhenSilentOrWhenTheSenseMeansSuccess)

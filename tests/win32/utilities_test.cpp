@@ -1,10 +1,9 @@
-// The display and dialog utilities on a real dialog built in memory.
+// The display and dialog utilities on real edit controls and windows.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
 #include <string>
-#include <vector>
 
 #include "tamrisk.h"
 
@@ -12,44 +11,19 @@ namespace {
 
 enum { kEditA = 100, kEditB = 101, kEditC = 102, kEditD = 103 };
 
-// A dialog template with four edit controls, laid out as DLGTEMPLATE and
-// DLGITEMTEMPLATE records (each item DWORD-aligned).
-std::vector<WORD> DialogTemplate()
-{
-    std::vector<WORD> t;
-    auto dword = [&t](DWORD v) { t.push_back(LOWORD(v)); t.push_back(HIWORD(v)); };
-    dword(WS_POPUP | WS_CAPTION | DS_SETFONT);
-    dword(0);
-    t.push_back(4);                           // items
-    t.push_back(0); t.push_back(0); t.push_back(200); t.push_back(100);
-    t.push_back(0); t.push_back(0);           // no menu, default class
-    for (const wchar_t* c = L"utility test"; *c; ++c) t.push_back(*c);
-    t.push_back(0);
-    t.push_back(8);
-    for (const wchar_t* c = L"MS Shell Dlg"; *c; ++c) t.push_back(*c);
-    t.push_back(0);
-    for (int i = 0; i < 4; ++i) {
-        if (t.size() % 2) t.push_back(0);
-        dword(WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL);
-        dword(0);
-        t.push_back(5); t.push_back((WORD)(5 + 20 * i)); t.push_back(180); t.push_back(14);
-        t.push_back((WORD)(kEditA + i));
-        t.push_back(0xFFFF); t.push_back(0x0081);   // edit class
-        t.push_back(0);                             // no text
-        t.push_back(0);                             // no creation data
-    }
-    return t;
-}
-
-INT_PTR CALLBACK NoProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
+// The dialog item calls find controls by id under any parent: a plain popup
+// with four edit controls stands in for a dialog.
 class Dialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::vector<WORD> t = DialogTemplate();
-        dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(NULL), (LPCDLGTEMPLATEA)t.data(), NULL, NoProc, 0);
+        dialog_ = CreateWindowExA(0, "STATIC", "utility test", WS_POPUP, 0, 0, 400, 200, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
         ASSERT_NE(dialog_, nullptr);
+        for (int i = 0; i < 4; ++i)
+            ASSERT_NE(CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 5, 5 + 30 * i, 380, 24, dialog_,
+                                      (HMENU)(INT_PTR)(kEditA + i), GetModuleHandleA(NULL), NULL),
+                      nullptr);
     }
     void TearDown() override { DestroyWindow(dialog_); }
     std::string Text(int id)
@@ -127,19 +101,16 @@ TEST(Window, CenteredOnTheScreen)
                                   GetModuleHandleA(NULL), NULL);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(CenteringWindow(window));
-    RECT r;
+    RECT r, want;
     GetWindowRect(window, &r);
     const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_EQ(r.left, sw / 2 - 200);
-    EXPECT_EQ(r.top, sh / 2 - 150);
-    EXPECT_EQ(r.right - r.left, 400);
-    EXPECT_EQ(r.bottom - r.top, 300);
+    SetRect(&want, sw / 2 - 200, sh / 2 - 150, sw / 2 + 200, sh / 2 + 150);
+    EXPECT_TRUE(EqualRect(&r, &want));
     // Larger than the screen: a negative position, centred all the same.
     MoveWindow(window, 0, 0, sw + 201, sh + 101, FALSE);
     EXPECT_TRUE(CenteringWindow(window));
     GetWindowRect(window, &r);
-    EXPECT_EQ(r.left, sw / 2 - (sw + 201) / 2);
-    EXPECT_EQ(r.top, sh / 2 - (sh + 101) / 2);
+    EXPECT_TRUE(r.left == sw / 2 - (sw + 201) / 2 && r.top == sh / 2 - (sh + 101) / 2) << r.left << "," << r.top;
     DestroyWindow(window);
 }
 
