@@ -208,6 +208,13 @@ TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
     EXPECT_TRUE(dump.left == 0 && dump.top == head.bottom + 1 && dump.right == client.right &&
                 dump.bottom == client.bottom);
     EXPECT_GT(head.right, 56 * 5);
+    // The Edit menu offers Copy only while the dump pane has a selection.
+    for (bool selected : {true, false}) {
+        SendMessageA(GetDlgItem(viewer.main, kDump), EM_SETSEL, 0, selected ? 10 : 0);
+        SendMessageA(viewer.main, WM_MENUSELECT, MAKEWPARAM(1, MF_POPUP | MF_HILITE), 0);
+        EXPECT_EQ(MenuGrayed(viewer, 200), !selected) << "selection " << selected;
+    }
+
     SendMessageA(viewer.main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     ASSERT_TRUE(Settle(viewer));
     Screenshot(viewer.main, "main-user-data");
