@@ -232,10 +232,10 @@ int CompareKeywords(const std::string& a, const std::string& b)
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, Bytes* out,
+bool BuildBTree(const BTreeLayout& layout, const std::vector<BTreeEntry>& entries, Bytes* out,
                 std::vector<LeafStart>* leaves, std::string* error)
 {
-    const size_t page_size = spec.page_size;
+    const size_t page_size = layout.page_size;
     std::vector<Bytes> pages;
     std::vector<size_t> first_of_page;
     size_t used = page_size;   // forces a first page
@@ -294,10 +294,10 @@ bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, B
     out->clear();
     Writer w{*out};
     w.u16(kBTreeMagic);
-    w.u16(spec.directory ? 0x0402 : 0x0002);
-    w.u16(spec.page_size);
+    w.u16(layout.directory ? 0x0402 : 0x0002);
+    w.u16(layout.page_size);
     char structure[16] = {};
-    strncpy(structure, spec.structure, sizeof structure - 1);
+    strncpy(structure, layout.structure, sizeof structure - 1);
     out->insert(out->end(), structure, structure + sizeof structure);
     w.u16(0);                          // MustBeZero
     w.u16(0);                          // PageSplits

@@ -58,7 +58,7 @@ struct BTreeEntry {
     Bytes data;
 };
 
-struct BTreeSpec {
+struct BTreeLayout {
     const char* structure;   // BTREEHEADER structure string, e.g. "z4"
     uint16_t page_size;
     bool directory;          // the internal file directory (flag 0x0400)
@@ -74,7 +74,7 @@ struct LeafStart {
 // B+ tree over entries already sorted by key: leaf pages in order, plus one
 // index page when more than one leaf is needed. False (with a reason) when
 // an entry does not fit into a page or the leaves outgrow one index page.
-bool BuildBTree(const BTreeSpec& spec, const std::vector<BTreeEntry>& entries, Bytes* out,
+bool BuildBTree(const BTreeLayout& layout, const std::vector<BTreeEntry>& entries, Bytes* out,
                 std::vector<LeafStart>* leaves, std::string* error);
 
 // An internal file as it goes into the file system.
