@@ -57,6 +57,24 @@ static HWND CreateTocWindow(HWND owner)
     return CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
 }
 
+void SetUpSideSystemMenu(HWND dlg, BOOL keep_sizing_items)
+{
+    static const UINT kSizingItems[] = {SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST, 0};
+    HMENU menu = GetSystemMenu(dlg, FALSE);
+    if (menu == NULL)
+        return;
+    DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+    if (keep_sizing_items) {
+        AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
+    } else {
+        for (UINT command : kSizingItems)
+            DeleteMenu(menu, command, MF_BYCOMMAND);   // command 0: the first separator
+    }
+    char caption[kTextSize];
+    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
+        AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
+}
+
 const char* HelpFilePath(void)
 {
     // A bare name would be looked up from the current directory, which is

@@ -23,6 +23,10 @@ enum { kTocTextSize = 24000 };
 // ---- Main window (mainwnd.cpp) ----
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam);
+// A side window's system menu: no Close (it closes through its View menu
+// item), and "next window" to go on cycling. The TOC and tree windows also
+// lose the sizing items and their separator; the control panel keeps them.
+void SetUpSideSystemMenu(HWND dlg, BOOL keep_sizing_items);
 // quillet.hlp beside the program, whatever the current directory is.
 const char* HelpFilePath(void);
 

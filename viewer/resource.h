@@ -55,7 +55,6 @@
 #define IDM_TREE_JUMP       101
 #define IDM_TREE_HELP       323
 #define IDS_TREE_HELP_KEY   720   // WinHelp key word of the tree window
-#define IDS_TREE_NEXT_WINDOW 721  // system menu item that activates the main window
 
 // ---- Disc label (LABELBOX): controls 600-612 ----
 #define IDC_LABEL_FIRST     600

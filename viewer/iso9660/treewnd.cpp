@@ -71,14 +71,7 @@ void CheckLevelItem(HWND window, DWORD level, UINT check)
 
 BOOL OnInitDialog(HWND window)
 {
-    HMENU system = GetSystemMenu(window, FALSE);
-    static const UINT kRemoved[] = {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST};
-    for (UINT command : kRemoved)
-        DeleteMenu(system, command, MF_BYCOMMAND);
-    DeleteMenu(system, 0, MF_BYCOMMAND | MF_SEPARATOR);
-    char caption[64];
-    if (LoadStringA(hInst, IDS_TREE_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(system, MF_STRING, SC_NEXTWINDOW, caption);
+    SetUpSideSystemMenu(window, FALSE);
 
     // The stored rectangle is left, top, right, bottom. An empty one (the
     // default before the window was ever closed) keeps the template's size.

@@ -4,24 +4,9 @@
 
 namespace {
 
-enum { kStringSize = 128 };
-
-// Without a Close item the panel closes only through the View menu or with the main window.
-void SetUpSystemMenu(HWND dlg)
-{
-    HMENU menu = GetSystemMenu(dlg, FALSE);
-    if (menu == NULL)
-        return;
-    DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-    AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
-    char caption[kStringSize];
-    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
-}
-
 BOOL OnInitDialog(HWND dlg)
 {
-    SetUpSystemMenu(dlg);
+    SetUpSideSystemMenu(dlg, TRUE);
     RECT rect;
     LoadWindowRect(SLOT_CONTROL, &rect);
     SetWindowPos(dlg, NULL, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -9,7 +9,7 @@ static_assert((int)kTocReportSize == (int)kTocTextSize, "the report is rendered 
 
 namespace {
 
-enum { kStringSize = 128, kTocWindowLines = 10 };
+enum { kTocWindowLines = 10 };
 
 // Width of the column heading of the last build, CR LF included; 0 before the first.
 LONG nTocHeaderLen;
@@ -50,19 +50,6 @@ LRESULT CALLBACK TocEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     return CallWindowProcA(pfnTocEditProc, edit, msg, wParam, lParam);
-}
-
-void SetUpSystemMenu(HWND dlg)
-{
-    static const UINT kRemoved[] = {SC_CLOSE, SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST, 0};
-    HMENU menu = GetSystemMenu(dlg, FALSE);
-    if (menu == NULL)
-        return;
-    for (UINT command : kRemoved)
-        DeleteMenu(menu, command, MF_BYCOMMAND);  // command 0: the first separator
-    char caption[kStringSize];
-    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
 }
 
 // Wide enough for the last heading and a scroll bar, ten lines of the window's font high.
@@ -106,7 +93,7 @@ BOOL OnInitDialog(HWND dlg)
     HWND edit = TocEdit(dlg);
     SendMessageA(edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FIXED_FONT), TRUE);
     pfnTocEditProc = (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)TocEditProc);
-    SetUpSystemMenu(dlg);
+    SetUpSideSystemMenu(dlg, FALSE);
     PlaceWindow(dlg);
     if (!ShowReport(dlg)) {
         PrintError(hwndMain, GetLastError(), "Not Enough Memory");
