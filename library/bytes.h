@@ -26,7 +26,3 @@ inline void put_le32(uint8_t* p, uint32_t v)
 {
     p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); p[3] = (uint8_t)(v >> 24);
 }
-
-// BCD as CD subcode and sector headers carry it (0..99).
-inline uint8_t to_bcd(int v) { return (uint8_t)(((v / 10) << 4) | (v % 10)); }
-inline int from_bcd(uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }

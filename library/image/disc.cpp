@@ -12,8 +12,6 @@
 
 namespace {
 
-const uint8_t kSync[kSyncSize] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-
 bool Fail(char* err, size_t err_len, const char* fmt, ...)
 {
     if (err_len) {
@@ -162,7 +160,7 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
     if (size == 0) return Fail(err, err_len, "%s: the file is empty", path);
 
     uint8_t head[16] = {};
-    bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSync, kSyncSize) == 0;
+    bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSyncPattern, kSyncSize) == 0;
     bool iso_name = EndsWithNoCase(path, ".iso");
     if (raw) {
         if (size % kRawSectorSize)
@@ -173,10 +171,10 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
             return Fail(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
         return SingleTrack(disc, path, mode == 1 ? kCueMode1_2352 : kCueMode2_2352, size, err, err_len);
     }
-    if (iso_name || (size % kRawSectorSize != 0 && size % kMode1UserSize == 0)) {
-        if (size % kMode1UserSize)
+    if (iso_name || (size % kRawSectorSize != 0 && size % kUserDataSize == 0)) {
+        if (size % kUserDataSize)
             return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte blocks", path,
-                        (unsigned long long)size, kMode1UserSize);
+                        (unsigned long long)size, kUserDataSize);
         return SingleTrack(disc, path, kCueMode1_2048, size, err, err_len);
     }
     if (size % kRawSectorSize)
@@ -347,19 +345,19 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     uint32_t sector = CueModeSectorSize(t->mode);
     uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * sector;
     FILE* fp = disc.files[t->file].fp;
-    uint8_t stored_data[kMode2Size];
+    uint8_t stored_data[kMode2DataSize];
     switch (t->mode) {
     case kCueAudio:
         if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
         *type = kSectorAudio;
         return kDiscReadOk;
     case kCueMode1_2048:
-        if (!SeekRead(fp, offset, stored_data, kMode1UserSize)) return kDiscReadIoError;
+        if (!SeekRead(fp, offset, stored_data, kUserDataSize)) return kDiscReadIoError;
         *type = kSectorMode1;
         BuildRawSector(raw, lba, kSectorMode1, stored_data, nullptr);
         return kDiscReadOk;
     case kCueMode2_2336:
-        if (!SeekRead(fp, offset, stored_data, kMode2Size)) return kDiscReadIoError;
+        if (!SeekRead(fp, offset, stored_data, kMode2DataSize)) return kDiscReadIoError;
         BuildMode2FromStored(raw, lba, stored_data);
         break;
     case kCueMode1_2352:
@@ -372,7 +370,7 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     case 0: *type = kSectorMode0; break;
     case 1: *type = kSectorMode1; break;
     case 2:
-        *type = raw[kSubheaderOffset + 2] & kSubmodeForm2 ? kSectorMode2Form2 : kSectorMode2Form1;
+        *type = raw[kSubmodeOffset] & kSubmodeForm2 ? kSectorMode2Form2 : kSectorMode2Form1;
         break;
     default: *type = t->mode == kCueMode1_2352 ? kSectorMode1 : kSectorMode2Form1; break;
     }

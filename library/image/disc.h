@@ -13,10 +13,6 @@
 #include "sector.h"
 
 enum {
-    kLeadoutFirstSession = 6750,  // blocks of the first session's lead-out
-    kLeadoutLaterSession = 2250,  // blocks of a later session's lead-out
-    kLeadinBlocks = 4500,         // blocks of a lead-in
-    kPregapBlocks = 150,          // the first track of a session starts after 2 seconds of pregap
     // Largest block count an image may give: READ CAPACITY's 24 bits used
     // by the library's callers.
     kMaxDiscBlocks = 0x00FFFFFF,

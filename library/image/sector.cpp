@@ -7,10 +7,6 @@
 
 namespace {
 
-const uint8_t kSync[kSyncSize] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-
-enum { kFramesPerSecond = 75, kFramesPerMinute = 4500, kMsfWrap = 450000 };
-
 // EDC polynomial x^32+x^31+x^16+x^15+x^4+x^3+x+1, bit-reversed for LSB-first processing.
 const uint32_t kEdcPolyReflected = 0xD8018001u;
 
@@ -78,7 +74,7 @@ void PutEdc(uint8_t* raw, int from, int to)
 
 void BuildForm1(uint8_t* raw)
 {
-    PutEdc(raw, kSubheaderOffset, kForm1EdcOffset);
+    PutEdc(raw, kDataOffset, kForm1EdcOffset);
     // The header takes no part in the parity of a Form 1 sector.
     uint8_t header[kHeaderSize];
     memcpy(header, raw + kHeaderOffset, kHeaderSize);
@@ -118,9 +114,9 @@ bool ValidBcd(uint8_t b, int limit)
 // An XA sector with equal subheader copies: Form 1 or Form 2 by its submode.
 bool CheckXaSector(const uint8_t* raw)
 {
-    if (raw[kSubheaderOffset + 2] & kSubmodeForm2)
-        return get_le32(raw + kForm2EdcOffset) == 0 || EdcMatches(raw, kSubheaderOffset, kForm2EdcOffset);
-    return EdcMatches(raw, kSubheaderOffset, kForm1EdcOffset) && EccMatches(raw, true);
+    if (raw[kSubmodeOffset] & kSubmodeForm2)
+        return get_le32(raw + kForm2EdcOffset) == 0 || EdcMatches(raw, kDataOffset, kForm2EdcOffset);
+    return EdcMatches(raw, kDataOffset, kForm1EdcOffset) && EccMatches(raw, true);
 }
 
 }  // namespace
@@ -144,10 +140,10 @@ void ComputeEccPQ(uint8_t* raw2352)
 
 void WriteSectorHeader(uint8_t* raw2352, int32_t lba, uint8_t mode)
 {
-    memcpy(raw2352, kSync, kSyncSize);
-    int64_t address = (int64_t)lba + kLbaOffset;
+    memcpy(raw2352, kSyncPattern, kSyncSize);
+    int64_t address = (int64_t)lba + kPregapBlocks;
     if (address < 0)
-        address += kMsfWrap;
+        address += kCdTimeWrapFrames;
     int minutes = (int)((address / kFramesPerMinute) % 100);
     int seconds = (int)((address / kFramesPerSecond) % 60);
     int frames = (int)(address % kFramesPerSecond);
@@ -174,14 +170,14 @@ void BuildRawSector(uint8_t* raw2352, int32_t lba, SectorType type, const uint8_
     case kSectorMode1:
         WriteSectorHeader(raw2352, lba, 1);
         if (user)
-            memcpy(raw2352 + 16, user, kMode1UserSize);
+            memcpy(raw2352 + 16, user, kUserDataSize);
         PutEdc(raw2352, 0, kMode1EdcOffset);
         ComputeEccPQ(raw2352);
         return;
     case kSectorMode2Formless:
         WriteSectorHeader(raw2352, lba, 2);
         if (user)
-            memcpy(raw2352 + 16, user, kMode2Size);
+            memcpy(raw2352 + 16, user, kMode2DataSize);
         return;
     default:
         break;
@@ -193,16 +189,16 @@ void BuildRawSector(uint8_t* raw2352, int32_t lba, SectorType type, const uint8_
         memcpy(sub, subheader4, 4);
     if (type == kSectorMode2Form2)
         sub[2] |= kSubmodeForm2;
-    memcpy(raw2352 + kSubheaderOffset, sub, 4);
-    memcpy(raw2352 + kSubheaderOffset + 4, sub, 4);
-    uint8_t* data = raw2352 + kSubheaderOffset + kSubheaderSize;
+    memcpy(raw2352 + kDataOffset, sub, 4);
+    memcpy(raw2352 + kDataOffset + 4, sub, 4);
+    uint8_t* data = raw2352 + kDataOffset + kSubheaderSize;
     if (sub[2] & kSubmodeForm2) {
         if (user)
-            memcpy(data, user, type == kSectorMode2Form2 ? kForm2UserSize : kForm1UserSize);
-        PutEdc(raw2352, kSubheaderOffset, kForm2EdcOffset);
+            memcpy(data, user, type == kSectorMode2Form2 ? kForm2UserDataSize : kUserDataSize);
+        PutEdc(raw2352, kDataOffset, kForm2EdcOffset);
     } else {
         if (user)
-            memcpy(data, user, kForm1UserSize);
+            memcpy(data, user, kUserDataSize);
         BuildForm1(raw2352);
     }
 }
@@ -210,12 +206,12 @@ void BuildRawSector(uint8_t* raw2352, int32_t lba, SectorType type, const uint8_
 void BuildMode2FromStored(uint8_t* raw2352, int32_t lba, const uint8_t* stored2336)
 {
     WriteSectorHeader(raw2352, lba, 2);
-    memcpy(raw2352 + 16, stored2336, kMode2Size);
+    memcpy(raw2352 + 16, stored2336, kMode2DataSize);
 }
 
 bool CheckSector(const uint8_t* raw2352)
 {
-    if (memcmp(raw2352, kSync, kSyncSize) != 0)
+    if (memcmp(raw2352, kSyncPattern, kSyncSize) != 0)
         return false;
     const uint8_t* h = raw2352 + kHeaderOffset;
     if (!ValidBcd(h[0], 100) || !ValidBcd(h[1], 60) || !ValidBcd(h[2], kFramesPerSecond))
@@ -231,7 +227,7 @@ bool CheckSector(const uint8_t* raw2352)
     default:
         return false;
     }
-    const uint8_t* sub = raw2352 + kSubheaderOffset;
+    const uint8_t* sub = raw2352 + kDataOffset;
     if (memcmp(sub, sub + 4, 4) == 0)
         return CheckXaSector(raw2352);
     // Copies differ: formless Mode 2 carries no check data, unless either copy
@@ -239,7 +235,7 @@ bool CheckSector(const uint8_t* raw2352)
     uint8_t copy[kRawSectorSize];
     for (int which = 0; which < 2; ++which) {
         memcpy(copy, raw2352, kRawSectorSize);
-        memcpy(copy + kSubheaderOffset + 4 * (1 - which), sub + 4 * which, 4);
+        memcpy(copy + kDataOffset + 4 * (1 - which), sub + 4 * which, 4);
         if (CheckXaSector(copy))
             return false;
     }

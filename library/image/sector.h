@@ -4,31 +4,7 @@
 #pragma once
 #include <stdint.h>
 
-enum {
-    kRawSectorSize = 2352, kSyncSize = 12, kHeaderSize = 4, kSubheaderSize = 8,
-    kMode1UserSize = 2048, kMode2Size = 2336, kForm1UserSize = 2048, kForm2UserSize = 2324,
-    kLbaOffset = 150
-};
-
-// Byte offsets inside a raw sector.
-enum {
-    kHeaderOffset = 12,           // minute, second, frame (BCD), mode
-    kModeOffset = 15,
-    kMode1EdcOffset = 2064,       // EDC over bytes 0..2063
-    kMode1ZeroOffset = 2068,      // 8 reserved zero bytes
-    kEccPOffset = 2076,           // 172 bytes of P parity
-    kEccQOffset = 2248,           // 104 bytes of Q parity
-    kSubheaderOffset = 16,        // 4 bytes, then the same 4 again
-    kForm1EdcOffset = 2072,       // EDC over bytes 16..2071
-    kForm2EdcOffset = 2348,       // EDC over bytes 16..2347 (0: not computed)
-    kEccPSize = 172, kEccQSize = 104
-};
-
-// Mode 2 subheader submode bits (CD-ROM XA).
-enum {
-    kSubmodeEor = 0x01, kSubmodeVideo = 0x02, kSubmodeAudio = 0x04, kSubmodeData = 0x08,
-    kSubmodeTrigger = 0x10, kSubmodeForm2 = 0x20, kSubmodeRealTime = 0x40, kSubmodeEof = 0x80
-};
+#include "cdgeometry.h"
 
 enum SectorType { kSectorAudio, kSectorMode0, kSectorMode1, kSectorMode2Formless, kSectorMode2Form1, kSectorMode2Form2 };
 

@@ -17,7 +17,7 @@ enum {
 };
 
 enum {
-    kBlock2048 = kMode1UserSize, kBlock2340 = kRawSectorSize - kSyncSize, kBlock2352 = kRawSectorSize,
+    kBlock2048 = kUserDataSize, kBlock2340 = kRawSectorSize - kSyncSize, kBlock2352 = kRawSectorSize,
     kReadCapacitySize = 8, kModeHeader6Size = 4, kBlockDescriptorSize = 8,
     kSenseCurrentFixed = 0x70, kSenseValid = 0x80, kSenseAdditionalLength = 10,
 };

@@ -7,7 +7,6 @@
 namespace {
 
 enum {
-    kFramesPerSecond = 75, kFramesPerMinute = 4500, kSecondsPerMinute = 60,
     kAdrPosition = 1, kAdrMode5 = 5,
     kPointFirstTrack = 0xA0, kPointLastTrack = 0xA1, kPointLeadout = 0xA2,
     kPointNextArea = 0xB0, kPointDiscInfo = 0xC0,
@@ -28,13 +27,13 @@ void PutAddress(uint8_t* p, int32_t lba, bool msf)
         return;
     }
     p[0] = 0;
-    FramesToMsf((int64_t)lba + kLbaOffset, kMaxBinaryMinutes, p + 1, p + 2, p + 3);
+    FramesToMsf((int64_t)lba + kPregapBlocks, kMaxBinaryMinutes, p + 1, p + 2, p + 3);
 }
 
 void PutBcdMsf(uint8_t* p, int32_t lba)
 {
     uint8_t m, s, f;
-    FramesToMsf((int64_t)lba + kLbaOffset, kMaxBcdMinutes, &m, &s, &f);
+    FramesToMsf((int64_t)lba + kPregapBlocks, kMaxBcdMinutes, &m, &s, &f);
     p[0] = to_bcd(m);
     p[1] = to_bcd(s);
     p[2] = to_bcd(f);

@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kSyncSize = 12;  // a 2340-byte read leaves out the sync field
 
 struct Image {
-    Disc disc;
+    BuiltDisc disc;
     std::vector<int32_t> reads;
     std::vector<std::string> lines;
     size_t capacity = SIZE_MAX;
@@ -75,9 +75,9 @@ TreeBuildResult Walk(Image& image, uint32_t level, size_t capacity = SIZE_MAX)
 }
 
 // The stored user data of a block, for patching a built image.
-uint8_t* UserData(Disc& disc, int32_t lbn)
+uint8_t* UserData(BuiltDisc& disc, int32_t lbn)
 {
-    for (DiscTrack& t : disc.tracks) {
+    for (BuiltTrack& t : disc.tracks) {
         int32_t first = t.start - (t.pregap_stored ? t.pregap : 0);
         if (lbn >= first && lbn < t.start + t.Length())
             return t.blocks[(size_t)(lbn - first)].data;
@@ -90,7 +90,7 @@ uint8_t* UserData(Disc& disc, int32_t lbn)
 // The directory record named id in the directory at path.
 uint8_t* FindRecord(Image& image, const std::string& path, const std::string& id)
 {
-    const DiscEntry* dir = FindDiscEntry(image.disc, path);
+    const BuiltEntry* dir = FindDiscEntry(image.disc, path);
     for (uint32_t off = 0; dir != nullptr && off < dir->size; off += kIsoUserDataSize) {
         uint8_t* block = UserData(image.disc, dir->extent + (int32_t)(off / kIsoUserDataSize));
         for (size_t pos = 0; pos < kIsoUserDataSize && block[pos] != 0; pos += block[pos])
@@ -103,7 +103,7 @@ uint8_t* FindRecord(Image& image, const std::string& path, const std::string& id
 
 int32_t ExtentOf(Image& image, const std::string& path)
 {
-    const DiscEntry* e = FindDiscEntry(image.disc, path);
+    const BuiltEntry* e = FindDiscEntry(image.disc, path);
     EXPECT_NE(nullptr, e) << path;
     return e != nullptr ? e->extent : -1;
 }
@@ -225,7 +225,7 @@ TEST(DirectoryTree, ThreeBlockDirectoryReadBlockByBlockInOrder)
 {
     Image image;
     ASSERT_TRUE(MakeImage("file /BIG/F.DAT count=120\nfile /Z.TXT size=1\n", &image));
-    const DiscEntry* big = FindDiscEntry(image.disc, "/BIG");
+    const BuiltEntry* big = FindDiscEntry(image.disc, "/BIG");
     ASSERT_NE(nullptr, big);
     ASSERT_EQ(3 * kIsoUserDataSize, big->size);
     Walk(image, kMaxTreeLevel);

@@ -11,12 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
+#include "cdgeometry.h"
 #include "external_tools.h"
 
 namespace {
 
 // The 2048 user-data bytes a drive returns at lba.
-std::vector<uint8_t> UserBlock(const Disc& disc, int32_t lba)
+std::vector<uint8_t> UserBlock(const BuiltDisc& disc, int32_t lba)
 {
     uint8_t raw[kRawSectorSize];
     std::vector<uint8_t> user(2048, 0);
@@ -25,7 +26,7 @@ std::vector<uint8_t> UserBlock(const Disc& disc, int32_t lba)
     return user;
 }
 
-bool Build(const std::string& script, Disc* disc, const std::string& base_dir = std::string())
+bool Build(const std::string& script, BuiltDisc* disc, const std::string& base_dir = std::string())
 {
     DiscPlan plan;
     std::string error;
@@ -67,7 +68,7 @@ const uint8_t* FindRecord(const std::vector<uint8_t>& block, const char* name)
 struct DiscTest : ::testing::Test {
     std::string dir = MakeTempDir("discbuild");
     void TearDown() override { RemoveTempDir(dir); }
-    std::string Write(const Disc& disc, const char* name, const DiscWriteOptions& o = DiscWriteOptions())
+    std::string Write(const BuiltDisc& disc, const char* name, const DiscWriteOptions& o = DiscWriteOptions())
     {
         std::string path = dir + "/" + name, error;
         EXPECT_TRUE(WriteDiscImage(disc, path, o, &error)) << error;
@@ -79,7 +80,7 @@ TEST_F(DiscTest, IsoinfoReadsTheVolumeAsBuilt)
 {
     if (!ToolAvailable("isoinfo"))
         GTEST_SKIP() << "isoinfo not installed";
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("volume TREE_TEST\npublisher \"SOME PUBLISHER\"\ndir /EMPTY\n"
                       "file /README.TXT text=\"hello\"\nfile /A/B/DEEP.DAT size=5000\n"
                       "file /A/HIDDEN.DAT size=10 hidden\n"
@@ -96,7 +97,7 @@ TEST_F(DiscTest, IsoinfoReadsTheVolumeAsBuilt)
     ASSERT_EQ(RunCommand("isoinfo -l -i " + ShellQuote(iso), &out), 0) << out;
     std::map<std::string, IsoinfoEntry> listed = ParseIsoinfoListing(out);
     EXPECT_EQ(listed.size(), 67u);  // 4 directories, 63 files
-    for (const DiscEntry& e : disc.entries) {
+    for (const BuiltEntry& e : disc.entries) {
         if (e.path == "/")
             continue;
         auto it = listed.find(e.is_dir ? e.path : e.path + ";1");
@@ -114,7 +115,7 @@ TEST_F(DiscTest, IsoinfoReadsTheVolumeAsBuilt)
 
 TEST_F(DiscTest, BinCueOfDataAndAudioReadsBackAndEveryDataSectorChecks)
 {
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("track mode1\nfile /X.DAT size=9000\naudio seconds=2 tone=1000\naudio blocks=80 pregap=0\n",
                       &disc));
     ASSERT_EQ(disc.tracks.size(), 3u);
@@ -138,11 +139,11 @@ TEST_F(DiscTest, BinCueOfDataAndAudioReadsBackAndEveryDataSectorChecks)
 
 TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
 {
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("track mode2\nfile /V/MOVIE.XA size=5000 form2 filenum=1 channel=3\nfile /V/DOC.TXT size=3\n",
                       &disc));
     EXPECT_EQ(memcmp(UserBlock(disc, 16).data() + 1024, "CD-XA001", 8), 0);
-    const DiscEntry* movie = FindDiscEntry(disc, "/V/MOVIE.XA");
+    const BuiltEntry* movie = FindDiscEntry(disc, "/V/MOVIE.XA");
     ASSERT_NE(movie, nullptr);
     EXPECT_EQ(movie->size, 3u * 2048);  // 3 Form 2 blocks of 2324 bytes
     uint8_t raw[kRawSectorSize];
@@ -174,7 +175,7 @@ TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
 
 TEST_F(DiscTest, SessionsReferToEarlierFilesAndStoreTheirPregap)
 {
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("track mode2\nfile /OLD.TXT size=100\naudio seconds=1\n"
                       "session\ntrack mode2\nfile /NEW.TXT size=100\n"
                       "session\ntrack mode2 gap=stored\nfile /NEWER.TXT size=100\n",
@@ -182,7 +183,7 @@ TEST_F(DiscTest, SessionsReferToEarlierFilesAndStoreTheirPregap)
     // Gaps between sessions and volume sizes: toc_cdinfo_test.
     ASSERT_EQ(disc.session_start.size(), 3u);
     EXPECT_EQ(disc.session_leadout[0], disc.tracks[1].start + 75);
-    const DiscEntry *old1 = FindDiscEntry(disc, "/OLD.TXT", 1), *old3 = FindDiscEntry(disc, "/OLD.TXT", 3);
+    const BuiltEntry *old1 = FindDiscEntry(disc, "/OLD.TXT", 1), *old3 = FindDiscEntry(disc, "/OLD.TXT", 3);
     ASSERT_TRUE(old1 && old3);
     EXPECT_EQ(old1->extent, old3->extent);
     EXPECT_GT(FindDiscEntry(disc, "/", 3)->extent, disc.session_start[2]);
@@ -200,22 +201,22 @@ TEST_F(DiscTest, SessionsReferToEarlierFilesAndStoreTheirPregap)
 
 TEST_F(DiscTest, CookedVariantsStoreTheSameSectors)
 {
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("track mode2\nfile /F.DAT size=3000 form2\nfile /G.DAT size=3000\n", &disc));
     Write(disc, "raw.cue");
     DiscWriteOptions o;
-    o.mode2_size = kMode2Size;
+    o.mode2_size = kMode2DataSize;
     EXPECT_TRUE(Contains(ReadText(Write(disc, "stored.cue", o)), "MODE2/2336"));
     std::vector<uint8_t> raw = ReadBin(dir + "/raw.bin"), stored = ReadBin(dir + "/stored.bin");
-    ASSERT_EQ(stored.size() / kMode2Size, raw.size() / kRawSectorSize);
+    ASSERT_EQ(stored.size() / kMode2DataSize, raw.size() / kRawSectorSize);
     uint8_t rebuilt[kRawSectorSize];
-    for (size_t i = 0; i < stored.size() / kMode2Size; ++i) {
-        BuildMode2FromStored(rebuilt, (int32_t)i, &stored[i * kMode2Size]);
+    for (size_t i = 0; i < stored.size() / kMode2DataSize; ++i) {
+        BuildMode2FromStored(rebuilt, (int32_t)i, &stored[i * kMode2DataSize]);
         ASSERT_EQ(memcmp(rebuilt, &raw[i * kRawSectorSize], kRawSectorSize), 0) << i;
     }
 
     // Mode 1 as 2048-byte blocks beside raw audio: one file per track.
-    Disc mixed;
+    BuiltDisc mixed;
     ASSERT_TRUE(Build("file /A.TXT text=abc\naudio blocks=10\n", &mixed));
     o.mode1_size = 2048;
     std::string text = ReadText(Write(mixed, "cooked.cue", o));
@@ -233,14 +234,14 @@ TEST_F(DiscTest, HostFilesBecomeFileContentsAndAudio)
     for (size_t i = 0; i < doc.size(); ++i) doc[i] = (uint8_t)(i ^ 0x5A);
     ASSERT_TRUE(WriteFileBytes(dir + "/a.pcm", pcm.data(), pcm.size()));
     ASSERT_TRUE(WriteFileBytes(dir + "/doc.bin", doc.data(), doc.size()));
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("file /DOC.BIN src=doc.bin\nfile /CUT.BIN src=doc.bin size=10\naudio pcm=a.pcm\n", &disc, dir));
-    const DiscEntry* e = FindDiscEntry(disc, "/DOC.BIN");
+    const BuiltEntry* e = FindDiscEntry(disc, "/DOC.BIN");
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->size, 2100u);
     EXPECT_EQ(UserBlock(disc, e->extent + 1)[51], doc[2048 + 51]);
     EXPECT_EQ(FindDiscEntry(disc, "/CUT.BIN")->size, 10u);
-    const DiscTrack& audio = disc.tracks.back();
+    const BuiltTrack& audio = disc.tracks.back();
     ASSERT_EQ(audio.Length(), 2);
     uint8_t raw[kRawSectorSize];
     ASSERT_TRUE(ReadDiscSector(disc, audio.start + 1, raw));
@@ -250,7 +251,7 @@ TEST_F(DiscTest, HostFilesBecomeFileContentsAndAudio)
 
 TEST_F(DiscTest, HostileVariantsBreakWhatTheySay)
 {
-    Disc disc;
+    BuiltDisc disc;
     auto build = [&disc](const char* hostile) {
         return Build(std::string("dir /A\nfile /A/X.DAT size=10\nfile /A/Y.DAT size=10\nhostile ") + hostile + "\n", &disc);
     };
@@ -315,14 +316,14 @@ TEST(DiscScript, RejectsWhatItCannotBuild)
     };
     for (const Case& c : cases) {
         DiscPlan plan;
-        Disc disc;
+        BuiltDisc disc;
         std::string error;
         EXPECT_FALSE(ParseDiscScript(c.script, std::string(), &plan, &error) && BuildDisc(plan, &disc, &error))
             << c.script;
         EXPECT_TRUE(Contains(error, c.message));
     }
     // An .iso holds user data only: a Mode 2 disc does not go into one.
-    Disc disc;
+    BuiltDisc disc;
     ASSERT_TRUE(Build("track mode2\nfile /X size=1\n", &disc));
     std::string error;
     EXPECT_FALSE(WriteDiscImage(disc, "/nonexistent/x.iso", DiscWriteOptions(), &error));

@@ -75,9 +75,9 @@ TEST(CheckSector, AcceptsSectorsWithoutCheckData)
     EXPECT_FALSE(CheckSector(raw));
 
     // Formless Mode 2 whose would-be subheader copies differ carries no EDC.
-    std::vector<uint8_t> user = Pattern(kMode2Size, 9);
+    std::vector<uint8_t> user = Pattern(kMode2DataSize, 9);
     BuildRawSector(raw, 20, kSectorMode2Formless, user.data(), nullptr);
-    EXPECT_EQ(memcmp(raw + 16, user.data(), kMode2Size), 0);
+    EXPECT_EQ(memcmp(raw + 16, user.data(), kMode2DataSize), 0);
     EXPECT_TRUE(CheckSector(raw));
 
     // A Form 2 sector whose EDC is left zero is legal.
@@ -90,21 +90,21 @@ TEST(CheckSector, AcceptsSectorsWithoutCheckData)
 TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
 {
     // Exactly 2048 bytes: a Form 1 request whose submode says Form 2 reads no further.
-    std::vector<uint8_t> user = Pattern(kForm1UserSize, 5);
+    std::vector<uint8_t> user = Pattern(kUserDataSize, 5);
     const uint8_t sub[4] = {0, 0, kSubmodeForm2, 0};
     uint8_t raw[kRawSectorSize];
     BuildRawSector(raw, 0, kSectorMode2Form1, user.data(), sub);
-    EXPECT_EQ(memcmp(raw + 24, user.data(), kForm1UserSize), 0);
-    EXPECT_EQ(raw[24 + kForm1UserSize], 0);
-    EXPECT_EQ(get_le32(raw + kForm2EdcOffset), ComputeEdc(raw + 16, 8 + kForm2UserSize));
+    EXPECT_EQ(memcmp(raw + 24, user.data(), kUserDataSize), 0);
+    EXPECT_EQ(raw[24 + kUserDataSize], 0);
+    EXPECT_EQ(get_le32(raw + kForm2EdcOffset), ComputeEdc(raw + 16, 8 + kForm2UserDataSize));
     EXPECT_TRUE(CheckSector(raw));
 
     // A Form 2 request always carries the Form 2 bit in both copies.
-    std::vector<uint8_t> user2 = Pattern(kForm2UserSize, 6);
+    std::vector<uint8_t> user2 = Pattern(kForm2UserDataSize, 6);
     BuildRawSector(raw, 0, kSectorMode2Form2, user2.data(), nullptr);
     EXPECT_EQ(raw[18], kSubmodeForm2);
     EXPECT_EQ(raw[22], kSubmodeForm2);
-    EXPECT_EQ(memcmp(raw + 24, user2.data(), kForm2UserSize), 0);
+    EXPECT_EQ(memcmp(raw + 24, user2.data(), kForm2UserDataSize), 0);
 
     // Audio is copied whole, with no sync.
     std::vector<uint8_t> pcm = Pattern(kRawSectorSize, 7);

@@ -52,7 +52,7 @@ TEST(VcdReadback, SectorsRebuildAndReadBackAsTheBinHoldsThem)
     ASSERT_TRUE(MakeVcd(raw_dir, false, &raw_bin));
     ASSERT_TRUE(MakeVcd(stored_dir, true, &stored_bin));
     ASSERT_EQ(raw_bin.size() % kRawSectorSize, 0u);
-    ASSERT_EQ(stored_bin.size() / kMode2Size, raw_bin.size() / kRawSectorSize);
+    ASSERT_EQ(stored_bin.size() / kMode2DataSize, raw_bin.size() / kRawSectorSize);
 
     const size_t count = raw_bin.size() / kRawSectorSize;
     int forms[2] = {0, 0};

@@ -1,4 +1,4 @@
-// Disc image builder. See discbuild.h for the script.
+// BuiltDisc image builder. See discbuild.h for the script.
 #include "discbuild.h"
 
 #include <ctype.h>
@@ -16,11 +16,6 @@ namespace {
 
 enum {
     kBlockSize = 2048,
-    kFramesPerSecond = 75,
-    kFramesPerMinute = 4500,
-    kPregapBlocks = 150,
-    kFirstSessionGap = 11400,   // lead-out 6750 + lead-in 4500 + pregap 150
-    kLaterSessionGap = 6900,    // lead-out 2250 + lead-in 4500 + pregap 150
     kMaxDiscBlocks = 449850,    // 99:59:74 less the first pregap
     kMaxFileSize = 64 * 1024 * 1024,
     kMaxIdentifier = 207,       // 33 + 207 + 1 + 14 = 255, the largest record
@@ -500,7 +495,7 @@ uint16_t XaAttributes(const Node& n)
     return (uint16_t)((n.plan && n.plan->form2 ? kXaForm2 : kXaForm1) | kXaReadExecute);
 }
 
-uint32_t FileUserSize(const DiscEntrySpec& e) { return e.form2 ? kForm2UserSize : kForm1UserSize; }
+uint32_t FileUserSize(const DiscEntrySpec& e) { return e.form2 ? kForm2UserDataSize : kUserDataSize; }
 
 // Data length recorded for a file: Form 2 files count 2048 bytes a block, as XA does.
 uint32_t RecordedSize(const Node& n)
@@ -542,19 +537,19 @@ uint32_t DirectorySize(const Volume& v, int dir, bool xa, bool overrun)
 }
 
 struct Output {
-    std::vector<DiscBlock>* blocks;
+    std::vector<BuiltBlock>* blocks;
     int32_t track_start;
     bool mode2;
 };
 
-DiscBlock* BlockAt(Output& out, int32_t lba)
+BuiltBlock* BlockAt(Output& out, int32_t lba)
 {
     size_t index = (size_t)(lba - out.track_start);
     if (out.blocks->size() <= index) {
         size_t old = out.blocks->size();
         out.blocks->resize(index + 1);
         for (size_t i = old; i <= index; ++i) {
-            DiscBlock& b = (*out.blocks)[i];
+            BuiltBlock& b = (*out.blocks)[i];
             b.type = out.mode2 ? kSectorMode2Form1 : kSectorMode1;
             memset(b.subheader, 0, 4);
             b.subheader[2] = out.mode2 ? kSubmodeData : 0;
@@ -629,8 +624,8 @@ struct VolumeJob {
     bool xa;
     bool mode2;
     HostileSet hostile;
-    std::vector<DiscBlock>* blocks;
-    Disc* disc;
+    std::vector<BuiltBlock>* blocks;
+    BuiltDisc* disc;
 };
 
 bool WriteFiles(VolumeJob& job, Output& out, int32_t* next, std::string* error)
@@ -648,7 +643,7 @@ bool WriteFiles(VolumeJob& job, Output& out, int32_t* next, std::string* error)
         if ((int64_t)*next + n.blocks > kMaxDiscBlocks)
             return Fail(error, "the disc is full");
         for (uint32_t b = 0; b < n.blocks; ++b) {
-            DiscBlock* block = BlockAt(out, n.extent + (int32_t)b);
+            BuiltBlock* block = BlockAt(out, n.extent + (int32_t)b);
             size_t from = (size_t)b * unit;
             memcpy(block->data, bytes.data() + from, std::min<size_t>(unit, bytes.size() - from));
             block->type = n.plan->form2 ? kSectorMode2Form2 : block->type;
@@ -845,7 +840,7 @@ bool BuildVolume(VolumeJob& job, std::string* error)
     PutPathTables(job, out, order, l_table, m_table);
     PutPrimaryDescriptor(job, out, volume_end, path_table_size, l_table, m_table);
     for (const Node& n : v.nodes) {
-        DiscEntry e;
+        BuiltEntry e;
         e.session = job.session + 1;
         e.path = &n == &v.nodes[0] ? "/" : n.path;
         e.is_dir = n.is_dir;
@@ -859,7 +854,7 @@ bool BuildVolume(VolumeJob& job, std::string* error)
 // ---------------------------------------------------------------------------
 // Audio
 
-bool AudioBlocks(const DiscTrackSpec& t, std::vector<DiscBlock>* blocks, std::string* error)
+bool AudioBlocks(const DiscTrackSpec& t, std::vector<BuiltBlock>* blocks, std::string* error)
 {
     std::vector<uint8_t> pcm;
     if (!t.pcm.empty()) {
@@ -883,7 +878,7 @@ bool AudioBlocks(const DiscTrackSpec& t, std::vector<DiscBlock>* blocks, std::st
     size_t at = blocks->size();
     blocks->resize(at + (size_t)count);
     for (int32_t i = 0; i < count; ++i) {
-        DiscBlock& b = (*blocks)[at + (size_t)i];
+        BuiltBlock& b = (*blocks)[at + (size_t)i];
         b.type = kSectorAudio;
         memset(b.subheader, 0, 4);
         memcpy(b.data, &pcm[(size_t)i * kRawSectorSize], kRawSectorSize);
@@ -891,9 +886,9 @@ bool AudioBlocks(const DiscTrackSpec& t, std::vector<DiscBlock>* blocks, std::st
     return true;
 }
 
-void ZeroBlocks(std::vector<DiscBlock>* blocks, int32_t count, TrackKind kind)
+void ZeroBlocks(std::vector<BuiltBlock>* blocks, int32_t count, TrackKind kind)
 {
-    DiscBlock b;
+    BuiltBlock b;
     b.type = kind == kTrackAudio ? kSectorAudio : kind == kTrackMode2 ? kSectorMode2Form1 : kSectorMode1;
     memset(b.subheader, 0, 4);
     if (kind == kTrackMode2)
@@ -908,7 +903,7 @@ const char* CueMode(TrackKind kind, const DiscWriteOptions& o)
         return "AUDIO";
     if (kind == kTrackMode1)
         return o.mode1_size == kBlockSize ? "MODE1/2048" : "MODE1/2352";
-    return o.mode2_size == kMode2Size ? "MODE2/2336" : "MODE2/2352";
+    return o.mode2_size == kMode2DataSize ? "MODE2/2336" : "MODE2/2352";
 }
 
 int StoredSize(TrackKind kind, const DiscWriteOptions& o)
@@ -942,22 +937,22 @@ bool EndsWith(const std::string& s, const char* tail)
 }
 
 // The bytes of one stored block as a track of that kind stores them.
-void StoredBlock(const DiscTrack& t, size_t index, const DiscWriteOptions& o, uint8_t* out, int* size)
+void StoredBlock(const BuiltTrack& t, size_t index, const DiscWriteOptions& o, uint8_t* out, int* size)
 {
-    const DiscBlock& b = t.blocks[index];
+    const BuiltBlock& b = t.blocks[index];
     int32_t lba = t.start - (t.pregap_stored ? t.pregap : 0) + (int32_t)index;
     uint8_t raw[kRawSectorSize];
     BuildRawSector(raw, lba, b.type, b.data, b.subheader);
     *size = StoredSize(t.kind, o);
     if (*size == kRawSectorSize)
         memcpy(out, raw, kRawSectorSize);
-    else if (*size == kMode2Size)
-        memcpy(out, raw + 16, kMode2Size);
+    else if (*size == kMode2DataSize)
+        memcpy(out, raw + 16, kMode2DataSize);
     else
         memcpy(out, b.data, kBlockSize);
 }
 
-bool WriteBlocks(FILE* f, const DiscTrack& t, const DiscWriteOptions& o, int32_t skip_tail)
+bool WriteBlocks(FILE* f, const BuiltTrack& t, const DiscWriteOptions& o, int32_t skip_tail)
 {
     uint8_t buffer[kRawSectorSize];
     int size = 0;
@@ -970,7 +965,7 @@ bool WriteBlocks(FILE* f, const DiscTrack& t, const DiscWriteOptions& o, int32_t
     return true;
 }
 
-bool WriteIso(const Disc& disc, const std::string& path, std::string* error)
+bool WriteIso(const BuiltDisc& disc, const std::string& path, std::string* error)
 {
     if (disc.tracks.size() != 1 || disc.tracks[0].kind != kTrackMode1)
         return Fail(error, "an .iso holds a single Mode 1 track; write a .cue for this disc");
@@ -985,14 +980,14 @@ bool WriteIso(const Disc& disc, const std::string& path, std::string* error)
     return true;
 }
 
-bool WriteCue(const Disc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+bool WriteCue(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
 {
     if ((o.mode1_size != kBlockSize && o.mode1_size != kRawSectorSize) ||
-        (o.mode2_size != kMode2Size && o.mode2_size != kRawSectorSize))
+        (o.mode2_size != kMode2DataSize && o.mode2_size != kRawSectorSize))
         return Fail(error, "Mode 1 tracks are stored in 2048 or 2352 bytes, Mode 2 in 2336 or 2352");
     std::string stem = path.substr(0, path.size() - 4);
     bool split = o.split;
-    for (const DiscTrack& t : disc.tracks)
+    for (const BuiltTrack& t : disc.tracks)
         split = split || StoredSize(t.kind, o) != StoredSize(disc.tracks[0].kind, o);
     std::string cue;
     FILE* bin = nullptr;
@@ -1000,7 +995,7 @@ bool WriteCue(const Disc& disc, const std::string& path, const DiscWriteOptions&
     bool ok = true;
     int session = 0;
     for (size_t i = 0; i < disc.tracks.size() && ok; ++i) {
-        const DiscTrack& t = disc.tracks[i];
+        const BuiltTrack& t = disc.tracks[i];
         if (i == 0 || split) {
             if (bin && fclose(bin) != 0)
                 ok = false;
@@ -1094,9 +1089,9 @@ bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscP
     return true;
 }
 
-bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
+bool BuildDisc(const DiscPlan& plan, BuiltDisc* disc, std::string* error)
 {
-    *disc = Disc();
+    *disc = BuiltDisc();
     Volume volume;
     volume.nodes.push_back(Node());
     volume.nodes[0].is_dir = true;
@@ -1123,7 +1118,7 @@ bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
         disc->session_start.push_back(next_start);
         for (size_t ti = 0; ti < tracks.size(); ++ti) {
             const DiscTrackSpec& ts = tracks[ti];
-            DiscTrack t;
+            BuiltTrack t;
             t.number = ++track_number;
             t.session = (int)s + 1;
             t.kind = ts.kind;
@@ -1167,7 +1162,7 @@ bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
     for (const DiscSessionSpec& ss : plan.sessions)
         for (const DiscHostileSpec& h : ss.hostile)
             if (!h.path.empty()) {
-                const DiscEntry* e = FindDiscEntry(*disc, h.path);
+                const BuiltEntry* e = FindDiscEntry(*disc, h.path);
                 if (!e)
                     return Fail(error, "hostile " + h.kind + ": no entry " + h.path);
                 if (h.kind != "name-overrun" && !e->is_dir)
@@ -1176,7 +1171,7 @@ bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
     return true;
 }
 
-bool WriteDiscImage(const Disc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
+bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
 {
     if (EndsWith(path, ".iso"))
         return WriteIso(disc, path, error);
@@ -1189,14 +1184,14 @@ bool MakeDiscImage(const std::string& script, const std::string& path, const Dis
                    std::string* error)
 {
     DiscPlan plan;
-    Disc disc;
+    BuiltDisc disc;
     return ParseDiscScript(script, std::string(), &plan, error) && BuildDisc(plan, &disc, error) &&
            WriteDiscImage(disc, path, options, error);
 }
 
-bool ReadDiscSector(const Disc& disc, int32_t lba, uint8_t* raw2352)
+bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)
 {
-    for (const DiscTrack& t : disc.tracks) {
+    for (const BuiltTrack& t : disc.tracks) {
         int32_t first = t.start - t.pregap;
         if (lba < first || lba >= t.start + t.Length())
             continue;
@@ -1207,20 +1202,20 @@ bool ReadDiscSector(const Disc& disc, int32_t lba, uint8_t* raw2352)
             BuildRawSector(raw2352, lba, type, nullptr, nullptr);
             return true;
         }
-        const DiscBlock& b = t.blocks[(size_t)(lba - stored_first)];
+        const BuiltBlock& b = t.blocks[(size_t)(lba - stored_first)];
         BuildRawSector(raw2352, lba, b.type, b.data, b.subheader);
         return true;
     }
     return false;
 }
 
-const DiscEntry* FindDiscEntry(const Disc& disc, const std::string& path, int session)
+const BuiltEntry* FindDiscEntry(const BuiltDisc& disc, const std::string& path, int session)
 {
     int wanted = session;
     if (wanted == 0)
-        for (const DiscEntry& e : disc.entries)
+        for (const BuiltEntry& e : disc.entries)
             wanted = std::max(wanted, e.session);
-    for (const DiscEntry& e : disc.entries)
+    for (const BuiltEntry& e : disc.entries)
         if (e.session == wanted && e.path == path)
             return &e;
     return nullptr;

@@ -77,25 +77,25 @@ struct DiscPlan {
 };
 
 // One stored block: user data as its type takes it (2048, 2324, 2352 bytes).
-struct DiscBlock {
+struct BuiltBlock {
     SectorType type;
-    uint8_t subheader[4];
+    uint8_t subheader[kSubheaderCopySize];
     uint8_t data[kRawSectorSize];
 };
 
-struct DiscTrack {
+struct BuiltTrack {
     int number = 0;             // 1-based
     int session = 0;            // 1-based
     TrackKind kind = kTrackMode1;
     int32_t start = 0;          // LBN of INDEX 01
     int32_t pregap = 0;         // blocks before INDEX 01
     bool pregap_stored = false; // those blocks lead blocks[]
-    std::vector<DiscBlock> blocks;
+    std::vector<BuiltBlock> blocks;
     int32_t Length() const { return (int32_t)blocks.size() - (pregap_stored ? pregap : 0); }
 };
 
 // An entry as the volume of one session records it.
-struct DiscEntry {
+struct BuiltEntry {
     int session = 0;
     std::string path;           // "/" for the root
     bool is_dir = false;
@@ -103,11 +103,11 @@ struct DiscEntry {
     uint32_t size = 0;          // recorded data length
 };
 
-struct Disc {
-    std::vector<DiscTrack> tracks;
+struct BuiltDisc {
+    std::vector<BuiltTrack> tracks;
     std::vector<int32_t> session_start;    // INDEX 01 of each session's first track
     std::vector<int32_t> session_leadout;  // LBN after each session's last track
-    std::vector<DiscEntry> entries;
+    std::vector<BuiltEntry> entries;
     int32_t truncate_blocks = 0;           // blocks cut from the end of the written image
 };
 
@@ -119,16 +119,16 @@ struct DiscWriteOptions {
 
 // base_dir resolves relative pcm= and src= paths.
 bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscPlan* plan, std::string* error);
-bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error);
+bool BuildDisc(const DiscPlan& plan, BuiltDisc* disc, std::string* error);
 // path ending in .iso: 2048-byte user data of a single Mode 1 track;
 // .cue: the cue sheet and its BIN file(s) beside it.
-bool WriteDiscImage(const Disc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error);
+bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error);
 bool MakeDiscImage(const std::string& script, const std::string& path, const DiscWriteOptions& options,
                    std::string* error);
 
 // The raw sector a drive reads at lba; false where no track is recorded.
-bool ReadDiscSector(const Disc& disc, int32_t lba, uint8_t* raw2352);
+bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352);
 // An entry of the given session's volume (0: the last with a volume).
-const DiscEntry* FindDiscEntry(const Disc& disc, const std::string& path, int session = 0);
+const BuiltEntry* FindDiscEntry(const BuiltDisc& disc, const std::string& path, int session = 0);
 // Contents of generated files: byte at offset of the file at path.
 uint8_t DiscPatternByte(const std::string& path, uint32_t offset);

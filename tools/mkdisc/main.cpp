@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     size_t slash = base.rfind('/');
     base = slash == std::string::npos ? std::string() : base.substr(0, slash);
     DiscPlan plan;
-    Disc disc;
+    BuiltDisc disc;
     std::string error;
     if (!ParseDiscScript(text, base, &plan, &error) || !BuildDisc(plan, &disc, &error) ||
         !WriteDiscImage(disc, out_path, options, &error)) {

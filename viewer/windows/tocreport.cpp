@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "bytes.h"
+#include "cdgeometry.h"
 #include "cdtime.h"
 #include "textutil.h"
 

@@ -44,7 +44,7 @@ std::vector<uint8_t> MakeMpegStream(int packs)
         Append(out, {0, 0, 1, 0xE0, (uint8_t)((es.size() + 5) >> 8), (uint8_t)(es.size() + 5)});
         PutTimestamp(out, 0x21, 3000u * i + 9000);
         out.insert(out.end(), es.begin(), es.end());
-        const size_t pad = kForm2UserSize - (out.size() - pack_start) - 6;
+        const size_t pad = kForm2UserDataSize - (out.size() - pack_start) - 6;
         Append(out, {0, 0, 1, 0xBE, (uint8_t)(pad >> 8), (uint8_t)pad});
         out.resize(out.size() + pad, 0xFF);
     }
