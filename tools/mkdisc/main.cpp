@@ -39,13 +39,13 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (strcmp(a, "--mode1=2048") == 0)
-            options.mode1_size = 2048;
+            options.mode1_size = kUserDataSize;
         else if (strcmp(a, "--mode1=2352") == 0)
-            options.mode1_size = 2352;
+            options.mode1_size = kRawSectorSize;
         else if (strcmp(a, "--mode2=2336") == 0)
-            options.mode2_size = 2336;
+            options.mode2_size = kMode2DataSize;
         else if (strcmp(a, "--mode2=2352") == 0)
-            options.mode2_size = 2352;
+            options.mode2_size = kRawSectorSize;
         else if (strcmp(a, "--split") == 0)
             options.split = true;
         else if (a[0] == '-' && a[1] != '\0')

@@ -1,0 +1,195 @@
+// Writing the built disc: an .iso of 2048-byte blocks, or a cue sheet and
+// its BIN files with each track stored as its mode asks; and the raw sector
+// of any block, as a drive would read it.
+#include <ctype.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "discbuild_internal.h"
+
+using namespace discbuild;
+
+namespace {
+
+const char* CueMode(TrackKind kind, const DiscWriteOptions& o)
+{
+    if (kind == kTrackAudio)
+        return "AUDIO";
+    if (kind == kTrackMode1)
+        return o.mode1_size == kUserDataSize ? "MODE1/2048" : "MODE1/2352";
+    return o.mode2_size == kMode2DataSize ? "MODE2/2336" : "MODE2/2352";
+}
+
+int StoredSize(TrackKind kind, const DiscWriteOptions& o)
+{
+    if (kind == kTrackAudio)
+        return kRawSectorSize;
+    return kind == kTrackMode1 ? o.mode1_size : o.mode2_size;
+}
+
+void MsfText(char* out, size_t size, int32_t frames)
+{
+    snprintf(out, size, "%02d:%02d:%02d", (int)(frames / kFramesPerMinute),
+             (int)(frames / kFramesPerSecond % kSecondsPerMinute), (int)(frames % kFramesPerSecond));
+}
+
+std::string BaseName(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool EndsWith(const std::string& s, const char* tail)
+{
+    size_t n = strlen(tail);
+    if (s.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (tolower((unsigned char)s[s.size() - n + i]) != tail[i])
+            return false;
+    return true;
+}
+
+// The bytes of one stored block as a track of that kind stores them.
+void StoredBlock(const BuiltTrack& t, size_t index, const DiscWriteOptions& o, uint8_t* out, int* size)
+{
+    const BuiltBlock& b = t.blocks[index];
+    int32_t lba = t.start - (t.pregap_stored ? t.pregap : 0) + (int32_t)index;
+    uint8_t raw[kRawSectorSize];
+    BuildRawSector(raw, lba, b.type, b.data, b.subheader);
+    *size = StoredSize(t.kind, o);
+    if (*size == kRawSectorSize)
+        memcpy(out, raw, kRawSectorSize);
+    else if (*size == kMode2DataSize)
+        memcpy(out, raw + kDataOffset, kMode2DataSize);
+    else
+        memcpy(out, b.data, kUserDataSize);
+}
+
+bool WriteBlocks(FILE* f, const BuiltTrack& t, const DiscWriteOptions& o, int32_t skip_tail)
+{
+    uint8_t buffer[kRawSectorSize];
+    int size = 0;
+    size_t count = t.blocks.size() - (size_t)std::min<int32_t>(skip_tail, (int32_t)t.blocks.size());
+    for (size_t i = 0; i < count; ++i) {
+        StoredBlock(t, i, o, buffer, &size);
+        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+            return false;
+    }
+    return true;
+}
+
+bool WriteIso(const BuiltDisc& disc, const std::string& path, std::string* error)
+{
+    if (disc.tracks.size() != 1 || disc.tracks[0].kind != kTrackMode1)
+        return Fail(error, "an .iso holds a single Mode 1 track; write a .cue for this disc");
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(error, "cannot create " + path);
+    DiscWriteOptions o;
+    o.mode1_size = kUserDataSize;
+    bool ok = WriteBlocks(f, disc.tracks[0], o, disc.truncate_blocks);
+    if (fclose(f) != 0 || !ok)
+        return Fail(error, "cannot write " + path);
+    return true;
+}
+
+bool WriteCue(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+{
+    if ((o.mode1_size != kUserDataSize && o.mode1_size != kRawSectorSize) ||
+        (o.mode2_size != kMode2DataSize && o.mode2_size != kRawSectorSize))
+        return Fail(error, "Mode 1 tracks are stored in 2048 or 2352 bytes, Mode 2 in 2336 or 2352");
+    std::string stem = path.substr(0, path.size() - 4);
+    bool split = o.split;
+    for (const BuiltTrack& t : disc.tracks)
+        split = split || StoredSize(t.kind, o) != StoredSize(disc.tracks[0].kind, o);
+    std::string cue;
+    FILE* bin = nullptr;
+    int64_t file_blocks = 0;
+    bool ok = true;
+    int session = 0;
+    for (size_t i = 0; i < disc.tracks.size() && ok; ++i) {
+        const BuiltTrack& t = disc.tracks[i];
+        if (i == 0 || split) {
+            if (bin && fclose(bin) != 0)
+                ok = false;
+            char suffix[16];
+            snprintf(suffix, sizeof suffix, split ? "-%02d.bin" : ".bin", t.number);
+            std::string bin_path = stem + suffix;
+            bin = fopen(bin_path.c_str(), "wb");
+            if (!bin)
+                return Fail(error, "cannot create " + bin_path);
+            cue += "FILE \"" + BaseName(bin_path) + "\" BINARY\r\n";
+            file_blocks = 0;
+        }
+        char line[96], msf[16];
+        if (disc.session_start.size() > 1 && t.session != session) {
+            session = t.session;
+            snprintf(line, sizeof line, "  REM SESSION %02d\r\n", session);
+            cue += line;
+        }
+        snprintf(line, sizeof line, "  TRACK %02d %s\r\n", t.number, CueMode(t.kind, o));
+        cue += line;
+        if (t.pregap > 0 && !t.pregap_stored) {
+            MsfText(msf, sizeof msf, t.pregap);
+            snprintf(line, sizeof line, "    PREGAP %s\r\n", msf);
+            cue += line;
+        }
+        if (t.pregap > 0 && t.pregap_stored) {
+            MsfText(msf, sizeof msf, (int32_t)file_blocks);
+            snprintf(line, sizeof line, "    INDEX 00 %s\r\n", msf);
+            cue += line;
+        }
+        MsfText(msf, sizeof msf, (int32_t)(file_blocks + (t.pregap_stored ? t.pregap : 0)));
+        snprintf(line, sizeof line, "    INDEX 01 %s\r\n", msf);
+        cue += line;
+        bool last = i + 1 == disc.tracks.size();
+        ok = WriteBlocks(bin, t, o, last ? disc.truncate_blocks : 0);
+        file_blocks += (int64_t)t.blocks.size();
+    }
+    if (bin && fclose(bin) != 0)
+        ok = false;
+    if (!ok)
+        return Fail(error, "cannot write the image beside " + path);
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(error, "cannot create " + path);
+    ok = fwrite(cue.data(), 1, cue.size(), f) == cue.size();
+    if (fclose(f) != 0 || !ok)
+        return Fail(error, "cannot write " + path);
+    return true;
+}
+
+
+}  // namespace
+
+bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
+{
+    if (EndsWith(path, ".iso"))
+        return WriteIso(disc, path, error);
+    if (EndsWith(path, ".cue"))
+        return WriteCue(disc, path, options, error);
+    return Fail(error, "the image name must end in .iso or .cue");
+}
+
+bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)
+{
+    for (const BuiltTrack& t : disc.tracks) {
+        int32_t first = t.start - t.pregap;
+        if (lba < first || lba >= t.start + t.Length())
+            continue;
+        int32_t stored_first = t.start - (t.pregap_stored ? t.pregap : 0);
+        if (lba < stored_first) {
+            SectorType type = t.kind == kTrackAudio ? kSectorAudio
+                              : t.kind == kTrackMode2 ? kSectorMode2Form1 : kSectorMode1;
+            BuildRawSector(raw2352, lba, type, nullptr, nullptr);
+            return true;
+        }
+        const BuiltBlock& b = t.blocks[(size_t)(lba - stored_first)];
+        BuildRawSector(raw2352, lba, b.type, b.data, b.subheader);
+        return true;
+    }
+    return false;
+}
