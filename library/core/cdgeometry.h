@@ -54,6 +54,16 @@ enum {
     kSubmodeTrigger = 0x10, kSubmodeForm2 = 0x20, kSubmodeRealTime = 0x40, kSubmodeEof = 0x80,
 };
 
+// The layout adds up: sync, header, subheader copies, data, EDC, parities.
+static_assert(kDataOffset == kSyncSize + kHeaderSize && kModeOffset == kDataOffset - 1, "header");
+static_assert(kXaUserDataOffset == kDataOffset + kSubheaderSize && kSubheaderSize == 2 * kSubheaderCopySize,
+              "subheader");
+static_assert(kMode1EdcOffset == kDataOffset + kUserDataSize && kForm1EdcOffset == kXaUserDataOffset + kUserDataSize &&
+                  kForm2EdcOffset == kXaUserDataOffset + kForm2UserDataSize, "EDC");
+static_assert(kEccQOffset == kEccPOffset + kEccPSize && kEccQOffset + kEccQSize == kRawSectorSize, "ECC");
+static_assert(kMode2DataSize == kRawSectorSize - kDataOffset && kNoSyncSectorSize == kRawSectorSize - kSyncSize,
+              "sizes");
+
 extern const uint8_t kSyncPattern[kSyncSize];
 
 // Areas between sessions (Orange Book): the first session's lead-out is 6750

@@ -59,6 +59,9 @@ enum {
     kRecDateSize = 7,
     kRootRecordSize = 34,
 };
+static_assert(kPvdRootRecord + kRootRecordSize == kPvdVolumeSetId && kRecName == kRecNameLength + 1 &&
+                  kPvdFileStructureVersion == kPvdEffectiveDate + kVolumeDateSize, "record layout");
+
 // File flags of a directory record.
 enum : uint8_t {
     kFileHidden = 0x01, kFileDirectory = 0x02, kFileAssociated = 0x04, kFileRecord = 0x08,
