@@ -23,6 +23,9 @@ static HMENU hFileMenu;
 // The chosen drive's name ("D:") or image file name, shown in the header.
 static char szDriveName[kDriveNameSize];
 static BOOL bEnablePending;
+// Set by an eject: the handle stays open, but nothing is sent to it until the
+// next open.
+static BOOL bEjected;
 
 static bool IsLeadByte(uint8_t b)
 {
@@ -35,11 +38,22 @@ static void LoadText(UINT id, char* out, int size)
         out[0] = '\0';
 }
 
-static void CloseDevice(void)
+BOOL IsDeviceOpen(void)
 {
-    if (hDevice != NULL)
+    return hDevice != NULL && hDevice != INVALID_HANDLE_VALUE && !bEjected;
+}
+
+// No device now: the menus that need one are grayed and the right-click menu
+// is the main menu bar's again, as after an eject.
+static void CloseDevice(HWND owner)
+{
+    if (hDevice != NULL && hDevice != INVALID_HANDLE_VALUE)
         cdrClose(hDevice);
     hDevice = NULL;
+    bEjected = FALSE;
+    bEnablePending = FALSE;
+    EnableDeviceMenus(owner, FALSE);
+    hMenuContext = GetMenu(owner);
 }
 
 // A drive without a readable disc must not raise the system's
@@ -120,7 +134,7 @@ static int FinishOpen(HWND owner, HCURSOR previous)
         snprintf(text, sizeof text, "I/O Control CDROM_GETLAST_SESSION Error %ld\n", (long)code);
         PrintError(owner, code, text);
         SetCursor(previous);
-        CloseDevice();
+        CloseDevice(owner);
         lLastSession = 0;
         return 0;
     }
@@ -137,7 +151,7 @@ int OpenDrive(HWND owner, UINT command)
     char caption[kDriveCaptionSize];
     if (hDriveMenu == NULL || GetMenuStringA(hDriveMenu, command, caption, sizeof caption, MF_BYCOMMAND) <= 0)
         return 0;   // no such drive item
-    CloseDevice();
+    CloseDevice(owner);
     DriveNameFromCaption(szDriveName, sizeof szDriveName, caption);
     char path[kDevicePathSize];
     FormatDevicePath(path, sizeof path, szDriveName);
@@ -160,7 +174,7 @@ int OpenImage(HWND owner, const char* path)
 {
     if (path == NULL || path[0] == '\0')
         return 0;
-    CloseDevice();
+    CloseDevice(owner);
     HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     // cdrOpenImage tells the user why an image cannot be served.
     HANDLE device = cdrOpenImage(owner, path);
@@ -216,7 +230,7 @@ BOOL TakeEnablePending(void)
 
 void ShowDriveHeader(HWND owner)
 {
-    if (hDevice == NULL)
+    if (!IsDeviceOpen())
         return;
     LONG block_length = 0;
     LONG last_lba = -1;   // a failed READ CAPACITY leaves an empty disc
@@ -229,12 +243,13 @@ void ShowDriveHeader(HWND owner)
 
 void EjectDisc(HWND owner)
 {
-    if (hDevice == NULL)
+    if (!IsDeviceOpen())
         return;
     HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     if (cdrEject(owner, hDevice) != 0)
         PrintError(owner, GetLastError(), "CD-ROM Eject error");
     SetCursor(previous);
+    bEjected = TRUE;
     EnableDeviceMenus(owner, FALSE);
     hMenuContext = GetMenu(owner);
 }

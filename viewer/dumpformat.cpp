@@ -194,12 +194,10 @@ int FormatDump(char* out, uint32_t out_size, const uint8_t* raw, uint32_t raw_si
     uint32_t used = 0;
     for (uint32_t offset = 0; offset < count; offset += kDumpBytesPerLine) {
         uint32_t n = count - offset < (uint32_t)kDumpBytesPerLine ? count - offset : (uint32_t)kDumpBytesPerLine;
-        uint32_t len = DumpLineLength(offset, n);
-        if (len >= out_size - used) {
-            out[used] = '\0';
-            return 0;
-        }
-        used += WriteDumpLine(out + used, offset, bytes + offset, n);
+        int len = FormatDumpLine(out + used, out_size - used, offset, bytes + offset, n);
+        if (len == 0)
+            return 0;   // the line did not fit: whole lines only, terminated
+        used += (uint32_t)len;
     }
     out[used] = '\0';
     return (int)used;

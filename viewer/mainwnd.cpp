@@ -340,7 +340,7 @@ static void OnControlPanel(HWND hwnd)
     if (hwndControl == NULL)
         return;
     CheckItem(hwnd, IDM_CONTROL_PANEL, TRUE);
-    if (hDevice == NULL) {
+    if (!IsDeviceOpen()) {
         static const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
         for (int id : kDeviceButtons) {
             HWND button = GetDlgItem(hwndControl, id);
@@ -374,8 +374,6 @@ static void OnTree(HWND hwnd)
 
 static void OnRefresh(HWND hwnd)
 {
-    if (hDevice == NULL)
-        return;
     HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     if (TakeEnablePending())
         EnableDeviceMenus(hwnd, TRUE);
@@ -406,6 +404,27 @@ static void OnJumpAddress(HWND hwnd, LPARAM lParam)
     UpdateStepControls();
 }
 
+// Commands that send device requests (or open a window that does). They
+// arrive from menus, accelerators, the control panel and the side windows
+// whatever the menus show, so they are held here while no device is open.
+// The TOC window only shows the last report (and opens at start-up before
+// any device), and closing the tree window sends nothing: both stay possible.
+static BOOL NeedsDevice(UINT id)
+{
+    switch (id) {
+    case IDM_NEXT_SECTOR:
+    case IDM_PREV_SECTOR:
+    case IDM_ADDRESS:
+    case IDM_EJECT:
+    case IDM_LABEL:
+    case IDM_REFRESH:
+    case IDM_JUMP_ADDRESS:
+        return TRUE;
+    case IDM_TREE: return hwndTree == NULL;
+    default: return FALSE;
+    }
+}
+
 static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     UINT id = LOWORD(wParam);
@@ -413,6 +432,8 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         OnOpened(OpenDrive(hwnd, id));
         return 0;
     }
+    if (NeedsDevice(id) && !IsDeviceOpen())
+        return 0;
     switch (id) {
     case IDM_OPEN_IMAGE: OnOpened(ChooseImage(hwnd)); break;
     case IDM_EXIT: DestroyWindow(hwndMain); break;

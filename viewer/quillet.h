@@ -44,6 +44,9 @@ int OpenImage(HWND owner, const char* path);   // 1 when open, refresh posted
 void ShowDriveHeader(HWND owner);
 void EjectDisc(HWND owner);
 void EnableDeviceMenus(HWND owner, BOOL enable);
+// Whether a device request may be sent: a device is open and its disc has not
+// been ejected. Every command and side window that reads asks this first.
+BOOL IsDeviceOpen(void);
 int ChooseImage(HWND owner);       // open-file dialog, then OpenImage
 BOOL TakeEnablePending(void);      // TRUE once after each successful open
 void DestroyDriveMenu(void);

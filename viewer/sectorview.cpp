@@ -85,7 +85,7 @@ static void FormatInto(HWND owner, HGLOBAL block, uint32_t size, int32_t length)
 
 void ShowSector(HWND owner)
 {
-    if (hDevice == NULL)
+    if (!IsDeviceOpen())
         return;
     // The header and the XA subheader come only with the 2340-byte block;
     // every other reader expects the drive back at 2048.

@@ -11,56 +11,28 @@
 #include <string>
 #include <vector>
 
+#include "seeds.h"
 #include "target.h"
 
 namespace {
 
 Disc disc;
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* fp = fopen(path.c_str(), "wb");
-    if (!fp) abort();
-    fwrite(bytes.data(), 1, bytes.size(), fp);
-    fclose(fp);
-}
-
-// Seeds are kept as hex text; write each as the bytes it spells.
-void ExpandSeeds(const char* dir)
-{
-    DIR* d = opendir(dir);
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".hex") != 0) continue;
-        std::string path = std::string(dir) + "/" + name;
-        FILE* fp = fopen(path.c_str(), "rb");
-        if (!fp) continue;
-        std::vector<uint8_t> bytes;
-        unsigned v;
-        while (fscanf(fp, "%2x", &v) == 1) bytes.push_back((uint8_t)v);
-        fclose(fp);
-        unlink(path.c_str());
-        WriteFile(path.substr(0, path.size() - 4) + ".bin", bytes);
-    }
-    closedir(d);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (const char* seeds = getenv("VDRIVE_FUZZ_SEEDS")) ExpandSeeds(seeds);
+    ExpandHexSeeds();
     char tmpl[] = "/tmp/target_fuzz.XXXXXX";
     if (!mkdtemp(tmpl)) abort();
     std::string dir = std::string(tmpl) + "/";
-    WriteFile(dir + "a.iso", std::vector<uint8_t>(20 * 2048, 0x11));
-    WriteFile(dir + "b.bin", std::vector<uint8_t>(6 * 2352, 0x22));
-    WriteFile(dir + "c.bin", std::vector<uint8_t>(4 * 2336, 0x33));
+    WriteSeedFile(dir + "a.iso", std::vector<uint8_t>(20 * 2048, 0x11));
+    WriteSeedFile(dir + "b.bin", std::vector<uint8_t>(6 * 2352, 0x22));
+    WriteSeedFile(dir + "c.bin", std::vector<uint8_t>(4 * 2336, 0x33));
     std::string cue = "FILE a.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
                       "FILE b.bin BINARY\nTRACK 02 AUDIO\nPREGAP 00:00:10\nINDEX 00 00:00:00\nINDEX 01 00:00:02\nPOSTGAP 00:00:05\n"
                       "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 01 00:00:00\n";
-    WriteFile(dir + "d.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+    WriteSeedFile(dir + "d.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
     char err[256];
     if (!DiscOpen((dir + "d.cue").c_str(), &disc, err, sizeof err)) {
         fprintf(stderr, "%s\n", err);

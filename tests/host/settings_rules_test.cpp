@@ -45,7 +45,7 @@ TEST(SettingsValues, RectangleRules)
     } cases[] = {
         {"usable", true, kRegTypeBinary, ok, false},
         {"missing", false, 0, {}, true},
-        {"wrong type", true, kRegTypeDword, ok, true},
+        {"any type", true, kRegTypeDword, ok, false},
         {"17 bytes", true, kRegTypeBinary, longer, true},
         // The corner may lie on the right or bottom edge, not one pixel beyond.
         {"left on the edge", true, kRegTypeBinary, RectBytes(1024, 0, 1300, 100), false},
@@ -84,7 +84,7 @@ TEST(SettingsValues, OptionRules)
     } cases[] = {
         {"usable", kRegTypeDword, 4, 3, 3},
         {"any number passes", kRegTypeDword, 4, 0xFFFFFFFF, 0xFFFFFFFF},
-        {"wrong type", kRegTypeBinary, 4, 3, 8},
+        {"any type", kRegTypeBinary, 4, 3, 3},
         {"two bytes", kRegTypeDword, 2, 3, 8},
     };
     for (const Case& c : cases) {

@@ -249,7 +249,7 @@ TEST_F(GuiAux, AddressDialogChecksRangeThenCharactersAndKeepsAHistory)
     EXPECT_EQ(StatusLbn(viewer), 16);
 }
 
-TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
+TEST_F(GuiAux, ControlPanelAndTocWindowFollowTheDriveAndKeepTheirPlace)
 {
     ASSERT_TRUE(Start());
     HWND panel = OpenWindow(viewer.main, kControlPanel, "CD-ROM Control");
@@ -265,12 +265,29 @@ TEST_F(GuiAux, ControlPanelButtonsFollowTheDriveAndThePosition)
     StopViewer(&viewer);
     DeleteSettings();
 
+    // Both side windows open at start; the TOC window shows the first refresh's report,
+    // and F5 rebuilds it where it was left.
     WriteSettingDword("Control on Execute", 1);
+    WriteSettingDword("Toc on Execute", 1);
     WriteSettingBinary("ControlWindow", kPanelPlace, sizeof kPanelPlace);
+    WriteSettingBinary("TocWindow", kTocPlace, sizeof kTocPlace);
     ASSERT_TRUE(Start(GuiImage("mode1.cue")));
     panel = FindViewerWindow(viewer, "#32770", "CD-ROM Control");
     ASSERT_NE(panel, nullptr);
     ExpectButtons(panel, {kNext, kPrev, kAddress}, true);
+    toc_window = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+    ASSERT_NE(toc_window, nullptr);
+    EXPECT_EQ(ReportRows(ControlText(toc_window, kTocEdit)).count("A2"), 1u);
+    SetWindowPos(toc_window, nullptr, 31, 37, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PostKey(viewer.main, VK_F5);
+    ASSERT_TRUE(WaitWindowGone(toc_window));
+    ASSERT_TRUE(Settle(viewer));
+    toc_window = FindViewerWindow(viewer, "#32770", "Table Of Contents");
+    ASSERT_NE(toc_window, nullptr);
+    RECT place;
+    GetWindowRect(toc_window, &place);
+    EXPECT_TRUE(place.left == 31 && place.top == 37) << place.left << "," << place.top;
+    EXPECT_EQ(ReportRows(ControlText(toc_window, kTocEdit)).count("A2"), 1u);
 
     // The buttons send the step commands; each end grays its own.
     JumpTo(viewer, 1);

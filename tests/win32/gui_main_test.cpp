@@ -1,7 +1,8 @@
 // The viewer's main window, driven from outside: first-run settings, a disc
 // image from the command line, the header and status line, stepping at the
 // ends of the disc, the two dump texts of each kind of sector, what the exit
-// saves, the single-instance check, the drive menu and a broken image.
+// saves, the single-instance check, the drive menu, the right-click menu and
+// images that cannot be opened.
 #include <windows.h>
 
 #include <stdio.h>
@@ -20,7 +21,7 @@ namespace {
 
 const int kDump = 999, kHeader = 998, kStatus = 997;
 const int kNext = 210, kPrev = 211, kControlPanel = 220, kAutoSector = 221, kRefresh = 225;
-const int kFirstDrive = 10, kOpenImage = 102, kEject = 219;
+const int kFirstDrive = 10, kOpenImage = 102, kEject = 219, kCopy = 200;
 const int kFileNameCombo = 0x47C, kFileNameEdit = 0x480;   // cmb13, edt1 of the open-file dialog
 const long kPregap = 150;
 const size_t kRaw = 2352;
@@ -141,6 +142,51 @@ void ExpectSavedDwords(const std::vector<std::pair<const char*, DWORD>>& options
         EXPECT_TRUE(ReadSettingDword(o.first, &v)) << o.first;
         EXPECT_EQ(v, o.second) << o.first;
     }
+}
+
+// The right-click menu of the main window, read while it is up, then closed.
+std::vector<MenuItem> RightClickMenu(const Viewer& viewer)
+{
+    std::vector<MenuItem> items;
+    PostMessageA(viewer.main, WM_PARENTNOTIFY, WM_RBUTTONDOWN, MAKELPARAM(40, 80));
+    HWND menu = FindViewerWindow(viewer, "#32768", nullptr);
+    if (menu == nullptr)
+        return items;
+    EXPECT_TRUE(ReadMenus(viewer, menu, &items));
+    PostKey(menu, VK_ESCAPE);
+    EXPECT_TRUE(WaitWindowGone(menu));
+    EXPECT_TRUE(Settle(viewer));
+    return items;
+}
+
+// Which popup the right-click menu is: the File popup offers the drive list
+// and the image item, the "Main" popup of a device offers Copy and eject.
+void ExpectRightClickMenu(const Viewer& viewer, bool device_popup)
+{
+    std::vector<MenuItem> items = RightClickMenu(viewer);
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(FindMenuId(items, kOpenImage) != nullptr, !device_popup);
+    const MenuItem* copy = FindMenuId(items, kCopy);
+    EXPECT_EQ(copy != nullptr, device_popup);
+    EXPECT_EQ(FindMenuId(items, kEject) != nullptr, device_popup);
+    if (copy != nullptr) {
+        EXPECT_TRUE(copy->state & MF_GRAYED) << "no selection";
+    }
+}
+
+// The File menu's image item, through the standard open-file dialog.
+void OpenThroughDialog(const Viewer& viewer, const std::string& path)
+{
+    PostCommand(viewer.main, kOpenImage);
+    HWND dialog = FindViewerWindow(viewer, "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND name = GetDlgItem(dialog, kFileNameCombo);
+    if (name == nullptr)
+        name = GetDlgItem(dialog, kFileNameEdit);
+    ASSERT_NE(name, nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)path.c_str());
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitWindowGone(dialog));
 }
 
 typedef GuiTest MainWindow;
@@ -346,76 +392,77 @@ TEST_F(MainWindow, ExitSavesTheSettings)
 }
 
 // The File menu's image item, through the standard open-file dialog; an
-// eject then grays the device menus again.
-TEST_F(MainWindow, OpenImageFromTheFileMenuAndEject)
+// eject then grays the device menus again. The right-click menu follows.
+TEST_F(MainWindow, OpenImageFromTheFileMenuEjectAndTheRightClickMenu)
 {
     ASSERT_TRUE(Start());
-    PostCommand(viewer.main, kOpenImage);
-    HWND dialog = FindViewerWindow(viewer, "#32770", nullptr);
-    ASSERT_NE(dialog, nullptr);
-    HWND name = GetDlgItem(dialog, kFileNameCombo);
-    if (name == nullptr)
-        name = GetDlgItem(dialog, kFileNameEdit);
-    ASSERT_NE(name, nullptr);
-    SendMessageA(name, WM_SETTEXT, 0, (LPARAM)GuiImage("mode1.cue").c_str());
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitWindowGone(dialog));
+    ExpectRightClickMenu(viewer, false);
+    OpenThroughDialog(viewer, GuiImage("mode1.cue"));
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(ControlText(viewer.main, kHeader).substr(0, 16), "Drive[mode1.cue]");
     ExpectDeviceMenusGrayed(viewer, false);
+    SendMessageA(GetDlgItem(viewer.main, kDump), EM_SETSEL, 0, 0);
+    ExpectRightClickMenu(viewer, true);
 
     SendCommand(viewer.main, kEject);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_FALSE(BoxShown(viewer));
     ExpectDeviceMenusGrayed(viewer, true);
+    ExpectRightClickMenu(viewer, false);
 }
 
-TEST_F(MainWindow, SecondCopyOnlyTellsTheUser)
+// Wine's D: is a CD-ROM drive without a disc: choosing it opens the device,
+// whose adapter and session requests fail; each failure is told, the device
+// is closed again and the item keeps its caption.
+TEST_F(MainWindow, ChoosingTheEmptyDriveLeavesNoDevice)
 {
     ASSERT_TRUE(Start());
-    char exe[MAX_PATH];
-    std::string path(exe, GetModuleFileNameA(nullptr, exe, sizeof exe));
-    path = path.substr(0, path.find_last_of("\\/")) + "\\quillet.exe";
-    std::string line = "\"" + path + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    Viewer second;
-    second.process = pi.hProcess;
-    second.pid = pi.dwProcessId;
-
-    Box box;
-    ASSERT_TRUE(WaitBox(second, &box));
-    EXPECT_EQ(box.caption, "SCSI Quillet Utility");
-    EXPECT_EQ(box.text, Cp932(u8"既に起動しています"));
-    AnswerBox(box, IDOK);
-    DWORD code = ~0u;
-    EXPECT_TRUE(WaitViewerExit(&second, 30000, &code));
-    EXPECT_EQ(code, 0u);
-    CloseHandle(second.process);
-    EXPECT_TRUE(IsWindow(viewer.main));
+    PostCommand(viewer.main, kFirstDrive);
+    const char* expected[][2] = {{"TAMRISK", "SCSI Get Capability error 50"},
+                                 {"Vorant Library", "I/O Control CDROM_GETLAST_SESSION Error 50\n"}};
+    for (const auto& e : expected) {
+        Box box;
+        ASSERT_TRUE(WaitBox(viewer, &box));
+        EXPECT_EQ(box.caption, e[0]);
+        EXPECT_NE(box.text.find(e[1]), std::string::npos) << box.text;
+        AnswerBox(box, IDOK);
+        ASSERT_TRUE(Settle(viewer));
+    }
+    EXPECT_FALSE(BoxShown(viewer));
+    EXPECT_EQ(ControlText(viewer.main, kHeader), "");
+    ExpectDeviceMenusGrayed(viewer, true);
+    std::vector<MenuItem> items = RightClickMenu(viewer);
+    const MenuItem* drive = FindMenuId(items, kFirstDrive);
+    ASSERT_NE(drive, nullptr) << "the File popup with the drive list";
+    EXPECT_EQ(drive->caption, "D: [No or Invalid Disc]");
 }
 
-TEST_F(MainWindow, BrokenImageLeavesNoDevice)
+// An image that cannot be opened leaves no device, even after one was open:
+// the device menus are grayed and no command, from whatever source, sends a
+// request (the library would report an invalid handle).
+TEST_F(MainWindow, FailedOpenLeavesNoDeviceAndCommandsDoNothing)
 {
     const std::string cue =
         WriteTemp("quillet-broken.cue", "FILE \"quillet-missing.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
                                         "    INDEX 01 00:00:00\n");
     ASSERT_FALSE(cue.empty());
-    Start(cue);
-    ASSERT_NE(viewer.main, nullptr);
+    ASSERT_TRUE(Start(GuiImage("mode1.cue")));
+    ExpectDeviceMenusGrayed(viewer, false);
+    OpenThroughDialog(viewer, cue);
     Box box;
     ASSERT_TRUE(WaitBox(viewer, &box));
     AnswerBox(box, IDOK);
     ASSERT_TRUE(Settle(viewer));
     ExpectDeviceMenusGrayed(viewer, true);
-    EXPECT_EQ(ControlText(viewer.main, kHeader), "");
-    EXPECT_EQ(Dump(viewer), "");
-    SendCommand(viewer.main, kRefresh);   // no device to read
-    ASSERT_TRUE(Settle(viewer));
-    EXPECT_FALSE(BoxShown(viewer));
+
+    const int kTree = 224, kLabel = 223, kAddress = 213, kJump = 229;
+    for (int command : {kTree, kLabel, kRefresh, kEject, kNext, kPrev, kAddress, kJump}) {
+        PostCommand(viewer.main, command, 200);
+        ASSERT_TRUE(Settle(viewer));
+        EXPECT_FALSE(BoxShown(viewer)) << command;
+        EXPECT_TRUE(TopLevelWindows("#32770", viewer.pid, true).empty()) << command;
+    }
+    EXPECT_FALSE(MenuChecked(viewer, kTree));
 }
 
 } // namespace

@@ -16,25 +16,16 @@ constexpr LONG kReportSilently = 0;
 // when the block holds no ISO 9660 (or CD-I) descriptor.
 bool FillLabel(HWND dlg, const uint8_t* block)
 {
-    const uint8_t* user = LocateUserData(block, kIsoReadBlockSize);
-    if (user == NULL || !IsVolumeDescriptor(user)) {
+    VolumeLabel label;
+    if (!DecodeVolumeLabel(block, kIsoReadBlockSize, &label)) {
         char text[64], caption[64];
         LoadStringA(hInst, IDS_LABEL_NOT_ISO, text, sizeof text);
         LoadStringA(hInst, IDS_LABEL_CAPTION, caption, sizeof caption);
         MessageBoxA(dlg, text, caption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    for (size_t i = 0; i < kVolumeFieldCount; ++i) {
-        const VolumeField& field = kVolumeFields[i];
-        if (field.kind == kVolumeText) {
-            // As stored, padding blanks included; the library stops at a zero byte.
-            SetDlgItemNText(dlg, field.nControl, (LPCSTR)(user + field.offset), field.length);
-        } else {
-            char date[kVolumeDateTextSize];
-            FormatVolumeDate(user + field.offset, date, sizeof date);
-            SetDlgItemTextA(dlg, field.nControl, date);
-        }
-    }
+    for (size_t i = 0; i < kVolumeFieldCount; ++i)
+        SetDlgItemTextA(dlg, kVolumeFields[i].nControl, label.szText[i]);
     return true;
 }
 

@@ -43,7 +43,8 @@ void BuildDirectoryTree(HWND window, DWORD level)
     // One repaint after the build, not one per line of a large disc.
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    if (cdrMode(window, hDevice, (LONG)kIsoReadBlockSize) == 0) {
+    // Without a device the list stays empty: a rebuild sends nothing.
+    if (IsDeviceOpen() && cdrMode(window, hDevice, (LONG)kIsoReadBlockSize) == 0) {
         DirWalk walk = MakeDirWalk(ReadDriveBlock, window, AddListLine, list);
         BuildDirectoryTree(&walk, lLastSession, lLeadout, level);
         cdrMode(window, hDevice, (LONG)kIsoUserDataSize);

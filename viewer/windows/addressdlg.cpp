@@ -49,7 +49,7 @@ void RunAddressDialog(HWND owner)
         UpdateStepControls();
     }
     // The panel may have been closed and opened meanwhile; its button follows the drive.
-    EnableAddressButton(hDevice != NULL);
+    EnableAddressButton(IsDeviceOpen());
 }
 
 void SetBlockField(HWND dlg, LONG lbn)

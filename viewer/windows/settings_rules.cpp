@@ -58,8 +58,7 @@ uint32_t DefaultSetting(SettingId id)
 
 bool DecodeWindowRect(const StoredValue& value, WindowRect* rect)
 {
-    if (!value.present || value.type != kRegTypeBinary || value.size != kWindowRectValueSize ||
-        value.data == nullptr)
+    if (!value.present || value.size != kWindowRectValueSize || value.data == nullptr)
         return false;
     if (rect != nullptr) {
         rect->left = (int32_t)get_le32(value.data);
@@ -80,7 +79,7 @@ void EncodeWindowRect(const WindowRect& rect, uint8_t out[kWindowRectValueSize])
 
 bool DecodeDword(const StoredValue& value, uint32_t* out)
 {
-    if (!value.present || value.type != kRegTypeDword || value.size != kDwordValueSize || value.data == nullptr)
+    if (!value.present || value.size != kDwordValueSize || value.data == nullptr)
         return false;
     if (out != nullptr)
         *out = get_le32(value.data);

@@ -55,18 +55,18 @@ uint32_t DefaultSetting(SettingId id);  // 0, 0, 1, 8
 // missing, or longer than the buffer offered).
 struct StoredValue {
     bool present;
-    uint32_t type;
+    uint32_t type;   // as stored; the rules do not examine it
     const uint8_t* data;
     uint32_t size;
 };
 
-// A rectangle value is usable when it is REG_BINARY of exactly 16 bytes;
-// anything else would leave part of the rectangle undefined.
+// A rectangle value is usable when it holds exactly 16 bytes, whatever type
+// it was stored as; any other size would leave part of the rectangle undefined.
 bool DecodeWindowRect(const StoredValue& value, WindowRect* rect);
 void EncodeWindowRect(const WindowRect& rect, uint8_t out[kWindowRectValueSize]);
 
-// An option is usable when it is REG_DWORD of exactly 4 bytes. Its number is
-// not judged: any value set by hand is passed on.
+// An option is usable when it holds exactly 4 bytes, whatever its stored
+// type. Its number is not judged: any value set by hand is passed on.
 bool DecodeDword(const StoredValue& value, uint32_t* out);
 void EncodeDword(uint32_t value, uint8_t out[kDwordValueSize]);
 

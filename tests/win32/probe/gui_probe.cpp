@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "gui_probe.h"
 
@@ -55,6 +56,14 @@ extern "C" __declspec(dllexport) DWORD WINAPI ProbeMenus(LPVOID param)
     ProbeRequest* request = static_cast<ProbeRequest*>(param);
     Writer w = {request->text, sizeof request->text, 0, false};
     request->text[0] = '\0';
+    // A popup menu window ("#32768") is read as its menu, under "popup".
+    char cls[16] = "";
+    GetClassNameA(request->hwnd, cls, sizeof cls);
+    if (strcmp(cls, "#32768") == 0) {
+        if (HMENU popup = (HMENU)SendMessageA(request->hwnd, MN_GETHMENU, 0, 0)) DumpMenu(&w, popup, "popup", 0);
+        request->done = w.overflow ? 2 : 1;
+        return 0;
+    }
     if (HMENU bar = GetMenu(request->hwnd)) DumpMenu(&w, bar, "", 0);
     if (HMENU sys = GetSystemMenu(request->hwnd, FALSE)) DumpMenu(&w, sys, "sys", 0);
     request->done = w.overflow ? 2 : 1;

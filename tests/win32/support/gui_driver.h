@@ -71,7 +71,9 @@ void AnswerBox(const Box& box, int button);   // IDOK, IDCANCEL, IDRETRY, ...
 // Whether a message box is up right now.
 bool BoxShown(const Viewer& viewer);
 
-// The viewer's menus, read inside its process (Wine keeps menus per process).
+// The viewer's menus, read inside its process (Wine keeps menus per process):
+// a window's menu bar and system menu, or the menu of a popup menu window
+// (class "#32768"), whose paths then start with "popup".
 struct MenuItem {
     std::string path;     // positions from the menu bar, e.g. "0/2"; "sys/..." for the system menu
     int id;               // command id, -1 for a popup
