@@ -221,25 +221,6 @@ TEST(DirectoryTree, XaDiscMixesXaAndPlainColumns)
     EXPECT_EQ(Line(image, 1, "PLAIN.TXT;1", "------", 10, "/PLAIN.TXT"), image.lines[3]);
 }
 
-TEST(DirectoryTree, ThreeBlockDirectoryReadBlockByBlockInOrder)
-{
-    Image image;
-    ASSERT_TRUE(MakeImage("file /BIG/F.DAT count=120\nfile /Z.TXT size=1\n", &image));
-    const DiscEntry* big = FindDiscEntry(image.disc, "/BIG");
-    ASSERT_NE(nullptr, big);
-    ASSERT_EQ(3 * kIsoUserDataSize, big->size);
-    Walk(image, kMaxTreeLevel);
-    auto at = std::find(image.reads.begin(), image.reads.end(), big->extent);
-    ASSERT_LE(3, image.reads.end() - at);
-    EXPECT_EQ((std::vector<int32_t>{big->extent, big->extent + 1, big->extent + 2}),
-              std::vector<int32_t>(at, at + 3));
-    std::vector<std::string> shape = Shape(image.lines);
-    ASSERT_EQ(1u + 1u + 120u + 1u, shape.size());
-    EXPECT_EQ("  F0001.DAT;1", shape[2]);
-    EXPECT_EQ("  F0120.DAT;1", shape[121]);
-    EXPECT_EQ(" Z.TXT;1", shape[122]);
-}
-
 TEST(DirectoryTree, LevelBoundsTheDepthListed)
 {
     // /L1/L2/.../L10, each directory also holding one file; the root holds L1 alone.
