@@ -135,11 +135,9 @@ TEST(Columns, FileFlagsXaAttributesAndDate)
         int xa;  // -1: plain layout
         const char* text;
     } cases[] = {
-        {0x00, -1, "------"},
-        {0xFF, -1, "DMPRAH"},
+        {0x00, -1, "------"}, {0xFF, -1, "DMPRAH"},
         {0x60, -1, "------"},  // reserved bits show nothing
-        {0x00, 0x0D55, "----1x-r-x-r-x-r ------"},
-        {0x81, 0xFFFF, "dAI21x-r-x-r-x-r -M---H"},
+        {0x00, 0x0D55, "----1x-r-x-r-x-r ------"}, {0x81, 0xFFFF, "dAI21x-r-x-r-x-r -M---H"},
         {0x00, 0x02AA, "---------------- ------"},  // reserved odd bits
     };
     for (const Case& c : cases) {
@@ -171,13 +169,8 @@ TEST(TreeLine, LongestLineKeepsTheExtentWhichIsTheNumberAfterTheLastTab)
     // The extent is the number after the last tab.
     struct Case { const char* line; int32_t extent; } cases[] = {
         {" FILE;1\t------          1 1996-05-23 14:30:25\t      23", 23},
-        {"Bad Root location \t      -7", -7},
-        {"\t+15x", 15},
-        {"no tab  42abc", 0},
-        {"a\tb\t", 0},
-        {"\t99999999999999999999", INT32_MAX},
-        {"\t-99999999999999999999", INT32_MIN},
-        {"", 0},
+        {"Bad Root location \t      -7", -7}, {"\t+15x", 15}, {"no tab  42abc", 0}, {"a\tb\t", 0}, {"", 0},
+        {"\t99999999999999999999", INT32_MAX}, {"\t-99999999999999999999", INT32_MIN},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.extent, TreeLineExtent(c.line)) << c.line;
