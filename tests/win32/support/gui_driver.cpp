@@ -41,28 +41,12 @@ struct FindContext {
     DWORD pid;
     const char* class_name;
     const char* title;
+    bool box;
     HWND found;
 };
 
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
-{
-    FindContext* ctx = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd)) return TRUE;
-    if (ctx->class_name && ClassName(hwnd) != ctx->class_name) return TRUE;
-    if (ctx->title && WindowText(hwnd) != ctx->title) return TRUE;
-    ctx->found = hwnd;
-    return FALSE;
-}
-
-HWND FindNow(DWORD pid, const char* class_name, const char* title)
-{
-    FindContext ctx = {pid, class_name, title, nullptr};
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
-}
-
+// Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only its
+// buttons (ids 1-11), its text and its icon.
 BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
 {
     const int kIconId = 0x0440;
@@ -72,28 +56,31 @@ BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
     return FALSE;
 }
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
 {
     FindContext* ctx = reinterpret_cast<FindContext*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd) || ClassName(hwnd) != "#32770") return TRUE;
-    if (!GetDlgItem(hwnd, 0xFFFF)) return TRUE;
-    // Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only
-    // its buttons (ids 1-11), its text and its icon.
-    bool only_box_controls = true;
-    EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
-    if (!only_box_controls) return TRUE;
+    if (pid != ctx->pid || !IsWindowVisible(hwnd)) return TRUE;
+    if (ctx->class_name && ClassName(hwnd) != ctx->class_name) return TRUE;
+    if (ctx->title && WindowText(hwnd) != ctx->title) return TRUE;
+    if (ctx->box) {
+        bool only_box_controls = GetDlgItem(hwnd, 0xFFFF) != nullptr;
+        if (only_box_controls) EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
+        if (!only_box_controls) return TRUE;
+    }
     ctx->found = hwnd;
     return FALSE;
 }
 
-HWND FindBoxNow(DWORD pid)
+HWND FindNow(DWORD pid, const char* class_name, const char* title, bool box = false)
 {
-    FindContext ctx = {pid, nullptr, nullptr, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&ctx));
+    FindContext ctx = {pid, class_name, title, box, nullptr};
+    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
+
+HWND FindBoxNow(DWORD pid) { return FindNow(pid, "#32770", nullptr, true); }
 
 // The dump pane's text limit is a value nobody else uses: posting a new one
 // and reading it back marks a point in the viewer's message queue.
