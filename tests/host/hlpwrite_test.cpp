@@ -4,6 +4,7 @@
 // file: its parser's complaints are for whoever edits it, and left untested.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <functional>
@@ -100,6 +101,30 @@ TEST(HlpWrite, BTreeOverSeveralLeavesIsSearchableAndChained)
     EXPECT_FALSE(hlp::BuildBTree({"z4", 1024, true}, entries, &tree, nullptr, &error));
     Bytes image;
     EXPECT_FALSE(hlp::BuildFileSystem({{"|FONT", {}}, {"|FONT", {}}}, &image, &error));   // a name twice
+}
+
+// |CONTEXT is searched with signed keys: a hash negative as a signed number
+// ("errors") sorts before the others. A file this small has one directory
+// leaf and one |CONTEXT leaf.
+TEST(HlpWrite, ContextKeysSortAsSignedNumbers)
+{
+    hlp::HelpDoc doc = ManyTopics(30);
+    doc.topics[5].context = "errors";
+    Bytes image;
+    std::string error;
+    ASSERT_TRUE(hlp::WriteHelpFile(doc, &image, &error)) << error;
+    const uint8_t* leaf = &image[get_le32(&image[4]) + 9 + 38];
+    const uint8_t* context = nullptr;
+    const uint8_t* p = leaf + 8;
+    for (unsigned i = 0; i < get_le16(leaf + 2); i++, p += strlen((const char*)p) + 1 + 4)
+        if (strcmp((const char*)p, "|CONTEXT") == 0) context = &image[get_le32(p + strlen((const char*)p) + 1) + 9];
+    ASSERT_NE(context, nullptr);
+    ASSERT_EQ(get_le16(context + 32), 1);
+    std::vector<int32_t> keys;
+    for (unsigned i = 0; i < get_le16(context + 38 + 2); i++) keys.push_back((int32_t)get_le32(context + 46 + 8 * i));
+    EXPECT_EQ(keys.size(), doc.topics.size());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(keys.front(), (int32_t)hlp::ContextHash("errors"));
 }
 
 TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
