@@ -24,7 +24,6 @@ const int kNext = IDM_NEXT_SECTOR, kPrev = IDM_PREV_SECTOR, kControlPanel = IDM_
 const int kAutoSector = IDM_AUTO_SECTOR, kRefresh = IDM_REFRESH;
 const int kFirstDrive = IDM_DRIVE_FIRST, kOpenImage = IDM_OPEN_IMAGE, kEject = IDM_EJECT;
 const int kFileNameCombo = 0x47C, kFileNameEdit = 0x480;   // cmb13, edt1 of the open-file dialog
-const long kPregap = 150;
 
 std::string WriteTemp(const char* name, const std::string& bytes)
 {
@@ -48,13 +47,6 @@ std::vector<std::string> Lines(const std::string& text)
 }
 
 std::string Dump(const Viewer& viewer) { return ControlText(viewer.main, kDump); }
-
-std::string CdTime(long address)
-{
-    char text[16];
-    snprintf(text, sizeof text, "%02ld:%02ld:%02ld", address / 4500, address % 4500 / 75, address % 75);
-    return text;
-}
 
 // The Disc, Sector and Control popups of the menu bar: open only with a device.
 void ExpectDeviceMenusGrayed(const Viewer& viewer, bool grayed)
@@ -120,19 +112,16 @@ TEST_F(MainWindow, OpensTheImageOnTheCommandLine)
     ASSERT_GT(disc.last_session, 0) << "the sample has two sessions";
     ASSERT_TRUE(Start(sample));
 
-    // The volume descriptor of the last session, with its time and mode.
+    // The volume descriptor of the last session; the line's format is dumpformat_test's.
     StatusLine status = ViewerStatus(viewer);
     ASSERT_TRUE(status.ok) << ControlText(viewer.main, kStatus);
     EXPECT_EQ(status.lbn, disc.last_session + 16);
-    EXPECT_EQ(status.time, CdTime(disc.last_session + 16 + kPregap));
     EXPECT_EQ(status.mode, 2);
 
-    // The image's name stands where a drive name would.
-    char first[128];
-    snprintf(first, sizeof first, "Drive[sample.cue]  Leadout : %s (LBN:%ld)\n ",
-             CdTime(disc.leadout + kPregap).c_str(), disc.leadout);
-    EXPECT_EQ(ControlText(viewer.main, kHeader),
-              first + std::string(" Addr +0 +1 +2 +3 +4 +5 +6 +7  +8 +9 +A +B +C +D +E +F  "));
+    // The image's name stands where a drive name would (the header's format: drivetext_test).
+    const std::string header = ControlText(viewer.main, kHeader);
+    EXPECT_EQ(header.rfind("Drive[sample.cue]", 0), 0u) << header;
+    EXPECT_NE(header.find("(LBN:" + std::to_string(disc.leadout) + ")"), std::string::npos) << header;
     ExpectDeviceMenusGrayed(viewer, false);
     // The user data of that Mode 2 Form 1 block: 2048 bytes, 16 a line (the
     // layouts of each kind of sector are the dump formatter's own test).
