@@ -7,7 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -58,29 +57,6 @@ void ExpectListFillsTheWindow(HWND tree)
     GetWindowRect(GetDlgItem(tree, kTreeList), &box);
     MapWindowPoints(nullptr, tree, (POINT*)&box, 2);
     EXPECT_TRUE(EqualRect(&client, &box));
-}
-
-// ---- Exports of the program ----
-
-TEST(IsoExports, DialogProceduresByPlainName)
-{
-    char path[MAX_PATH];
-    std::string exe(path, GetModuleFileNameA(nullptr, path, sizeof path));
-    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "quillet.exe";
-    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    ASSERT_NE(nullptr, module) << exe;
-    const uint8_t* base = (const uint8_t*)module;
-    const IMAGE_NT_HEADERS* nt = (const IMAGE_NT_HEADERS*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    ASSERT_NE(0u, dir.VirtualAddress);
-    const IMAGE_EXPORT_DIRECTORY* exports = (const IMAGE_EXPORT_DIRECTORY*)(base + dir.VirtualAddress);
-    const DWORD* names = (const DWORD*)(base + exports->AddressOfNames);
-    std::set<std::string> found;
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-        found.insert((const char*)(base + names[i]));
-    EXPECT_EQ((std::set<std::string>{"DirViewProc", "LabelProc"}), found);
-
-    FreeLibrary(module);
 }
 
 // ---- Disc label ----
