@@ -3,7 +3,6 @@
 // virtual drive (MODE SELECT 2340, one READ(10) a block, as the tree window
 // reads), and isoinfo -l on the same image timed beside them. The ctest test
 // fails when a build through the drive takes a second or more.
-#include <benchmark/benchmark.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -116,34 +115,6 @@ size_t BuildTree(BlockReader read, void* context, int32_t lastSession, int32_t l
     return lines;
 }
 
-void BM_TreeInMemory(benchmark::State& state)
-{
-    int32_t leadout = (int32_t)(image.size() / kIsoUserDataSize);
-    for (auto _ : state)
-        if (BuildTree(ReadMemory, nullptr, 0, leadout) != kEntries + 1) state.SkipWithError("wrong line count");
-    state.SetItemsProcessed(state.iterations() * (int64_t)kEntries);
-}
-BENCHMARK(BM_TreeInMemory)->Unit(benchmark::kMillisecond);
-
-void BM_TreeVirtualDrive(benchmark::State& state)
-{
-    Drive drive;
-    int32_t leadout = DiscLeadout(drive.disc);
-    for (auto _ : state)
-        if (BuildTree(ReadDrive, &drive, drive.lastSession, leadout) != kEntries + 1)
-            state.SkipWithError("wrong line count");
-    state.SetItemsProcessed(state.iterations() * (int64_t)kEntries);
-}
-BENCHMARK(BM_TreeVirtualDrive)->Unit(benchmark::kMillisecond);
-
-void BM_IsoinfoList(benchmark::State& state)
-{
-    std::string command = "isoinfo -l -i " + iso + " > /dev/null";
-    for (auto _ : state)
-        if (!Run(command)) state.SkipWithError("isoinfo failed");
-}
-BENCHMARK(BM_IsoinfoList)->Unit(benchmark::kMillisecond);
-
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -151,11 +122,9 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     MakeImage();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
 
     // Best of several rounds: the machine is shared.
     Drive drive;

@@ -1,7 +1,6 @@
 // Throughput of the virtual drive: random READ(10)s at 2352 bytes from a
-// sparse 700 MB raw image, and the time to open a 99-track cue sheet. After
-// the Google Benchmark runs, a timed check enforces the floors.
-#include <benchmark/benchmark.h>
+// sparse 700 MB raw image, and the time to open a 99-track cue sheet, each
+// timed against its floor.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -95,26 +94,6 @@ bool OpenCue()
     return ok;
 }
 
-void BM_RandomRawRead(benchmark::State& state)
-{
-    Drive drive;
-    std::mt19937 rng(7);
-    uint8_t buf[kRawSectorSize];
-    for (auto _ : state) {
-        drive.ReadRandom(&rng, buf);
-        benchmark::DoNotOptimize(buf);
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_RandomRawRead);
-
-void BM_Open99TrackCue(benchmark::State& state)
-{
-    for (auto _ : state)
-        if (!OpenCue()) state.SkipWithError("open failed");
-}
-BENCHMARK(BM_Open99TrackCue);
-
 double Seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -122,11 +101,9 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     MakeImages();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
 
     Drive drive;
     std::mt19937 rng(11);

@@ -65,10 +65,9 @@ TEST(Cue, RefusalsNameTheLine)
     } cases[] = {
         {"TRACK 01 AUDIO\n", "disc.cue, line 1: TRACK before any FILE"},
         {"FILE a.bin WAVE\n", "disc.cue, line 1: file type WAVE is not supported"},
-        {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"},
+        {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"}, {"x\n", "disc.cue, line 1: unknown command"},
         {"FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "disc.cue, line 2: unknown track mode \"MODE3/2352\""},
         {"FILE a.bin BINARY\nTRACK 00 AUDIO\n", "disc.cue, line 2: bad track number"},
-        {"x\n", "disc.cue, line 1: unknown command"},
         {"FILE a.bin BINARY\n", "disc.cue, line 1: no TRACK"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\n\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
          "disc.cue, line 2: track 01 has no INDEX 01"},

@@ -135,11 +135,9 @@ TEST(Columns, FileFlagsXaAttributesAndDate)
         int xa;  // -1: plain layout
         const char* text;
     } cases[] = {
-        {0x00, -1, "------"},
-        {0xFF, -1, "DMPRAH"},
+        {0x00, -1, "------"}, {0xFF, -1, "DMPRAH"},
         {0x60, -1, "------"},  // reserved bits show nothing
-        {0x00, 0x0D55, "----1x-r-x-r-x-r ------"},
-        {0x81, 0xFFFF, "dAI21x-r-x-r-x-r -M---H"},
+        {0x00, 0x0D55, "----1x-r-x-r-x-r ------"}, {0x81, 0xFFFF, "dAI21x-r-x-r-x-r -M---H"},
         {0x00, 0x02AA, "---------------- ------"},  // reserved odd bits
     };
     for (const Case& c : cases) {
@@ -171,13 +169,8 @@ TEST(TreeLine, LongestLineKeepsTheExtentWhichIsTheNumberAfterTheLastTab)
     // The extent is the number after the last tab.
     struct Case { const char* line; int32_t extent; } cases[] = {
         {" FILE;1\t------          1 1996-05-23 14:30:25\t      23", 23},
-        {"Bad Root location \t      -7", -7},
-        {"\t+15x", 15},
-        {"no tab  42abc", 0},
-        {"a\tb\t", 0},
-        {"\t99999999999999999999", INT32_MAX},
-        {"\t-99999999999999999999", INT32_MIN},
-        {"", 0},
+        {"Bad Root location \t      -7", -7}, {"\t+15x", 15}, {"no tab  42abc", 0}, {"a\tb\t", 0}, {"", 0},
+        {"\t99999999999999999999", INT32_MAX}, {"\t-99999999999999999999", INT32_MIN},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.extent, TreeLineExtent(c.line)) << c.line;
@@ -219,25 +212,6 @@ TEST(DirectoryTree, XaDiscMixesXaAndPlainColumns)
     EXPECT_EQ(Line(image, 1, "DATA.BIN;1", "----1x-r-x-r-x-r ------", 3000, "/DATA.BIN"), image.lines[1]);
     EXPECT_NE(std::string::npos, image.lines[2].find("\t---2-x-r-x-r-x-r ------ "));
     EXPECT_EQ(Line(image, 1, "PLAIN.TXT;1", "------", 10, "/PLAIN.TXT"), image.lines[3]);
-}
-
-TEST(DirectoryTree, ThreeBlockDirectoryReadBlockByBlockInOrder)
-{
-    Image image;
-    ASSERT_TRUE(MakeImage("file /BIG/F.DAT count=120\nfile /Z.TXT size=1\n", &image));
-    const BuiltEntry* big = FindDiscEntry(image.disc, "/BIG");
-    ASSERT_NE(nullptr, big);
-    ASSERT_EQ(3 * kIsoUserDataSize, big->size);
-    Walk(image, kMaxTreeLevel);
-    auto at = std::find(image.reads.begin(), image.reads.end(), big->extent);
-    ASSERT_LE(3, image.reads.end() - at);
-    EXPECT_EQ((std::vector<int32_t>{big->extent, big->extent + 1, big->extent + 2}),
-              std::vector<int32_t>(at, at + 3));
-    std::vector<std::string> shape = Shape(image.lines);
-    ASSERT_EQ(1u + 1u + 120u + 1u, shape.size());
-    EXPECT_EQ("  F0001.DAT;1", shape[2]);
-    EXPECT_EQ("  F0120.DAT;1", shape[121]);
-    EXPECT_EQ(" Z.TXT;1", shape[122]);
 }
 
 TEST(DirectoryTree, LevelBoundsTheDepthListed)

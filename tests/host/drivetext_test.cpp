@@ -100,9 +100,7 @@ bool Cp932Lead(uint8_t b)
 TEST(DiscImage, FileNameOfPath)
 {
     struct Case { const char* path; const char* name; } cases[] = {
-        {"Z:\\discs\\sample.cue", "sample.cue"},
-        {"Z:/discs/a b.iso", "a b.iso"},
-        {"C:disc.iso", "disc.iso"},
+        {"Z:\\discs\\sample.cue", "sample.cue"}, {"Z:/discs/a b.iso", "a b.iso"}, {"C:disc.iso", "disc.iso"},
         {"Z:\\discs\\", ""},
         // "\x95\x5C" is one character whose trail byte is a backslash.
         {"Z:\\\x95\x5C\\\x95\x5C.iso", "\x95\x5C.iso"},
@@ -120,9 +118,7 @@ TEST(DiscImage, PathFromCommandLine)
         {"\"C:\\Program Files\\quillet.exe\"  \"Z:\\my discs\\s.cue\"", "Z:\\my discs\\s.cue"},
         {"quillet.exe Z:\\my discs\\s.cue  ", "Z:\\my discs\\s.cue"},  // unquoted with blanks
         {"quillet.exe \"Z:\\unclosed.iso", "Z:\\unclosed.iso"},
-        {"quillet.exe", ""},
-        {"quillet.exe \"\"", ""},
-        {"\"C:\\quillet.exe\"", ""},
+        {"quillet.exe", ""}, {"quillet.exe \"\"", ""}, {"\"C:\\quillet.exe\"", ""},
     };
     for (const Case& c : cases) {
         char path[64];

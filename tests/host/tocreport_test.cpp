@@ -268,16 +268,13 @@ TEST(TocReport, JumpTargetOfASelection)
         {report, at, at + 6, 203434},
         {report, at + 2, at + 4, 32 + 150},         // part of it
         {report, 0, 5, 150},                        // "First": no digits, LBN 0
-        {report, at, at, 150},                      // empty selection
-        {report, at + 6, at, 150},                  // reversed bounds
+        {report, at, at, 150}, {report, at + 6, at, 150},   // empty selection, reversed bounds
         {report, len - 2, len + 50, 150},           // end beyond the text
         {report, len + 5, len + 9, 150},            // both beyond the text
         {report, at - 6, at + 9, 203434},           // with the blanks around it
-        {"- 5", 0, 3, 150},                         // a sign must touch its digits
-        {"--------", 0, 8, 150},                    // a pointer row's empty address
+        {"- 5", 0, 3, 150}, {"--------", 0, 8, 150},  // a sign must touch its digits; a pointer row's address
         {std::string(126, ' ') + "12", 0, 128, 1 + 150},  // only the first 127 characters count
-        {"99999999999", 0, 11, INT32_MAX},          // saturates, no wrap
-        {"-99999999999", 0, 12, INT32_MIN + 150},
+        {"99999999999", 0, 11, INT32_MAX}, {"-99999999999", 0, 12, INT32_MIN + 150},   // saturates, no wrap
     };
     for (const Case& c : cases)
         EXPECT_EQ(TocJumpAddress(c.text.data(), (uint32_t)c.text.size(), c.start, c.end), c.address)

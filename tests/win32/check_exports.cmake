@@ -1,4 +1,5 @@
-# Fails unless the DLL's export table holds exactly NAMES, undecorated.
+# Fails unless the export table of DLL (a DLL or a program) holds exactly
+# NAMES, undecorated.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "objdump failed on ${DLL}")

@@ -125,6 +125,7 @@ TEST(Transport, AlignedBufferHonoursTheMask)
         }
 }
 
+// The bytes of each CDB are cdb_test's; here the exports' transfer lengths.
 TEST(Commands, EachExportSendsItsCdbAndTransferLength)
 {
     struct Case {
@@ -134,11 +135,8 @@ TEST(Commands, EachExportSendsItsCdbAndTransferLength)
         uint32_t data_length;
     };
     const Case cases[] = {
-        {"TEST UNIT READY", [](HANDLE d) { return (short)(cdrInit(NULL, d, 1) == 1 ? 0 : 2); }, {0, 0, 0, 0, 0, 0}, 0},
         {"READ CAPACITY", [](HANDLE d) { LONG b, l; return cdrSize(NULL, d, &b, &l); },
          {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8},
-        {"READ TOC full", [](HANDLE d) { return cdrToc(NULL, d, buffer, 4096, 2, 0); },
-         {0x43, 0x02, 0, 0, 0, 0, 0x01, 0x10, 0x00, 0x80}, 4096},
         {"READ TOC at the field's limit", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65535, 0, 1); },
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x00}, 65535},
         // Past 16 bits the length is clamped, never cut to its low bits.
@@ -146,7 +144,6 @@ TEST(Commands, EachExportSendsItsCdbAndTransferLength)
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x80}, 65535},
         {"READ(10) of 65536 blocks", [](HANDLE d) { return cdrRead(NULL, d, buffer, 16, 65536, 1); },
          {0x28, 0, 0, 0, 0, 0x10, 0, 0x00, 0x00, 0}, 0},
-        {"START STOP UNIT", [](HANDLE d) { return cdrEject(NULL, d); }, {0x1B, 0, 0, 0, 0x02, 0}, 0},
     };
     for (const Case& c : cases) {
         ScriptedDevice device;
@@ -197,24 +194,11 @@ TEST(Commands, RefusedLengthKeepsTheOldOneAndCancelledModeSelectSetsTheNew)
     EXPECT_EQ(cdrMode(NULL, device.handle, 2048), 0);   // the library's resting length for later tests
 }
 
-TEST(Commands, ReadCapacityTakesTwentyFourBitFields)
-{
-    ScriptedDevice device;
-    ScsiReply reply;
-    reply.data = {0x01, 0x04, 0xD2, 0xB7, 0xFF, 0x00, 0x08, 0x00};   // bytes 0 and 4 unread
-    device.Reply(reply);
-    LONG block = -1, last = -1;
-    EXPECT_EQ(cdrSize(NULL, device.handle, &block, &last), 0);
-    EXPECT_TRUE(last == 316087 && block == 2048) << last << " " << block;
-}
-
 TEST(Commands, LastSessionStartFromTheFirstTrackDescriptor)
 {
     ScriptedDevice device;
     device.last_session = {0x00, 0x0A, 0x01, 0x02, 0x00, 0x14, 0x03, 0x00, 0x00, 0x00, 0x2E, 0xE0};
-    EXPECT_EQ(cdrGetLastSession(device.handle), 12000);
-    device.last_session[8] = 0xFF;   // a signed 32-bit field
-    EXPECT_EQ(cdrGetLastSession(device.handle), (LONG)0xFF002EE0);
+    EXPECT_EQ(cdrGetLastSession(device.handle), 12000);   // the field's other values: cdb_test
     device.last_session.resize(8);   // an answer that stops before the address
     EXPECT_EQ(cdrGetLastSession(device.handle), -1);
     device.last_session_error = ERROR_NOT_READY;

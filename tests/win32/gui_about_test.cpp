@@ -14,11 +14,12 @@
 #include <gtest/gtest.h>
 
 #include "gui_helpers.h"
+#include "viewer/resource.h"
 
 namespace {
 
-const int kAbout = 239, kHelpContents = 231, kTree = 224, kTreeHelp = 323;
-const int kDescription = 500, kVersion = 501, kBuildDate = 502;
+const int kAbout = IDM_ABOUT, kHelpContents = IDM_HELP_CONTENTS, kTree = IDM_TREE, kTreeHelp = IDM_TREE_HELP;
+const int kDescription = IDC_ABOUT_DESCRIPTION, kVersion = IDC_ABOUT_VERSION, kBuildDate = IDC_ABOUT_BUILD_DATE;
 
 // Code page 932 texts, written as bytes to keep this file ASCII.
 const char kAboutCaption[] = "Quillet \x82\xc9\x82\xc2\x82\xa2\x82\xc4";           // "Quillet ni tsuite"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "../probe/gui_probe.h"
-#include "png_writer.h"
+#include "viewer/resource.h"
 
 namespace {
 
@@ -41,28 +41,12 @@ struct FindContext {
     DWORD pid;
     const char* class_name;
     const char* title;
+    bool box;
     HWND found;
 };
 
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
-{
-    FindContext* ctx = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd)) return TRUE;
-    if (ctx->class_name && ClassName(hwnd) != ctx->class_name) return TRUE;
-    if (ctx->title && WindowText(hwnd) != ctx->title) return TRUE;
-    ctx->found = hwnd;
-    return FALSE;
-}
-
-HWND FindNow(DWORD pid, const char* class_name, const char* title)
-{
-    FindContext ctx = {pid, class_name, title, nullptr};
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
-}
-
+// Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only its
+// buttons (ids 1-11), its text and its icon.
 BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
 {
     const int kIconId = 0x0440;
@@ -72,28 +56,31 @@ BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
     return FALSE;
 }
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
 {
     FindContext* ctx = reinterpret_cast<FindContext*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd) || ClassName(hwnd) != "#32770") return TRUE;
-    if (!GetDlgItem(hwnd, 0xFFFF)) return TRUE;
-    // Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only
-    // its buttons (ids 1-11), its text and its icon.
-    bool only_box_controls = true;
-    EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
-    if (!only_box_controls) return TRUE;
+    if (pid != ctx->pid || !IsWindowVisible(hwnd)) return TRUE;
+    if (ctx->class_name && ClassName(hwnd) != ctx->class_name) return TRUE;
+    if (ctx->title && WindowText(hwnd) != ctx->title) return TRUE;
+    if (ctx->box) {
+        bool only_box_controls = GetDlgItem(hwnd, 0xFFFF) != nullptr;
+        if (only_box_controls) EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
+        if (!only_box_controls) return TRUE;
+    }
     ctx->found = hwnd;
     return FALSE;
 }
 
-HWND FindBoxNow(DWORD pid)
+HWND FindNow(DWORD pid, const char* class_name, const char* title, bool box = false)
 {
-    FindContext ctx = {pid, nullptr, nullptr, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&ctx));
+    FindContext ctx = {pid, class_name, title, box, nullptr};
+    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
+
+HWND FindBoxNow(DWORD pid) { return FindNow(pid, "#32770", nullptr, true); }
 
 // The dump pane's text limit is a value nobody else uses: posting a new one
 // and reading it back marks a point in the viewer's message queue.
@@ -181,7 +168,7 @@ DWORD StopViewer(Viewer* viewer, DWORD timeout_ms)
 {
     DWORD code = ~0u;
     if (!viewer->process) return code;
-    if (viewer->main && IsWindow(viewer->main)) PostCommand(viewer->main, 100);
+    if (viewer->main && IsWindow(viewer->main)) PostCommand(viewer->main, IDM_EXIT);
     if (!WaitViewerExit(viewer, timeout_ms, &code)) {
         TerminateProcess(viewer->process, 1);
         WaitForSingleObject(viewer->process, 10000);
@@ -203,7 +190,7 @@ bool WaitViewerExit(Viewer* viewer, DWORD timeout_ms, DWORD* exit_code)
 bool Settle(const Viewer& viewer, DWORD timeout_ms)
 {
     static DWORD mark = 0x7FFF0000;
-    HWND dump = viewer.main ? GetDlgItem(viewer.main, 999) : nullptr;
+    HWND dump = viewer.main ? GetDlgItem(viewer.main, IDC_DUMP) : nullptr;
     if (!dump) return false;
     DWORD start = GetTickCount();
     for (int round = 0; round < 3; round++)
@@ -313,17 +300,6 @@ bool WaitWindowGone(HWND hwnd, DWORD timeout_ms)
     return true;
 }
 
-std::string WaitTextChange(HWND hwnd, const char* before, DWORD timeout_ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        std::string text = WindowText(hwnd);
-        if (before ? text != before : !text.empty()) return text;
-        if (Elapsed(start) >= timeout_ms) return "";
-        Sleep(50);
-    }
-}
-
 bool WaitBox(const Viewer& viewer, Box* box, DWORD timeout_ms)
 {
     DWORD start = GetTickCount();
@@ -402,21 +378,15 @@ const MenuItem* FindMenuPath(const std::vector<MenuItem>& items, const std::stri
     return nullptr;
 }
 
-bool MenuGrayed(const Viewer& viewer, int id)
+static bool MenuState(const Viewer& viewer, int id, UINT flag)
 {
     std::vector<MenuItem> items;
-    if (!ReadMenus(viewer, viewer.main, &items)) return false;
-    const MenuItem* item = FindMenuId(items, id);
-    return item && (item->state & MF_GRAYED);
+    const MenuItem* item = ReadMenus(viewer, viewer.main, &items) ? FindMenuId(items, id) : nullptr;
+    return item && (item->state & flag);
 }
 
-bool MenuChecked(const Viewer& viewer, int id)
-{
-    std::vector<MenuItem> items;
-    if (!ReadMenus(viewer, viewer.main, &items)) return false;
-    const MenuItem* item = FindMenuId(items, id);
-    return item && (item->state & MF_CHECKED);
-}
+bool MenuGrayed(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_GRAYED); }
+bool MenuChecked(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_CHECKED); }
 
 void DeleteSettings()
 {
@@ -425,12 +395,11 @@ void DeleteSettings()
 
 bool ReadSettingDword(const char* name, DWORD* value)
 {
-    HKEY key = OpenSettingsKey(KEY_READ);
-    if (!key) return false;
-    DWORD type = 0, size = sizeof *value;
-    LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof *value;
+    std::vector<uint8_t> data;
+    DWORD type = 0;
+    if (!ReadSettingBinary(name, &data, &type) || type != REG_DWORD || data.size() != sizeof *value) return false;
+    memcpy(value, data.data(), sizeof *value);
+    return true;
 }
 
 bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type)
@@ -472,11 +441,6 @@ std::string WinPath(const std::string& unix_path)
     return path;
 }
 
-bool FileExists(const std::string& win_path)
-{
-    return GetFileAttributesA(win_path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::string GuiImage(const char* name)
 {
     return WinPath(Env("QUILLET_BINARY_DIR") + "/gui-images/" + name);
@@ -500,47 +464,29 @@ bool Screenshot(HWND hwnd, const char* name)
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;   // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        SelectObject(memory, old);
-    }
-    std::vector<uint8_t> rgb;
-    if (ok) {
-        rgb.resize(static_cast<size_t>(width) * height * 3);
-        const uint8_t* bgra = static_cast<const uint8_t*>(bits);
-        for (size_t i = 0; i < static_cast<size_t>(width) * height; i++) {
-            rgb[i * 3] = bgra[i * 4 + 2];
-            rgb[i * 3 + 1] = bgra[i * 4 + 1];
-            rgb[i * 3 + 2] = bgra[i * 4];
-        }
-    }
-    if (bitmap) DeleteObject(bitmap);
+    BITMAPINFOHEADER info = {sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};   // top-down rows
+    std::vector<uint8_t> bits(static_cast<size_t>(width) * height * 4);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    ok = ok && GetDIBits(memory, bitmap, 0, height, bits.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                         DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (!ok) return false;
 
     std::string dir = WinPath(Env("QUILLET_BINARY_DIR") + "/screenshots");
     CreateDirectoryA(dir.c_str(), nullptr);
-    std::vector<uint8_t> png = EncodePng(rgb.data(), width, height);
-    std::string file = dir + "\\" + name + ".png";
-    FILE* out = fopen(file.c_str(), "wb");
+    FILE* out = ok ? fopen((dir + "\\" + name + ".bmp").c_str(), "wb") : nullptr;
     if (!out) return false;
-    bool written = fwrite(png.data(), 1, png.size(), out) == png.size();
-    return fclose(out) == 0 && written;
+    BITMAPFILEHEADER head = {0x4D42, static_cast<DWORD>(sizeof head + sizeof info + bits.size()), 0, 0,
+                             sizeof head + sizeof info};
+    fwrite(&head, sizeof head, 1, out);
+    fwrite(&info, sizeof info, 1, out);
+    fwrite(bits.data(), 1, bits.size(), out);
+    return fclose(out) == 0;
 }
 
 StatusLine ParseStatus(const std::string& text)

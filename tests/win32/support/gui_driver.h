@@ -56,10 +56,6 @@ HWND FindViewerWindow(const Viewer& viewer, const char* class_name, const char* 
                       DWORD timeout_ms = 10000);
 // Waits until a window no longer exists.
 bool WaitWindowGone(HWND hwnd, DWORD timeout_ms = 10000);
-// Polls until the text of hwnd differs from `before` (or, with
-// `before` == nullptr, is non-empty). Returns the new text or "" on time-out.
-std::string WaitTextChange(HWND hwnd, const char* before, DWORD timeout_ms = 30000);
-
 // Message boxes of the viewer (a dialog with the static text control 0xFFFF).
 struct Box {
     HWND hwnd = nullptr;
@@ -100,9 +96,8 @@ std::string GuiImage(const char* name);
 std::string SampleDisc();
 // A Unix path of the build or source tree as a Windows path.
 std::string WinPath(const std::string& unix_path);
-bool FileExists(const std::string& win_path);
 
-// PNG of a window as it is on screen, into <build>/screenshots/NAME.png.
+// Bitmap of a window as it is on screen, into <build>/screenshots/NAME.bmp.
 bool Screenshot(HWND hwnd, const char* name);
 
 // The dump pane's status line fields: "LBN = %6d [MM:SS:FF]    Mode-%d Sector".

@@ -1,10 +1,11 @@
 #include "gui_helpers.h"
 
 #include "tamrisk.h"
+#include "viewer/resource.h"
 
 namespace {
 
-const int kStatus = 997, kJumpAddress = 229;
+const int kStatus = IDC_STATUS, kJumpAddress = IDM_JUMP_ADDRESS;
 const long kPregap = 150;
 
 struct TopLevel {

@@ -103,7 +103,6 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
             } else {
                 button = IsVisibleChild(box, IDCANCEL) ? IDCANCEL : IDOK;
             }
-            rec.pressed = button;
             state.boxes.push_back(rec);
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
         }
@@ -128,18 +127,7 @@ ScopedBoxHook::~ScopedBoxHook()
     state = HookState();
 }
 
-void ScopedBoxHook::Answer(std::initializer_list<int> answers)
-{
-    state.answers.insert(state.answers.end(), answers.begin(), answers.end());
-}
-
 const std::vector<RecordedBox>& ScopedBoxHook::boxes() const { return state.boxes; }
-
-void ScopedBoxHook::Clear()
-{
-    state.boxes.clear();
-    state.answers.clear();
-}
 
 std::string DefaultBoxCaption()
 {

@@ -13,7 +13,6 @@ struct RecordedBox {
     std::string caption;   // in the ANSI code page
     std::string text;
     unsigned style;        // MB_ button set | MB_ icon, as far as the box shows them
-    int pressed;           // the button id that was pressed
 };
 
 class ScopedBoxHook {
@@ -23,9 +22,7 @@ public:
     ScopedBoxHook(const ScopedBoxHook&) = delete;
     ScopedBoxHook& operator=(const ScopedBoxHook&) = delete;
 
-    void Answer(std::initializer_list<int> answers);   // appends to the script
     const std::vector<RecordedBox>& boxes() const;
-    void Clear();
 };
 
 // The caption a box gets when its caller gives none.
