@@ -85,6 +85,31 @@ TEST(Reporting, RetrySendsTheSameCommandAgainUntilSuccessOrCancel)
     }
 }
 
+TEST(Reporting, RetryResendsItsOwnCommandAfterANestedOne)
+{
+    // While the box is open, another window sends a command of its own.
+    struct Case { const char* name; short (*run)(HANDLE); void (*nested)(HANDLE); };
+    const Case cases[] = {
+        {"read, eject", [](HANDLE d) { return cdrRead(NULL, d, buffer, 1000, 1, 1); },
+         [](HANDLE d) { cdrEject(NULL, d); }},
+        {"mode select, mode select", [](HANDLE d) { return cdrMode(NULL, d, 2340); },
+         [](HANDLE d) { cdrMode(NULL, d, 2352); }},
+    };
+    for (const Case& c : cases) {
+        ScriptedDevice device;
+        device.Reply(CheckCondition(3, 0x11, 0x00));
+        ScopedBoxHook hook({IDRETRY});
+        hook.WhileNextBoxOpen([&] { c.nested(device.handle); });
+        EXPECT_EQ(c.run(device.handle), 0) << c.name;
+        ASSERT_EQ(device.sent.size(), 3u) << c.name;
+        const SentCommand &first = device.sent[0], &retry = device.sent[2];
+        EXPECT_EQ(retry.cdb, first.cdb) << c.name;
+        EXPECT_EQ(retry.data_out, first.data_out) << c.name;
+        EXPECT_TRUE(retry.data_buffer == first.data_buffer && retry.data_length == first.data_length) << c.name;
+    }
+    cdrMode(NULL, ScriptedDevice().handle, 2048);   // the library's resting length
+}
+
 TEST(Reporting, NoBoxWhenSilentOrWhenTheSenseMeansSuccess)
 {
     struct Case { const char* name; ScsiReply reply; LONG report; short expected; };

@@ -10,6 +10,7 @@ struct HookState {
     std::deque<int> answers;
     std::vector<RecordedBox> boxes;
     std::vector<HWND> handled;
+    std::function<void()> while_open;
 };
 
 thread_local HookState state;
@@ -105,6 +106,11 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
             }
             rec.pressed = button;
             state.boxes.push_back(rec);
+            if (state.while_open) {
+                std::function<void()> action;
+                std::swap(action, state.while_open);
+                action();
+            }
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
         }
     }
@@ -132,6 +138,8 @@ void ScopedBoxHook::Answer(std::initializer_list<int> answers)
 {
     state.answers.insert(state.answers.end(), answers.begin(), answers.end());
 }
+
+void ScopedBoxHook::WhileNextBoxOpen(std::function<void()> action) { state.while_open = std::move(action); }
 
 const std::vector<RecordedBox>& ScopedBoxHook::boxes() const { return state.boxes; }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ public:
     ScopedBoxHook& operator=(const ScopedBoxHook&) = delete;
 
     void Answer(std::initializer_list<int> answers);   // appends to the script
+    // Runs action once while the next box is open, before it is answered.
+    void WhileNextBoxOpen(std::function<void()> action);
     const std::vector<RecordedBox>& boxes() const;
     void Clear();
 };
