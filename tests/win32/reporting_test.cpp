@@ -110,22 +110,29 @@ TEST(Reporting, RetryResendsItsOwnCommandAfterANestedOne)
     cdrMode(NULL, ScriptedDevice().handle, 2048);   // the library's resting length
 }
 
-TEST(Reporting, NoBoxWhenSilentOrWhenTheSenseMeansSuccess)
+TEST(Reporting, SilentOrAskingByTheReportFlagAndSenseThatMeansSuccess)
 {
-    struct Case { const char* name; ScsiReply reply; LONG report; short expected; };
+    struct Case { const char* name; ScsiReply reply; LONG report; short expected; bool toc; size_t boxes; };
     const Case cases[] = {
-        {"good with stale sense", Status(0), 0, 0},
-        {"medium error, silent", CheckCondition(3, 0x11, 0x05), 0, 2},
-        {"busy, silent", Status(8), 0, 2},
-        {"unit attention", CheckCondition(6, 0x28, 0x00), 1, 0},
-        {"vendor ASC 80", CheckCondition(4, 0x80, 0x12), 1, 0},
+        {"good with stale sense", Status(0), 0, 0, false, 0},
+        {"medium error, silent", CheckCondition(3, 0x11, 0x05), 0, 2, false, 0},
+        {"busy, silent", Status(8), 0, 2, false, 0},
+        {"unit attention", CheckCondition(6, 0x28, 0x00), 1, 0, false, 0},
+        {"vendor ASC 80", CheckCondition(4, 0x80, 0x12), 1, 0, false, 0},
+        {"no sense, silent", CheckCondition(0, 0x00, 0x00), 0, 0, false, 0},
+        {"unit attention, silent", CheckCondition(6, 0x29, 0x00), 0, 0, false, 0},
+        {"vendor ASC 80, silent", CheckCondition(3, 0x80, 0x00), 0, 0, false, 0},
+        {"toc refused, silent", CheckCondition(5, 0x24, 0x00), 0, 2, true, 0},
+        {"toc refused, asking", CheckCondition(5, 0x24, 0x00), 1, 2, true, 1},
     };
     for (const Case& c : cases) {
         ScriptedDevice device;
         device.Reply(c.reply);
-        ScopedBoxHook hook;
-        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 0, 1, c.report), c.expected) << c.name;
-        EXPECT_TRUE(hook.boxes().empty()) << c.name;
+        ScopedBoxHook hook;   // answers Cancel
+        short result = c.toc ? cdrToc(NULL, device.handle, buffer, sizeof buffer, 0, c.report)
+                             : cdrRead(NULL, device.handle, buffer, 0, 1, c.report);
+        EXPECT_EQ(result, c.expected) << c.name;
+        EXPECT_EQ(hook.boxes().size(), c.boxes) << c.name;
         EXPECT_EQ(device.sent.size(), 1u) << c.name;
     }
 }
