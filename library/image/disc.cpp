@@ -134,10 +134,15 @@ void FinishSessions(Disc* disc)
     }
 }
 
+// A file cut short (a broken download, a damaged copy) ends in a partial
+// block: it stays part of the disc, and reading it fails as an unreadable
+// block does, so every whole block can still be examined.
+uint64_t BlocksWithPartial(uint64_t bytes, uint32_t sector) { return bytes / sector + (bytes % sector != 0); }
+
 // One track covering a whole file of raw or 2048-byte sectors.
 bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char* err, size_t err_len)
 {
-    uint64_t blocks = size / CueModeSectorSize(mode);
+    uint64_t blocks = BlocksWithPartial(size, CueModeSectorSize(mode));
     if (blocks > kMaxDiscBlocks) return Fail(err, err_len, "%s: too large for a CD image (%llu blocks)", path,
                                             (unsigned long long)blocks);
     DiscTrack t{};
@@ -165,23 +170,13 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
     bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSync, kSyncSize) == 0;
     bool iso_name = EndsWithNoCase(path, ".iso");
     if (raw) {
-        if (size % kRawSectorSize)
-            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
-                        (unsigned long long)size, kRawSectorSize);
         uint8_t mode = head[kModeOffset];
         if (mode != 1 && mode != 2)
             return Fail(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
         return SingleTrack(disc, path, mode == 1 ? kCueMode1_2352 : kCueMode2_2352, size, err, err_len);
     }
-    if (iso_name || (size % kRawSectorSize != 0 && size % kMode1UserSize == 0)) {
-        if (size % kMode1UserSize)
-            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte blocks", path,
-                        (unsigned long long)size, kMode1UserSize);
+    if (iso_name || (size % kRawSectorSize != 0 && size % kMode1UserSize == 0))
         return SingleTrack(disc, path, kCueMode1_2048, size, err, err_len);
-    }
-    if (size % kRawSectorSize)
-        return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
-                    (unsigned long long)size, kRawSectorSize);
     // Raw sectors without a sync pattern: CD-DA.
     return SingleTrack(disc, path, kCueAudio, size, err, err_len);
 }
@@ -252,12 +247,7 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
                             next->number, sheet.files[c.file].name.c_str());
             }
         } else {
-            uint64_t rest = file.size - offset;
-            if (rest % sector)
-                return Fail(err, err_len,
-                            "%s, line %d: \"%s\" is truncated: track %02d ends in a partial %u-byte sector",
-                            cue_name, sheet.files[c.file].line, sheet.files[c.file].name.c_str(), c.number, sector);
-            stored = rest / sector;
+            stored = BlocksWithPartial(file.size - offset, sector);
         }
 
         int64_t start;
