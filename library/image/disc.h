@@ -17,9 +17,10 @@ enum {
     kLeadoutLaterSession = 2250,  // blocks of a later session's lead-out
     kLeadinBlocks = 4500,         // blocks of a lead-in
     kPregapBlocks = 150,          // the first track of a session starts after 2 seconds of pregap
-    // Largest block count an image may give: READ CAPACITY's 24 bits used
-    // by the library's callers.
-    kMaxDiscBlocks = 0x00FFFFFF,
+    // The latest lead-out a disc may have: 99:59:74, the largest time the
+    // TOC's BCD fields hold, less the 150 blocks before LBN 0. A longer disc
+    // would get a TOC that cannot say where it ends while READ CAPACITY can.
+    kMaxLeadout = 449849,
 };
 
 struct DiscTrack {
@@ -50,6 +51,16 @@ struct DiscFile {
     uint64_t size;
 };
 
+// Identity of an open file, the same whatever name or path reached it.
+struct DiscFileId {
+    uint64_t volume;
+    uint64_t file;
+};
+
+// Fills id for an open file; false where the platform cannot tell. Defined
+// in disc.cpp on POSIX hosts and by the Win32 adapter (vdrive_win32.cpp).
+bool DiscFileIdentity(FILE* fp, DiscFileId* id);
+
 struct Disc {
     std::vector<DiscFile> files;
     std::vector<DiscTrack> tracks;
@@ -61,9 +72,10 @@ struct Disc {
 bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
 
 // Builds a disc from a parsed cue sheet; file names are relative to
-// base_dir (empty or ending in a separator). Used by DiscOpen.
-bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, Disc* disc, char* err,
-                 size_t err_len);
+// base_dir (empty or ending in a separator). A data file that is the sheet
+// itself (sheet_id, when given) is refused. Used by DiscOpen.
+bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, const DiscFileId* sheet_id,
+                 Disc* disc, char* err, size_t err_len);
 
 void DiscClose(Disc* disc);
 

@@ -158,6 +158,8 @@ TEST_F(DiscFiles, BrokenImagesAreRefusedWithFileAndLine)
     std::vector<uint8_t> mode9 = RawSectors(2, 0, kSectorMode1);
     mode9[15] = 9;
     Write("mode9.bin", mode9);
+    Write("big.iso", {});
+    ASSERT_EQ(0, truncate((dir + "big.iso").c_str(), (off_t)449850 * 2048));  // sparse
     struct Case {
         const char* name;
         const char* cue;  // written when not null
@@ -176,6 +178,15 @@ TEST_F(DiscFiles, BrokenImagesAreRefusedWithFileAndLine)
          "past2.cue, line 5: track 02 starts past the end of \"ok.bin\""},
         {"mode.cue", "FILE ok.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n", "mode.cue, line 2: unknown track mode"},
         {"empty.cue", "", "empty.cue: the file is empty"},
+        {"self.cue", "FILE ./self.cue BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n",
+         "self.cue, line 1: \"./self.cue\" is this cue sheet"},
+        // Lead-outs past 99:59:74 (block 449849), which no TOC can hold.
+        {"big.iso", nullptr, "big.iso: too large for a CD image: 449850 blocks"},
+        {"pregap.cue", "FILE ok.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nPREGAP 99:59:74\n"
+                       "INDEX 01 00:00:05\n",
+         "pregap.cue, line 5: the disc would end past 99:59:74 (lead-out at block 450004)"},
+        {"postgap.cue", "FILE ok.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPOSTGAP 99:57:65\n",
+         "postgap.cue, line 4: the disc would end past 99:59:74 (lead-out at block 449850)"},
     };
     for (const Case& c : cases) {
         if (c.cue) WriteText(c.name, c.cue);
