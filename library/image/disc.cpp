@@ -296,8 +296,8 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         };
         for (const auto& part : parts)
             if (part.end > kMaxLeadout)
-                return Fail(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)", cue_name,
-                            part.line, (long long)part.end);
+                return Fail(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)",
+                            cue_name, part.line, (long long)part.end);
         DiscTrack t{};
         t.number = c.number;
         t.session = c.session;
