@@ -1,5 +1,9 @@
-// The CD-ROM command exports: each builds its CDB in SCSICMD and repeats the
-// command for as long as the user answers Retry.
+// The CD-ROM command exports: each builds its CDB and repeats the command for
+// as long as the user answers Retry.
+//
+// A command's CDB, parameter list, buffer and length live in its own call:
+// while a Retry/Cancel box is open, other windows stay usable and may send
+// commands of their own, and Retry must send the identical command again.
 #include "internal.h"
 
 #include <stdio.h>
@@ -9,21 +13,20 @@
 
 // Logical block length that reads assume; changed only by cdrMode.
 static LONG lBlockSize = kBlockLengthUserData;
-// MODE SELECT parameter list: mode parameter header and one block descriptor.
-static BYTE mode_parameters[kModeParamListSize];
 
 enum { kAlwaysReport = 1 };
 enum : DWORD { kMaxTocAllocationLength = 0xFFFF };
 
-// Runs the command in SCSICMD until its result is not Retry. after_attempt,
-// when given, reads the response of each attempt before its status is
-// examined (the sense data is decoded right after the command either way).
-static short run_command(HWND owner, HANDLE device, int cdb_length, void* data, DWORD data_length, int report,
-                         void (*after_attempt)(void* ctx) = NULL, void* ctx = NULL)
+// Runs the command until its result is not Retry. after_attempt, when given,
+// reads the response of each attempt before its status is examined (the
+// sense data is decoded right after the command either way).
+static short run_command(HWND owner, HANDLE device, const BYTE* cdb, int cdb_length, void* data,
+                         DWORD data_length, int report, void (*after_attempt)(void* ctx) = NULL,
+                         void* ctx = NULL)
 {
     int result;
     do {
-        int status = scsi_cmd(owner, device, SCSICMD, cdb_length, data, data_length);
+        int status = scsi_cmd(owner, device, cdb, cdb_length, data, data_length);
         if (after_attempt)
             after_attempt(ctx);
         result = (short)scsi_err(owner, device, status, report);
@@ -33,8 +36,9 @@ static short run_command(HWND owner, HANDLE device, int cdb_length, void* data, 
 
 extern "C" LONG WINAPI cdrInit(HWND owner, HANDLE device, LONG report)
 {
-    int length = BuildTestUnitReady(SCSICMD);
-    return run_command(owner, device, length, NULL, 0, report) == kResultSuccess ? 1 : 0;
+    BYTE cdb[kCdbAreaSize];
+    int length = BuildTestUnitReady(cdb);
+    return run_command(owner, device, cdb, length, NULL, 0, report) == kResultSuccess ? 1 : 0;
 }
 
 namespace {
@@ -64,8 +68,9 @@ extern "C" short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, L
     CapacityRequest request = {};
     request.block_length = block_length;
     request.last_lbn = last_lbn;
-    int length = BuildReadCapacity(SCSICMD);
-    return run_command(owner, device, length, request.response, sizeof request.response, kAlwaysReport,
+    BYTE cdb[kCdbAreaSize];
+    int length = BuildReadCapacity(cdb);
+    return run_command(owner, device, cdb, length, request.response, sizeof request.response, kAlwaysReport,
                        store_capacity, &request);
 }
 
@@ -76,14 +81,16 @@ extern "C" short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD al
     // 65535 bytes, and the transfer length says the same.
     if (alloc_length > kMaxTocAllocationLength)
         alloc_length = kMaxTocAllocationLength;
-    int length = BuildReadToc(SCSICMD, alloc_length, format);
-    return run_command(owner, device, length, buffer, alloc_length, report);
+    BYTE cdb[kCdbAreaSize];
+    int length = BuildReadToc(cdb, alloc_length, format);
+    return run_command(owner, device, cdb, length, buffer, alloc_length, report);
 }
 
 extern "C" short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lbn, DWORD blocks, LONG report)
 {
-    int length = BuildRead10(SCSICMD, lbn, blocks);
-    return run_command(owner, device, length, buffer, Read10DataLength(blocks, lBlockSize), report);
+    BYTE cdb[kCdbAreaSize];
+    int length = BuildRead10(cdb, lbn, blocks);
+    return run_command(owner, device, cdb, length, buffer, Read10DataLength(blocks, lBlockSize), report);
 }
 
 extern "C" LONG WINAPI cdrGetLastSession(HANDLE device)
@@ -97,8 +104,9 @@ extern "C" LONG WINAPI cdrGetLastSession(HANDLE device)
 
 extern "C" short WINAPI cdrEject(HWND owner, HANDLE device)
 {
-    int length = BuildEject(SCSICMD);
-    return run_command(owner, device, length, NULL, 0, kAlwaysReport);
+    BYTE cdb[kCdbAreaSize];
+    int length = BuildEject(cdb);
+    return run_command(owner, device, cdb, length, NULL, 0, kAlwaysReport);
 }
 
 extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
@@ -112,6 +120,8 @@ extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
     // The new length holds for the following reads even when the drive
     // refuses the mode or the user cancels.
     lBlockSize = block_length;
-    int length = BuildModeSelect(SCSICMD, mode_parameters, block_length);
-    return run_command(owner, device, length, mode_parameters, sizeof mode_parameters, kAlwaysReport);
+    BYTE cdb[kCdbAreaSize];
+    BYTE parameters[kModeParamListSize];   // mode parameter header and one block descriptor
+    int length = BuildModeSelect(cdb, parameters, block_length);
+    return run_command(owner, device, cdb, length, parameters, sizeof parameters, kAlwaysReport);
 }

@@ -54,9 +54,6 @@ static_assert(kIoctlCdromCheckVerify == 0x24800 && kIoctlStorageCheckVerify == 0
 
 // Module instance of the library (its string table).
 extern HINSTANCE hInst;
-// The CDB area every command builds its CDB in; only the first CdbLength
-// bytes of it are sent.
-extern BYTE SCSICMD[12];
 
 // transport.cpp
 // SCSI status byte (0-255) of the command, or -1 when the request failed

@@ -85,8 +85,11 @@ extern "C" int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text)
     if (length == 0)
         snprintf(system_text, sizeof system_text, "Format message failed.  Error: %d\n", (int)GetLastError());
 
+    // The label is loaded into a buffer of its own: the caller's text may be
+    // SetString's shared buffer, which SetString would overwrite.
     char label[64];
-    CopyCp932(label, sizeof label, SetString(hInst, kStrErrorCodeLabel));
+    if (LoadStringA(hInst, kStrErrorCodeLabel, label, sizeof label) <= 0)
+        label[0] = '\0';
     char message[kPrintErrorTextSize];
     ComposeErrorText(message, sizeof message, system_text, label, (long)(LONG)code, text);
     return MessageBoxA(owner, message, "Vorant Library", MB_OK | MB_ICONWARNING);

@@ -5,7 +5,6 @@
 #include <stdio.h>
 
 HINSTANCE hInst;
-BYTE SCSICMD[12];
 
 static ScsiRequestRecord sptdwb;
 static BYTE capabilities[kCapabilitiesAreaSize];

@@ -27,20 +27,76 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     locale-gen >/dev/null
 fi
 
+# The URI of the machine's own Debian archive, from its apt sources (APT_DIR,
+# default /etc/apt): one-line "deb" entries of sources.list and *.list, and
+# deb822 stanzas of *.sources. The first source whose suite is the release
+# itself (its codename, or sid, unstable, testing, stable) is taken, so that
+# security, update and other vendors' sources are passed over.
+debian_archive_uri() {
+    local apt_dir=${1:-/etc/apt} codename
+    codename=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
+    local files=()
+    for f in "$apt_dir/sources.list" "$apt_dir"/sources.list.d/*.list "$apt_dir"/sources.list.d/*.sources; do
+        [ -f "$f" ] && files+=("$f")
+    done
+    [ ${#files[@]} -gt 0 ] || return 0
+    awk -v codename="$codename" '
+        function release(suite) {
+            return suite != "" && (suite == codename || suite ~ /^(sid|unstable|testing|stable)$/)
+        }
+        function found(uri) { print uri; done = 1; exit }
+        # deb822: a stanza ends at a blank line or at the end of its file.
+        function stanza_end(   i, n, s) {
+            if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no" && uri != "") {
+                n = split(suites, s, " ")
+                for (i = 1; i <= n; i++) if (release(s[i])) found(uri)
+            }
+            types = ""; uri = ""; suites = ""; enabled = ""
+        }
+        FNR == 1 && prev ~ /\.sources$/ { stanza_end() }
+        { prev = FILENAME }
+        /^[ \t]*#/ { next }   # a comment line, which does not end a stanza
+        { sub(/#.*/, "") }
+        FILENAME ~ /\.sources$/ {
+            if ($0 ~ /^[ \t]*$/) { stanza_end(); next }
+            key = tolower($1)
+            if (key == "types:") { types = $0; sub(/^[^:]*:[ \t]*/, "", types) }
+            else if (key == "uris:") uri = $2
+            else if (key == "suites:") { suites = $0; sub(/^[^:]*:[ \t]*/, "", suites) }
+            else if (key == "enabled:") enabled = $2
+            next
+        }
+        $1 == "deb" {
+            line = $0
+            sub(/\[[^]]*\]/, "", line)   # [option=value ...]
+            split(line, f, " ")
+            if (release(f[3])) found(f[2])
+        }
+        END { if (!done && prev ~ /\.sources$/) stanza_end() }
+    ' "${files[@]}"
+}
+
 # Some sandboxes (gVisor among them) cannot execute 32-bit x86 code, which the
 # i386 half of Wine needs. There 32-bit programs run through qemu's user-mode
 # emulation, registered with binfmt_misc. Wine reserves its address space with
 # MAP_FIXED_NOREPLACE, which qemu honours only in recent versions (bookworm's
 # 7.2 turns start-up into tens of thousands of mmap calls), so a current
-# qemu-user, statically linked, is unpacked from Debian's unstable archive.
+# qemu-user, statically linked, is unpacked from Debian's unstable suite, on
+# the archive this machine's apt sources already name.
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     qemu_dir=/opt/quillet/qemu
     qemu=$qemu_dir/usr/bin/qemu-i386
     if [ ! -x "$qemu" ]; then
+        archive=$(debian_archive_uri)
+        if [ -z "$archive" ]; then
+            echo "setup: this machine cannot execute 32-bit programs, so Wine needs an i386 emulator" \
+                 "(qemu-user from Debian's unstable suite), but no Debian archive is configured in" \
+                 "/etc/apt/sources.list or /etc/apt/sources.list.d/: add one and run again." >&2
+            exit 1
+        fi
         tmp=$(mktemp -d)
         mkdir -p "$tmp/lists/partial" "$tmp/cache/archives/partial"
-        echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian sid main' \
-            > "$tmp/sid.list"
+        echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive sid main" > "$tmp/sid.list"
         apt_opts=(-o Dir::Etc::SourceList="$tmp/sid.list" -o Dir::Etc::SourceParts=/nonexistent
                   -o Dir::State::Lists="$tmp/lists" -o Dir::Cache="$tmp/cache"
                   -o APT::Architectures::=amd64 -o Acquire::Check-Valid-Until=false

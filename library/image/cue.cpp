@@ -244,9 +244,11 @@ bool OnGap(Parser* ps, const Token* tok, int n, bool post)
     if (post) {
         if (t->index1 < 0) return Fail(ps, "POSTGAP before INDEX 01");
         t->postgap = time;
+        t->postgap_line = ps->line;
     } else {
         if (ps->track_has_index) return Fail(ps, "PREGAP after an INDEX");
         t->pregap = time;
+        t->pregap_line = ps->line;
     }
     return true;
 }

@@ -35,6 +35,8 @@ struct CueTrack {
     int index1_line;
     int32_t pregap;  // PREGAP length (not stored in the file)
     int32_t postgap; // POSTGAP length (not stored in the file)
+    int pregap_line;  // lines of the PREGAP and POSTGAP commands, 0 when absent
+    int postgap_line;
 };
 
 struct CueSheet {

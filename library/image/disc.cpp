@@ -5,6 +5,7 @@
 #include <stdarg.h>
 #include <string.h>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -132,12 +133,18 @@ void FinishSessions(Disc* disc)
     }
 }
 
+// A file cut short (a broken download, a damaged copy) ends in a partial
+// block: it stays part of the disc, and reading it fails as an unreadable
+// block does, so every whole block can still be examined.
+uint64_t BlocksWithPartial(uint64_t bytes, uint32_t sector) { return bytes / sector + (bytes % sector != 0); }
+
 // One track covering a whole file of raw or 2048-byte sectors.
 bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char* err, size_t err_len)
 {
-    uint64_t blocks = size / CueModeSectorSize(mode);
-    if (blocks > kMaxDiscBlocks) return Fail(err, err_len, "%s: too large for a CD image (%llu blocks)", path,
-                                            (unsigned long long)blocks);
+    uint64_t blocks = BlocksWithPartial(size, CueModeSectorSize(mode));
+    if (blocks > kMaxLeadout)
+        return Fail(err, err_len, "%s: too large for a CD image: %llu blocks, more than a disc ending at 99:59:74 "
+                    "holds", path, (unsigned long long)blocks);
     DiscTrack t{};
     t.number = 1;
     t.session = 1;
@@ -163,23 +170,13 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
     bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSyncPattern, kSyncSize) == 0;
     bool iso_name = EndsWithNoCase(path, ".iso");
     if (raw) {
-        if (size % kRawSectorSize)
-            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
-                        (unsigned long long)size, kRawSectorSize);
         uint8_t mode = head[kModeOffset];
         if (mode != 1 && mode != 2)
             return Fail(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
         return SingleTrack(disc, path, mode == 1 ? kCueMode1_2352 : kCueMode2_2352, size, err, err_len);
     }
-    if (iso_name || (size % kRawSectorSize != 0 && size % kUserDataSize == 0)) {
-        if (size % kUserDataSize)
-            return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte blocks", path,
-                        (unsigned long long)size, kUserDataSize);
+    if (iso_name || (size % kRawSectorSize != 0 && size % kUserDataSize == 0))
         return SingleTrack(disc, path, kCueMode1_2048, size, err, err_len);
-    }
-    if (size % kRawSectorSize)
-        return Fail(err, err_len, "%s: truncated: %llu bytes are not a whole number of %d-byte sectors", path,
-                    (unsigned long long)size, kRawSectorSize);
     // Raw sectors without a sync pattern: CD-DA.
     return SingleTrack(disc, path, kCueAudio, size, err, err_len);
 }
@@ -188,6 +185,8 @@ bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
 {
     FILE* fp = fopen(path, "rb");
     if (!fp) return Fail(err, err_len, "%s: cannot open the file (%s)", path, strerror(errno));
+    DiscFileId sheet_id;
+    bool known = DiscFileIdentity(fp, &sheet_id);
     std::vector<char> text(kCueMaxText + 1);
     size_t len = fread(text.data(), 1, text.size(), fp);
     bool read_error = ferror(fp) != 0;
@@ -201,13 +200,24 @@ bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
     size_t cut = base.size();
     while (cut > 0 && !IsSeparator(base[cut - 1])) --cut;
     base.resize(cut);
-    return DiscFromCue(sheet, path, base.c_str(), disc, err, err_len);
+    return DiscFromCue(sheet, path, base.c_str(), known ? &sheet_id : nullptr, disc, err, err_len);
 }
 
 }  // namespace
 
-bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, Disc* disc, char* err,
-                 size_t err_len)
+#ifndef _WIN32
+bool DiscFileIdentity(FILE* fp, DiscFileId* id)
+{
+    struct stat st;
+    if (fstat(fileno(fp), &st) != 0) return false;
+    id->volume = (uint64_t)st.st_dev;
+    id->file = (uint64_t)st.st_ino;
+    return true;
+}
+#endif
+
+bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, const DiscFileId* sheet_id,
+                 Disc* disc, char* err, size_t err_len)
 {
     for (const CueFile& f : sheet.files) {
         std::string full = ResolveName(base_dir, f.name);
@@ -218,6 +228,11 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
             return Fail(err, err_len, "%s, line %d: cannot open \"%s\" (%s)", cue_name, f.line, f.name.c_str(),
                         strerror(error));
         disc->files.push_back(DiscFile{full, fp, size});
+        // The sheet's own text would be served as sectors.
+        DiscFileId id;
+        if (sheet_id && DiscFileIdentity(fp, &id) && id.volume == sheet_id->volume && id.file == sheet_id->file)
+            return Fail(err, err_len, "%s, line %d: \"%s\" is this cue sheet, not a data file", cue_name, f.line,
+                        f.name.c_str());
         if (size == 0) return Fail(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
     }
 
@@ -242,20 +257,16 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
             return Fail(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"", cue_name,
                         c.index1_line, c.number, sheet.files[c.file].name.c_str());
         uint64_t stored;
+        int stored_line;  // the line that says where the stored blocks end
         if (next && next->file == c.file) {
             stored = (uint64_t)((next->index0 >= 0 ? next->index0 : next->index1) - first_index);
-            if (offset + stored * sector > file.size) {
-                int line = next->index0 >= 0 ? next->line : next->index1_line;
-                return Fail(err, err_len, "%s, line %d: track %02d starts past the end of \"%s\"", cue_name, line,
-                            next->number, sheet.files[c.file].name.c_str());
-            }
+            stored_line = next->index0 >= 0 ? next->line : next->index1_line;
+            if (offset + stored * sector > file.size)
+                return Fail(err, err_len, "%s, line %d: track %02d starts past the end of \"%s\"", cue_name,
+                            stored_line, next->number, sheet.files[c.file].name.c_str());
         } else {
-            uint64_t rest = file.size - offset;
-            if (rest % sector)
-                return Fail(err, err_len,
-                            "%s, line %d: \"%s\" is truncated: track %02d ends in a partial %u-byte sector",
-                            cue_name, sheet.files[c.file].line, sheet.files[c.file].name.c_str(), c.number, sector);
-            stored = rest / sector;
+            stored = BlocksWithPartial(file.size - offset, sector);
+            stored_line = sheet.files[c.file].line;
         }
 
         int64_t start;
@@ -274,8 +285,17 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         }
         int64_t stored_first = start - lead;
         int64_t end = stored_first + (int64_t)stored + c.postgap;
-        if (end > kMaxDiscBlocks || stored > (uint64_t)kMaxDiscBlocks)
-            return Fail(err, err_len, "%s, line %d: the disc grows past %d blocks", cue_name, c.line, kMaxDiscBlocks);
+        // The track's parts in disc order: the first line whose blocks carry
+        // the disc past its latest lead-out is named.
+        const struct { int64_t end; int line; } parts[] = {
+            {stored_first, session_first ? c.line : c.pregap_line},
+            {stored_first + (int64_t)stored, stored_line},
+            {end, c.postgap_line},
+        };
+        for (const auto& part : parts)
+            if (part.end > kMaxLeadout)
+                return Fail(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)",
+                            cue_name, part.line, (long long)part.end);
         DiscTrack t{};
         t.number = c.number;
         t.session = c.session;

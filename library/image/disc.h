@@ -13,9 +13,10 @@
 #include "sector.h"
 
 enum {
-    // Largest block count an image may give: READ CAPACITY's 24 bits used
-    // by the library's callers.
-    kMaxDiscBlocks = 0x00FFFFFF,
+    // The latest lead-out a disc may have: 99:59:74, the largest time the
+    // TOC's BCD fields hold, less the kPregapBlocks before LBN 0. A longer disc
+    // would get a TOC that cannot say where it ends while READ CAPACITY can.
+    kMaxLeadout = kMaxCdTimeFrames - kPregapBlocks,
 };
 
 struct DiscTrack {
@@ -46,6 +47,16 @@ struct DiscFile {
     uint64_t size;
 };
 
+// Identity of an open file, the same whatever name or path reached it.
+struct DiscFileId {
+    uint64_t volume;
+    uint64_t file;
+};
+
+// Fills id for an open file; false where the platform cannot tell. Defined
+// in disc.cpp on POSIX hosts and by the Win32 adapter (vdrive_win32.cpp).
+bool DiscFileIdentity(FILE* fp, DiscFileId* id);
+
 struct Disc {
     std::vector<DiscFile> files;
     std::vector<DiscTrack> tracks;
@@ -57,9 +68,10 @@ struct Disc {
 bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
 
 // Builds a disc from a parsed cue sheet; file names are relative to
-// base_dir (empty or ending in a separator). Used by DiscOpen.
-bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, Disc* disc, char* err,
-                 size_t err_len);
+// base_dir (empty or ending in a separator). A data file that is the sheet
+// itself (sheet_id, when given) is refused. Used by DiscOpen.
+bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_dir, const DiscFileId* sheet_id,
+                 Disc* disc, char* err, size_t err_len);
 
 void DiscClose(Disc* disc);
 

@@ -207,6 +207,67 @@ TEST_F(TargetTest, FullTocOfTwoSessionsInBcd)
     EXPECT_EQ(0xCD, small[6]);
 }
 
+// A cut image keeps its partial last block: capacity and lead-out count it,
+// every whole block reads, the partial one is an unrecoverable read error.
+TEST_F(TargetTest, CutImagesServeEveryWholeBlock)
+{
+    std::vector<uint8_t> raw(3 * 2352);
+    for (int i = 0; i < 3; ++i) BuildRawSector(&raw[i * 2352], i, kSectorMode1, &data_[i * 2048], nullptr);
+    struct Case { const char* name; std::vector<uint8_t> bytes; int32_t blocks; bool cue; } cases[] = {
+        {"cut.iso", {data_.begin(), data_.begin() + 3 * 2048 + 1000}, 4, false},
+        {"cut.bin", {raw.begin(), raw.end() - 1000}, 3, false},
+        {"tiny.iso", {data_.begin(), data_.begin() + 100}, 1, false},
+        {"cut.img", {raw.begin(), raw.end() - 1}, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = dir_ + c.name;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        if (c.cue) {
+            path = dir_ + "cut.cue";
+            ASSERT_TRUE(WriteFileText(path, std::string("FILE ") + c.name + " BINARY\nTRACK 01 MODE1/2352\n"
+                                            "INDEX 01 00:00:00\n"));
+        }
+        Disc disc;
+        char err[256];
+        ASSERT_TRUE(DiscOpen(path.c_str(), &disc, err, sizeof err)) << err;
+        TargetInit(&target_, &disc);
+        std::vector<uint8_t> buf(4096);
+        ASSERT_EQ(0, Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, buf.data(), 8));
+        EXPECT_EQ(c.blocks - 1, (int32_t)(buf[2] << 8 | buf[3]));
+        ASSERT_EQ(0, Run({0x43, 0, 0, 0, 0, 0, 1, 0x10, 0, 0}, buf.data(), 4096));
+        EXPECT_EQ(c.blocks, (int32_t)(buf[18] << 8 | buf[19]));  // lead-out address
+        if (c.blocks > 1) {
+            ASSERT_EQ(0, Run(Read10(c.blocks - 2, 1), buf.data(), 2048));
+            EXPECT_EQ(0, memcmp(buf.data(), &data_[(c.blocks - 2) * 2048], 2048));
+        }
+        ASSERT_EQ(2, Run(Read10(c.blocks - 1, 1), buf.data(), 2048));
+        EXPECT_EQ((std::vector<uint8_t>{0xF0, 3, (uint8_t)(c.blocks - 1), 0x11, 0}),
+                  (std::vector<uint8_t>{sense_[0], sense_[2], sense_[6], sense_[12], sense_[13]}));
+        DiscClose(&disc);
+    }
+    TargetInit(&target_, &disc_);
+}
+
+// The longest disc a TOC can describe: READ CAPACITY and the full TOC's
+// lead-out (99:59:74) agree.
+TEST_F(TargetTest, LongestDiscTocAndCapacityAgree)
+{
+    ASSERT_TRUE(WriteFileText(dir_ + "long.cue", "FILE b.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                                 "POSTGAP 99:57:64\n"));
+    Disc disc;
+    char err[256];
+    ASSERT_TRUE(DiscOpen((dir_ + "long.cue").c_str(), &disc, err, sizeof err)) << err;
+    TargetInit(&target_, &disc);
+    std::vector<uint8_t> buf(4096);
+    ASSERT_EQ(0, Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, buf.data(), 8));
+    ASSERT_EQ(0, Run({0x43, 2, 0, 0, 0, 0, 1, 0x10, 0, 0x80}, buf.data() + 8, 4088));
+    EXPECT_EQ(0, memcmp(buf.data(), "\x00\x06\xDD\x38", 4));          // last LBA 449848
+    EXPECT_EQ(0, memcmp(&buf[8 + 4 + 2 * 11 + 8], "\x99\x59\x74", 3));  // A2 in BCD
+    DiscClose(&disc);
+    TargetInit(&target_, &disc_);
+}
+
 TEST_F(TargetTest, EjectLeavesNoMediumUntilLoaded)
 {
     uint8_t buf[2048];

@@ -192,6 +192,33 @@ TEST_F(IsoWindows, HandEditedLevelShowsAsItsNearestItem)
     EXPECT_EQ(8u, level);
 }
 
+// Cut copies of a disc open: a whole block shows, the partial last block
+// (FILE.TXT's) fails with the library's box, and the tree is built from the
+// directories, which are all readable.
+TEST_F(IsoWindows, CutImagesShowWhatIsReadable)
+{
+    for (const char* name : {"damaged.iso", "damaged.bin"}) {
+        SCOPED_TRACE(name);
+        const long partial = ReadImageToc(GuiImage(name)).leadout - 1;
+        ASSERT_TRUE(Start(GuiImage(name)));
+        JumpTo(viewer, partial - 1);
+        EXPECT_EQ(partial - 1, StatusLbn(viewer));
+        JumpTo(viewer, partial);
+        Box box;
+        ASSERT_TRUE(WaitBox(viewer, &box));
+        EXPECT_EQ(Cp932(u8"メディアに関するエラー"), box.caption);
+        EXPECT_EQ(Cp932(u8"CIRCで修復不可能なエラー\nAdditional sense code:[11] Code Qualify:[00]"), box.text);
+        AnswerBox(box, IDCANCEL);
+        Settle(viewer);
+        EXPECT_FALSE(BoxShown(viewer));
+        HWND tree = OpenTree();
+        ASSERT_NE(nullptr, tree);
+        EXPECT_EQ((std::vector<std::string>{"\\", " DATA", "  FILE.TXT;1"}), Shape(TreeLines(tree)));
+        EXPECT_FALSE(BoxShown(viewer));
+        StopViewer(&viewer);
+    }
+}
+
 TEST_F(IsoWindows, LevelAndRectangleSurviveARestart)
 {
     ASSERT_TRUE(Start(SampleDisc()));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes the GUI tests' disc images into OUT: every NAME.disc script here
 # through the image builder as OUT/NAME.cue, then every other *.sh here,
-# which makes images with Debian's tools (called with OUT as argument).
+# which makes images from those, with Debian's tools or with the builder
+# (called with OUT and MKDISC as arguments).
 # Usage: make-images.sh MKDISC OUT
 set -euo pipefail
 mkdisc=$1 out=$2
@@ -14,5 +15,5 @@ for script in "$here"/*.disc; do
 done
 for maker in "$here"/*.sh; do
     [ "$maker" = "$here/make-images.sh" ] && continue
-    bash "$maker" "$out"
+    bash "$maker" "$out" "$mkdisc"
 done

@@ -10,6 +10,7 @@ struct HookState {
     std::deque<int> answers;
     std::vector<RecordedBox> boxes;
     std::vector<HWND> handled;
+    std::function<void()> while_open;
 };
 
 thread_local HookState state;
@@ -104,6 +105,11 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
                 button = IsVisibleChild(box, IDCANCEL) ? IDCANCEL : IDOK;
             }
             state.boxes.push_back(rec);
+            if (state.while_open) {
+                std::function<void()> action;
+                std::swap(action, state.while_open);
+                action();
+            }
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
         }
     }
@@ -126,6 +132,8 @@ ScopedBoxHook::~ScopedBoxHook()
         UnhookWindowsHookEx(state.hook);
     state = HookState();
 }
+
+void ScopedBoxHook::WhileNextBoxOpen(std::function<void()> action) { state.while_open = std::move(action); }
 
 const std::vector<RecordedBox>& ScopedBoxHook::boxes() const { return state.boxes; }
 

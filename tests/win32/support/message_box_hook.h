@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ public:
     ScopedBoxHook(const ScopedBoxHook&) = delete;
     ScopedBoxHook& operator=(const ScopedBoxHook&) = delete;
 
+    // Runs action once while the next box is open, before it is answered.
+    void WhileNextBoxOpen(std::function<void()> action);
     const std::vector<RecordedBox>& boxes() const;
 };
 

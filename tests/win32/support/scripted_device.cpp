@@ -12,6 +12,7 @@ DWORD PassThrough(void* ctx, SCSI_PASS_THROUGH_DIRECT* record, DWORD record_size
     sent.record.assign(bytes, bytes + record_size);
     size_t cdb_length = record->CdbLength < sizeof record->Cdb ? record->CdbLength : sizeof record->Cdb;
     sent.cdb.assign(record->Cdb, record->Cdb + cdb_length);
+    sent.data_buffer = record->DataBuffer;
     sent.data_length = record->DataTransferLength;
     if (record->DataBuffer && record->DataTransferLength) {
         const uint8_t* data = (const uint8_t*)record->DataBuffer;

@@ -19,6 +19,7 @@ struct ScsiReply {
 struct SentCommand {
     std::vector<uint8_t> record;   // the request record as it arrived (record_size bytes)
     std::vector<uint8_t> cdb;      // CdbLength bytes
+    const void* data_buffer;       // DataBuffer as sent
     DWORD data_length;
     std::vector<uint8_t> data_out; // what DataBuffer held when the command arrived
 };
