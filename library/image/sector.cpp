@@ -5,9 +5,9 @@
 
 #include "bytes.h"
 
-namespace {
+const uint8_t kSectorSync[kSyncSize] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 
-const uint8_t kSync[kSyncSize] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+namespace {
 
 enum { kFramesPerSecond = 75, kFramesPerMinute = 4500, kMsfWrap = 450000 };
 
@@ -47,27 +47,35 @@ constexpr GfTables kGf;
 // RSPC code words over the 2 x 1170-byte planes starting at the header.
 // Each vector has data symbols d0..d(n-1) and two parity symbols with weights
 // alpha and 1 in the check row [alpha^(n+1) ... alpha 1] and the row of ones.
-// Vector v of a plane starts at word start(v) and steps word_step words,
-// modulo the wrap length in words.
+// Symbol i of vector v lies at word (v * start_mult + i * word_step) modulo
+// the wrap length in words. All vectors advance together, symbol by symbol,
+// so that their independent Horner chains overlap in the processor.
+enum { kMaxVectors = 43 };
 void ComputeParity(const uint8_t* base, int vectors, int length, int start_mult, int word_step,
                    int wrap_words, uint8_t* parity)
 {
-    for (int major = 0; major < vectors * 2; ++major) {
-        int plane = major & 1;
-        int word = (major >> 1) * start_mult;
-        uint8_t s0 = 0, s1 = 0;
-        for (int i = 0; i < length; ++i) {
-            uint8_t d = base[2 * word + plane];
-            s0 ^= d;
-            s1 = kGf.mul_alpha[s1 ^ d];  // Horner: sum of d_i * alpha^(length - i)
-            word += word_step;
+    uint8_t s0[2 * kMaxVectors] = {}, s1[2 * kMaxVectors] = {};
+    int first = 0;  // word of symbol i of vector 0
+    for (int i = 0; i < length; ++i) {
+        int word = first;
+        for (int v = 0; v < vectors; ++v) {
+            uint8_t d0 = base[2 * word], d1 = base[2 * word + 1];
+            s0[2 * v] ^= d0;
+            s1[2 * v] = kGf.mul_alpha[s1[2 * v] ^ d0];  // Horner: sum of d_i * alpha^(length - i)
+            s0[2 * v + 1] ^= d1;
+            s1[2 * v + 1] = kGf.mul_alpha[s1[2 * v + 1] ^ d1];
+            word += start_mult;
             if (word >= wrap_words)
                 word -= wrap_words;
         }
-        s1 = kGf.mul_alpha[s1];  // weights alpha^(length + 1 - i)
-        uint8_t p0 = kGf.div_1a[s0 ^ s1];
+        first += word_step;
+        if (first >= wrap_words)
+            first -= wrap_words;
+    }
+    for (int major = 0; major < vectors * 2; ++major) {
+        uint8_t p0 = kGf.div_1a[s0[major] ^ kGf.mul_alpha[s1[major]]];  // weights alpha^(length + 1 - i)
         parity[major] = p0;
-        parity[major + vectors * 2] = (uint8_t)(p0 ^ s0);
+        parity[major + vectors * 2] = (uint8_t)(p0 ^ s0[major]);
     }
 }
 
@@ -85,42 +93,6 @@ void BuildForm1(uint8_t* raw)
     memset(raw + kHeaderOffset, 0, kHeaderSize);
     ComputeEccPQ(raw);
     memcpy(raw + kHeaderOffset, header, kHeaderSize);
-}
-
-bool EccMatches(const uint8_t* raw, bool zero_header)
-{
-    uint8_t copy[kRawSectorSize];
-    memcpy(copy, raw, kRawSectorSize);
-    if (zero_header)
-        memset(copy + kHeaderOffset, 0, kHeaderSize);
-    ComputeEccPQ(copy);
-    return memcmp(copy + kEccPOffset, raw + kEccPOffset, kEccPSize + kEccQSize) == 0;
-}
-
-bool EdcMatches(const uint8_t* raw, int from, int to)
-{
-    return ComputeEdc(raw + from, (uint32_t)(to - from)) == get_le32(raw + to);
-}
-
-bool AllZero(const uint8_t* p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i])
-            return false;
-    return true;
-}
-
-bool ValidBcd(uint8_t b, int limit)
-{
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9 && from_bcd(b) < limit;
-}
-
-// An XA sector with equal subheader copies: Form 1 or Form 2 by its submode.
-bool CheckXaSector(const uint8_t* raw)
-{
-    if (raw[kSubheaderOffset + 2] & kSubmodeForm2)
-        return get_le32(raw + kForm2EdcOffset) == 0 || EdcMatches(raw, kSubheaderOffset, kForm2EdcOffset);
-    return EdcMatches(raw, kSubheaderOffset, kForm1EdcOffset) && EccMatches(raw, true);
 }
 
 }  // namespace
@@ -144,17 +116,22 @@ void ComputeEccPQ(uint8_t* raw2352)
 
 void WriteSectorHeader(uint8_t* raw2352, int32_t lba, uint8_t mode)
 {
-    memcpy(raw2352, kSync, kSyncSize);
+    memcpy(raw2352, kSectorSync, kSyncSize);
+    EncodeSectorAddress(lba, raw2352 + kHeaderOffset);
+    raw2352[kModeOffset] = mode;
+}
+
+void EncodeSectorAddress(int32_t lba, uint8_t bcd_msf[3])
+{
     int64_t address = (int64_t)lba + kLbaOffset;
     if (address < 0)
         address += kMsfWrap;
     int minutes = (int)((address / kFramesPerMinute) % 100);
     int seconds = (int)((address / kFramesPerSecond) % 60);
     int frames = (int)(address % kFramesPerSecond);
-    raw2352[kHeaderOffset] = to_bcd(minutes);
-    raw2352[kHeaderOffset + 1] = to_bcd(seconds);
-    raw2352[kHeaderOffset + 2] = to_bcd(frames);
-    raw2352[kModeOffset] = mode;
+    bcd_msf[0] = to_bcd(minutes);
+    bcd_msf[1] = to_bcd(seconds);
+    bcd_msf[2] = to_bcd(frames);
 }
 
 void BuildRawSector(uint8_t* raw2352, int32_t lba, SectorType type, const uint8_t* user, const uint8_t* subheader4)
@@ -211,37 +188,4 @@ void BuildMode2FromStored(uint8_t* raw2352, int32_t lba, const uint8_t* stored23
 {
     WriteSectorHeader(raw2352, lba, 2);
     memcpy(raw2352 + 16, stored2336, kMode2Size);
-}
-
-bool CheckSector(const uint8_t* raw2352)
-{
-    if (memcmp(raw2352, kSync, kSyncSize) != 0)
-        return false;
-    const uint8_t* h = raw2352 + kHeaderOffset;
-    if (!ValidBcd(h[0], 100) || !ValidBcd(h[1], 60) || !ValidBcd(h[2], kFramesPerSecond))
-        return false;
-    switch (raw2352[kModeOffset]) {
-    case 0:
-        return AllZero(raw2352 + 16, kRawSectorSize - 16);
-    case 1:
-        return EdcMatches(raw2352, 0, kMode1EdcOffset) && AllZero(raw2352 + kMode1ZeroOffset, 8) &&
-               EccMatches(raw2352, false);
-    case 2:
-        break;
-    default:
-        return false;
-    }
-    const uint8_t* sub = raw2352 + kSubheaderOffset;
-    if (memcmp(sub, sub + 4, 4) == 0)
-        return CheckXaSector(raw2352);
-    // Copies differ: formless Mode 2 carries no check data, unless either copy
-    // makes the sector a valid XA sector, in which case the other is damaged.
-    uint8_t copy[kRawSectorSize];
-    for (int which = 0; which < 2; ++which) {
-        memcpy(copy, raw2352, kRawSectorSize);
-        memcpy(copy + kSubheaderOffset + 4 * (1 - which), sub + 4 * which, 4);
-        if (CheckXaSector(copy))
-            return false;
-    }
-    return true;
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
+#include "sectorcheck.h"
 #include "external_tools.h"
 
 namespace {
@@ -126,7 +127,7 @@ TEST_F(DiscTest, BinCueOfDataAndAudioReadsBackAndEveryDataSectorChecks)
     ASSERT_EQ(bin.size(), (size_t)(data_blocks + 150 + 150 + 80) * kRawSectorSize);
     for (int32_t i = 0; i < data_blocks; ++i) {
         const uint8_t* raw = &bin[(size_t)i * kRawSectorSize];
-        ASSERT_TRUE(CheckSector(raw)) << i;
+        ASSERT_EQ(0u, CheckRawSector(raw, i, 0).faults) << i;
         EXPECT_EQ(from_bcd(raw[14]) + 75 * from_bcd(raw[13]) + 4500 * from_bcd(raw[12]), i + 150);
     }
     // cd-info reads such sheets in toc_cdinfo_test.
@@ -148,7 +149,7 @@ TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
     uint8_t raw[kRawSectorSize];
     for (int32_t b = 0; b < 3; ++b) {
         ASSERT_TRUE(ReadDiscSector(disc, movie->extent + b, raw));
-        EXPECT_TRUE(CheckSector(raw));
+        EXPECT_EQ(0u, CheckRawSector(raw, movie->extent + b, 0).faults);
         EXPECT_EQ(raw[16], 1);  // file number
         EXPECT_EQ(raw[17], 3);  // channel
         EXPECT_TRUE(raw[18] & kSubmodeForm2);
