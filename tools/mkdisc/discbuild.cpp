@@ -329,6 +329,8 @@ bool ParseLine(const std::vector<std::string>& t, const std::string& raw_rest, D
         return ParseEntryLine(t, session, base_dir, why);
     if (t[0] == "hostile")
         return ParseHostileLine(t, session, why);
+    if (t[0] == "damage")
+        return ParseDamageLine(t, &plan->damage, why);
     return Fail(why, "unknown statement " + t[0]);
 }
 
@@ -942,7 +944,8 @@ bool EndsWith(const std::string& s, const char* tail)
 }
 
 // The bytes of one stored block as a track of that kind stores them.
-void StoredBlock(const DiscTrack& t, size_t index, const DiscWriteOptions& o, uint8_t* out, int* size)
+bool StoredBlock(const DiscTrack& t, size_t index, const DiscWriteOptions& o, const Disc& disc, uint8_t* out,
+                 int* size, std::string* error)
 {
     const DiscBlock& b = t.blocks[index];
     int32_t lba = t.start - (t.pregap_stored ? t.pregap : 0) + (int32_t)index;
@@ -950,22 +953,25 @@ void StoredBlock(const DiscTrack& t, size_t index, const DiscWriteOptions& o, ui
     BuildRawSector(raw, lba, b.type, b.data, b.subheader);
     *size = StoredSize(t.kind, o);
     if (*size == kRawSectorSize)
-        memcpy(out, raw, kRawSectorSize);
+        return ApplyDamage(disc.damage, lba, raw, error) && (memcpy(out, raw, kRawSectorSize), true);
     else if (*size == kMode2Size)
         memcpy(out, raw + 16, kMode2Size);
     else
         memcpy(out, b.data, kBlockSize);
+    return disc.damage.empty() || Fail(error, "damage needs sectors stored whole (2352 bytes)");
 }
 
-bool WriteBlocks(FILE* f, const DiscTrack& t, const DiscWriteOptions& o, int32_t skip_tail)
+bool WriteBlocks(FILE* f, const DiscTrack& t, const DiscWriteOptions& o, const Disc& disc, int32_t skip_tail,
+                 std::string* error)
 {
     uint8_t buffer[kRawSectorSize];
     int size = 0;
     size_t count = t.blocks.size() - (size_t)std::min<int32_t>(skip_tail, (int32_t)t.blocks.size());
     for (size_t i = 0; i < count; ++i) {
-        StoredBlock(t, i, o, buffer, &size);
-        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+        if (!StoredBlock(t, i, o, disc, buffer, &size, error))
             return false;
+        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+            return Fail(error, "cannot write the image");
     }
     return true;
 }
@@ -979,9 +985,9 @@ bool WriteIso(const Disc& disc, const std::string& path, std::string* error)
         return Fail(error, "cannot create " + path);
     DiscWriteOptions o;
     o.mode1_size = kBlockSize;
-    bool ok = WriteBlocks(f, disc.tracks[0], o, disc.truncate_blocks);
+    bool ok = WriteBlocks(f, disc.tracks[0], o, disc, disc.truncate_blocks, error);
     if (fclose(f) != 0 || !ok)
-        return Fail(error, "cannot write " + path);
+        return ok ? Fail(error, "cannot write " + path) : false;
     return true;
 }
 
@@ -1036,13 +1042,13 @@ bool WriteCue(const Disc& disc, const std::string& path, const DiscWriteOptions&
         snprintf(line, sizeof line, "    INDEX 01 %s\r\n", msf);
         cue += line;
         bool last = i + 1 == disc.tracks.size();
-        ok = WriteBlocks(bin, t, o, last ? disc.truncate_blocks : 0);
+        ok = WriteBlocks(bin, t, o, disc, last ? disc.truncate_blocks : 0, error);
         file_blocks += (int64_t)t.blocks.size();
     }
     if (bin && fclose(bin) != 0)
         ok = false;
     if (!ok)
-        return Fail(error, "cannot write the image beside " + path);
+        return error->empty() ? Fail(error, "cannot write the image beside " + path) : false;
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
         return Fail(error, "cannot create " + path);
@@ -1097,6 +1103,7 @@ bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscP
 bool BuildDisc(const DiscPlan& plan, Disc* disc, std::string* error)
 {
     *disc = Disc();
+    disc->damage = plan.damage;
     Volume volume;
     volume.nodes.push_back(Node());
     volume.nodes[0].is_dir = true;
@@ -1209,6 +1216,8 @@ bool ReadDiscSector(const Disc& disc, int32_t lba, uint8_t* raw2352)
         }
         const DiscBlock& b = t.blocks[(size_t)(lba - stored_first)];
         BuildRawSector(raw2352, lba, b.type, b.data, b.subheader);
+        std::string ignored;
+        ApplyDamage(disc.damage, lba, raw2352, &ignored);
         return true;
     }
     return false;
