@@ -14,16 +14,21 @@ enum { kFramesPerSecond = 75, kFramesPerMinute = 4500, kMsfWrap = 450000 };
 // EDC polynomial x^32+x^31+x^16+x^15+x^4+x^3+x+1, bit-reversed for LSB-first processing.
 const uint32_t kEdcPolyReflected = 0xD8018001u;
 
+// t[0] is the byte table; t[k][x] carries x through k more zero bytes, so
+// that eight bytes are folded in one step (slicing by 8).
 struct EdcTable {
-    uint32_t v[256];
-    constexpr EdcTable() : v()
+    uint32_t t[8][256];
+    constexpr EdcTable() : t()
     {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? (c >> 1) ^ kEdcPolyReflected : c >> 1;
-            v[i] = c;
+            t[0][i] = c;
         }
+        for (int k = 1; k < 8; ++k)
+            for (uint32_t i = 0; i < 256; ++i)
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     }
 };
 constexpr EdcTable kEdcTable;
@@ -44,38 +49,60 @@ struct GfTables {
 };
 constexpr GfTables kGf;
 
+// Eight GF(2^8) symbols at once, each multiplied by alpha.
+inline uint64_t MulAlpha8(uint64_t x)
+{
+    uint64_t high = x & 0x8080808080808080ull;
+    return ((x & 0x7F7F7F7F7F7F7F7Full) << 1) ^ ((high >> 7) * 0x1D);
+}
+
 // RSPC code words over the 2 x 1170-byte planes starting at the header.
 // Each vector has data symbols d0..d(n-1) and two parity symbols with weights
 // alpha and 1 in the check row [alpha^(n+1) ... alpha 1] and the row of ones.
 // Symbol i of vector v lies at word (v * start_mult + i * word_step) modulo
-// the wrap length in words. All vectors advance together, symbol by symbol,
-// so that their independent Horner chains overlap in the processor.
-enum { kMaxVectors = 43 };
+// the wrap length in words. All vectors advance together, symbol by symbol:
+// symbol i of every vector (both planes) is gathered into one row and folded
+// into the sums eight bytes at a time.
+enum { kMaxVectors = 43, kLanes = (2 * kMaxVectors + 7) / 8 };
 void ComputeParity(const uint8_t* base, int vectors, int length, int start_mult, int word_step,
                    int wrap_words, uint8_t* parity)
 {
-    uint8_t s0[2 * kMaxVectors] = {}, s1[2 * kMaxVectors] = {};
+    uint64_t s0[kLanes] = {}, s1[kLanes] = {};
+    uint8_t row[kLanes * 8] = {};
+    const int lanes = (2 * vectors + 7) / 8;
     int first = 0;  // word of symbol i of vector 0
     for (int i = 0; i < length; ++i) {
-        int word = first;
-        for (int v = 0; v < vectors; ++v) {
-            uint8_t d0 = base[2 * word], d1 = base[2 * word + 1];
-            s0[2 * v] ^= d0;
-            s1[2 * v] = kGf.mul_alpha[s1[2 * v] ^ d0];  // Horner: sum of d_i * alpha^(length - i)
-            s0[2 * v + 1] ^= d1;
-            s1[2 * v + 1] = kGf.mul_alpha[s1[2 * v + 1] ^ d1];
-            word += start_mult;
-            if (word >= wrap_words)
-                word -= wrap_words;
+        if (start_mult == 1 && first + vectors <= wrap_words) {
+            memcpy(row, base + 2 * first, 2 * vectors);
+        } else {
+            // The vectors' words wrap at most once: gather up to the wrap, then after it.
+            int before = (wrap_words - first + start_mult - 1) / start_mult;
+            if (before > vectors)
+                before = vectors;
+            int word = first;
+            for (int v = 0; v < before; ++v, word += start_mult)
+                memcpy(row + 2 * v, base + 2 * word, 2);
+            word -= wrap_words;
+            for (int v = before; v < vectors; ++v, word += start_mult)
+                memcpy(row + 2 * v, base + 2 * word, 2);
+        }
+        for (int l = 0; l < lanes; ++l) {
+            uint64_t d;
+            memcpy(&d, row + 8 * l, 8);
+            s0[l] ^= d;
+            s1[l] = MulAlpha8(s1[l] ^ d);  // Horner: sum of d_i * alpha^(length - i)
         }
         first += word_step;
         if (first >= wrap_words)
             first -= wrap_words;
     }
+    uint8_t sum0[kLanes * 8], sum1[kLanes * 8];
+    memcpy(sum0, s0, sizeof sum0);
+    memcpy(sum1, s1, sizeof sum1);
     for (int major = 0; major < vectors * 2; ++major) {
-        uint8_t p0 = kGf.div_1a[s0[major] ^ kGf.mul_alpha[s1[major]]];  // weights alpha^(length + 1 - i)
+        uint8_t p0 = kGf.div_1a[sum0[major] ^ kGf.mul_alpha[sum1[major]]];  // weights alpha^(length + 1 - i)
         parity[major] = p0;
-        parity[major + vectors * 2] = (uint8_t)(p0 ^ s0[major]);
+        parity[major + vectors * 2] = (uint8_t)(p0 ^ sum0[major]);
     }
 }
 
@@ -99,9 +126,16 @@ void BuildForm1(uint8_t* raw)
 
 uint32_t ComputeEdc(const uint8_t* data, uint32_t len)
 {
+    const auto& t = kEdcTable.t;
     uint32_t edc = 0;
-    for (uint32_t i = 0; i < len; ++i)
-        edc = (edc >> 8) ^ kEdcTable.v[(edc ^ data[i]) & 0xFF];
+    uint32_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint32_t lo = edc ^ get_le32(data + i), hi = get_le32(data + i + 4);
+        edc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+              t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+    }
+    for (; i < len; ++i)
+        edc = (edc >> 8) ^ t[0][(edc ^ data[i]) & 0xFF];
     return edc;
 }
 
