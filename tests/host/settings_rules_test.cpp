@@ -20,7 +20,7 @@ std::vector<uint8_t> RectBytes(int32_t left, int32_t top, int32_t right, int32_t
 TEST(SettingsValues, NamesAndDefaults)
 {
     const char* names[] = {"MainWindow",         "ControlWindow",  "TocWindow",   "TreeWindow", "InputWindow",
-                           "Control on Execute", "Toc on Execute", "Auto Sector", "Tree Level"};
+                           "Control on Execute", "Toc on Execute", "Auto Sector", "Tree Level", "Sector Check"};
     for (int i = 0; i < kSettingsValueCount; i++)
         EXPECT_STREQ(kSettingsValues[i].name, names[i]);
 
