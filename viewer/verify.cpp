@@ -188,8 +188,10 @@ void FormatVerifySummary(const VerifyRun& run, bool cancelled, uint32_t elapsed_
         return;
     }
     size_t listed = run.failures.size();
+    char more[48] = "";
+    if (listed < (size_t)(run.failed + run.unreadable))
+        snprintf(more, sizeof more, " (the first %d listed)", (int)kVerifyMaxListed);
     snprintf(text, size, "%sChecked %lld of %lld, failed %lld, unreadable %lld, skipped %lld, %u.%u s%s",
              cancelled ? "Cancelled. " : "", (long long)run.done, (long long)run.plan.total, (long long)run.failed,
-             (long long)run.unreadable, (long long)run.plan.skipped, seconds, tenths,
-             listed < (size_t)(run.failed + run.unreadable) ? " (first 10000 listed)" : "");
+             (long long)run.unreadable, (long long)run.plan.skipped, seconds, tenths, more);
 }

@@ -78,15 +78,6 @@ void BM_CheckSector(benchmark::State& state)
 }
 BENCHMARK(BM_CheckSector)->Arg(kSectorMode1)->Arg(kSectorMode2Form1)->Arg(kSectorMode2Form2);
 
-void BM_VerifyThroughDrive(benchmark::State& state)
-{
-    Drive drive;
-    int64_t blocks = 0;
-    for (auto _ : state) blocks += VerifyDisc(&drive);
-    state.SetItemsProcessed(blocks);
-}
-BENCHMARK(BM_VerifyThroughDrive)->Unit(benchmark::kMillisecond)->Iterations(1);
-
 }  // namespace
 
 int main(int argc, char** argv)

@@ -83,17 +83,18 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
     }
     ASSERT_GT(form1, 0);
     ASSERT_GT(form2, 0);
-    std::map<int32_t, unsigned> planted = {
-        {form1, kFaultEdc}, {form1 + 1, kFaultEdc}, {form1 + 2, kFaultEccP}, {form1 + 3, kFaultEccQ},
-        {form1 + 4, kFaultAddress}, {form1 + 5, kFaultSubheader}, {form2 + 1, kFaultEdc}, {later, kFaultAddress},
-        {later + 1, kFaultEdc}, {later + 2, kFaultEdc},
+    struct Plant { int32_t lbn; const char* kind; unsigned faults; } plants[] = {
+        {form1, "data", kFaultEdc}, {form1 + 1, "edc", kFaultEdc}, {form1 + 2, "ecc-p", kFaultEccP},
+        {form1 + 3, "ecc-q", kFaultEccQ}, {form1 + 4, "header", kFaultAddress},
+        {form1 + 5, "subheader", kFaultSubheader}, {form2 + 1, "data", kFaultEdc}, {later, "header", kFaultAddress},
+        {later + 1, "data count=2", kFaultEdc}, {later + 2, "", kFaultEdc},
     };
     std::string script = kScript;
-    script += "damage " + std::to_string(form1) + " data\ndamage " + std::to_string(form1 + 1) + " edc\n" +
-              "damage " + std::to_string(form1 + 2) + " ecc-p\ndamage " + std::to_string(form1 + 3) + " ecc-q\n" +
-              "damage " + std::to_string(form1 + 4) + " header\ndamage " + std::to_string(form1 + 5) +
-              " subheader\ndamage " + std::to_string(form2 + 1) + " data\ndamage " + std::to_string(later) +
-              " header\ndamage " + std::to_string(later + 1) + " data count=2\n";
+    std::map<int32_t, unsigned> planted;
+    for (const Plant& p : plants) {
+        planted[p.lbn] = p.faults;
+        if (*p.kind) script += "damage " + std::to_string(p.lbn) + " " + p.kind + "\n";
+    }
     Open(script);
 
     const int32_t unreadable = form1 + 7;
@@ -115,11 +116,6 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
         planted.erase(unreadable);
 
         char line[160];
-        FormatVerifyLine(run.failures[0], "", line, sizeof line);
-        char expected[64];
-        snprintf(expected, sizeof expected, "%7d  ", form1);
-        EXPECT_EQ(0, strncmp(line, expected, strlen(expected))) << line;
-        EXPECT_NE(nullptr, strstr(line, "Mode 2 Form 1  EDC")) << line;
         for (const VerifyFailure& f : run.failures)
             if (f.unreadable) {
                 FormatVerifyLine(f, "MEDIUM ERROR", line, sizeof line);

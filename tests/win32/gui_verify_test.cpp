@@ -3,6 +3,7 @@
 // and the status line's check is shown and kept across a restart.
 #include <windows.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <map>
@@ -61,7 +62,10 @@ TEST_F(GuiVerify, CancelStopsAndListsWhatWasFound)
     HWND progress = WaitWindow(u8"ﾃﾞｨｽｸの検査");
     ASSERT_NE(progress, nullptr);
     ASSERT_TRUE(Settle(viewer));  // the main window still answers
+    DWORD start = GetTickCount();
     PostCommand(progress, IDCANCEL);
+    EXPECT_TRUE(WaitWindowGone(progress, 1000));
+    printf("progress dialog gone %lu ms after Cancel (polled every 50 ms)\n", GetTickCount() - start);
     HWND results = WaitWindow(u8"ﾃﾞｨｽｸの検査結果");
     ASSERT_NE(results, nullptr);
     EXPECT_EQ(ControlText(results, kVerifySummary).find("Cancelled. Checked"), 0u)

@@ -79,8 +79,8 @@ BOOL OnInitDialog(HWND dlg, VerifyJob* job)
     return TRUE;
 }
 
-// Batches until the budget is spent or the user has pressed or clicked
-// something; the timer comes back once the queue is empty.
+// Batches until the budget is spent or input or a posted command (Cancel)
+// waits; the timer comes back once the queue is empty.
 void OnStepTimer(HWND dlg, VerifyJob* job)
 {
     DWORD tick = GetTickCount();
@@ -90,7 +90,7 @@ void OnStepTimer(HWND dlg, VerifyJob* job)
             Finish(dlg, job, FALSE);
             return;
         }
-    } while (GetTickCount() - tick < kStepBudgetMs && HIWORD(GetQueueStatus(QS_INPUT)) == 0);
+    } while (GetTickCount() - tick < kStepBudgetMs && HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) == 0);
     ShowProgress(dlg, job);
 }
 
