@@ -159,7 +159,7 @@ void EncodeSectorAddress(int32_t lba, uint8_t bcd_msf[3])
 {
     int64_t address = (int64_t)lba + kLbaOffset;
     if (address < 0)
-        address += kMsfWrap;
+        address = address % kMsfWrap + kMsfWrap;  // any 32-bit LBA stays in 0..99:59:74
     int minutes = (int)((address / kFramesPerMinute) % 100);
     int seconds = (int)((address / kFramesPerSecond) % 60);
     int frames = (int)(address % kFramesPerSecond);
