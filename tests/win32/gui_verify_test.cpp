@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,36 @@ TEST_F(GuiVerify, ListsThePlantedFaultsAndJumpsToThem)
     EXPECT_EQ(StatusLbn(viewer), 105);
     PostCommand(results, IDOK);
     EXPECT_TRUE(WaitWindowGone(results));
+}
+
+// A BIN cut short while the viewer has it open: the virtual drive answers the
+// blocks past the cut as medium errors, which the list shows with their sense.
+TEST_F(GuiVerify, UnreadableBlocksAreListedWithTheirSense)
+{
+    const std::string bin = GuiImage("cut.bin"), cue = GuiImage("cut.cue");
+    ASSERT_TRUE(CopyFileA(GuiImage("damaged.bin").c_str(), bin.c_str(), FALSE));
+    const char kCue[] = "FILE \"cut.bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n";
+    HANDLE f = CreateFileA(cue.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(f, kCue, sizeof kCue - 1, &written, nullptr));
+    CloseHandle(f);
+    ASSERT_TRUE(Start(cue));
+    f = CreateFileA(bin.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    SetFilePointer(f, 210 * 2352, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(f));
+    CloseHandle(f);
+
+    PostCommand(viewer.main, kVerifyDisc);
+    HWND results = WaitWindow(u8"ﾃﾞｨｽｸの検査結果");
+    ASSERT_NE(results, nullptr);
+    const std::vector<std::string> lines = ListBoxLines(GetDlgItem(results, kVerifyList));
+    ASSERT_GT(lines.size(), 7u);
+    EXPECT_EQ(atol(lines[6].c_str()), 210);
+    EXPECT_NE(lines[6].find("unreadable 03/11/00 "), std::string::npos) << lines[6];
+    EXPECT_GT(lines[6].size(), lines[6].find("03/11/00 ") + 9) << "no sense text";
+    Screenshot(results, "verify_unreadable");
+    PostCommand(results, IDOK);
 }
 
 TEST_F(GuiVerify, CancelStopsAndListsWhatWasFound)
