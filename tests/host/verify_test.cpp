@@ -124,40 +124,22 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
     }
 }
 
-TEST_F(VerifyTest, CleanDiscAndDiscWithoutData)
+TEST_F(VerifyTest, SummaryOfACleanDiscAndOfOneWithoutData)
 {
-    Open(kScript);
-    VerifyPlan full = Plan(2), track = Plan(0);
-    // Every data block reads clean; the track TOC sees one session of the same start.
+    Open("track mode1\nfile /A.TXT size=5000\n");
     VerifyRun run;
-    VerifyStart(&run, full, kRawSectorSize);
+    VerifyStart(&run, Plan(0), kRawSectorSize);  // the track TOC serves as well
     Reader reader = {&disc, kRawSectorSize, -1};
     while (VerifyStep(&run, ReadBlocks, &reader)) {}
-    EXPECT_EQ(run.failures.size(), 0u);
     char text[160];
     FormatVerifySummary(run, false, 1500, text, sizeof text);
-    EXPECT_EQ(std::string("All ") + std::to_string(full.total) + " blocks are sound (" +
-                  std::to_string(full.skipped) + " skipped, 1.5 s).", text);
-    EXPECT_EQ(track.extents[0].first, full.extents[0].first);
+    EXPECT_EQ("All " + std::to_string(DiscLeadout(disc)) + " blocks are sound (0 skipped, 1.5 s).", text);
 
     Open("audio blocks=300\n");
     VerifyStart(&run, Plan(2), kRawSectorSize);
     EXPECT_FALSE(VerifyStep(&run, ReadBlocks, &reader));
     FormatVerifySummary(run, false, 0, text, sizeof text);
     EXPECT_STREQ("No data blocks to verify (300 blocks skipped).", text);
-}
-
-TEST(VerifyPlan, HostileTocStaysBounded)
-{
-    // A track TOC whose length claims more than the buffer holds, tracks out of order.
-    uint8_t toc[4 + 3 * 8] = {0x03, 0xFF, 1, 2,
-                              0, 0x14, 2, 0, 0, 0, 2, 0,      // track 2 at 00:02:00, data
-                              0, 0x14, 1, 0, 0, 99, 59, 74,   // track 1 past it
-                              0, 0x14, 0xAA, 0, 0, 0, 4, 0};  // lead-out at 00:04:00
-    VerifyPlan plan;
-    ASSERT_TRUE(VerifyPlanFromTrackToc(toc, sizeof toc, &plan));
-    EXPECT_EQ(plan.total, 150);
-    EXPECT_FALSE(VerifyPlanFromTrackToc(toc, 3, &plan));
 }
 
 }  // namespace
