@@ -93,6 +93,15 @@ extern "C" short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lb
     return run_command(owner, device, cdb, length, buffer, Read10DataLength(blocks, lBlockSize), report);
 }
 
+extern "C" DWORD WINAPI cdrGetSense(BYTE* buffer, DWORD size)
+{
+    if (buffer == NULL)
+        return 0;
+    DWORD n = size < (DWORD)kSenseBufferSize ? size : (DWORD)kSenseBufferSize;
+    memcpy(buffer, scsi_sense_buffer(), n);
+    return n;
+}
+
 extern "C" LONG WINAPI cdrGetLastSession(HANDLE device)
 {
     BYTE session[kLastSessionResponseSize] = {};

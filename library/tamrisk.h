@@ -35,6 +35,10 @@ short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD alloc_length,
 // READ(10) of the low 16 bits of `blocks` at the block length last set by
 // cdrMode (2048 until then); buffer holds blocks * block length bytes.
 short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lbn, DWORD blocks, LONG report);
+// The sense data (fixed format) of the last command, so that a caller that
+// asked for no report can still tell why it failed. Copies at most size
+// bytes (32 are kept) and returns how many.
+DWORD WINAPI cdrGetSense(BYTE* buffer, DWORD size);
 // Start address of the first track of the last session, or -1 (no message).
 LONG WINAPI cdrGetLastSession(HANDLE device);
 // START STOP UNIT with LoEj: ejects the disc.

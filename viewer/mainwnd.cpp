@@ -134,6 +134,7 @@ static LRESULT OnCreate(HWND hwnd)
     // Kept as stored: any non-zero value is on and goes back unchanged.
     bAutoSector = (BOOL)LoadSetting(SET_AUTO_SECTOR);
     CheckItem(hwnd, IDM_AUTO_SECTOR, bAutoSector != 0);
+    SetSectorCheck(LoadSetting(SET_SECTOR_CHECK) != 0);
 
     // The highlight colour is desktop-wide: remember it for the exit.
     crSavedHighlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
@@ -185,6 +186,7 @@ static void OnDestroy(HWND hwnd)
         DestroySideWindow(&hwndToc);
         DestroySideWindow(&hwndTree);
         SaveSetting(SET_AUTO_SECTOR, (DWORD)bAutoSector);
+        SaveSetting(SET_SECTOR_CHECK, SectorCheckShown() ? 1 : 0);
 
         RECT rect = RestorableRect(hwnd);
         WindowRect value = MainWindowValue(WindowRect{(int32_t)rect.left, (int32_t)rect.top,
@@ -445,6 +447,8 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_EJECT: EjectDisc(hwnd); break;
     case IDM_CONTROL_PANEL: OnControlPanel(hwnd); break;
     case IDM_AUTO_SECTOR: ToggleAutoSector(); break;
+    case IDM_SECTOR_CHECK: SetSectorCheck(!SectorCheckShown()); break;
+    case IDM_VERIFY_DISC: VerifyDisc(hwnd); break;
     case IDM_TOC: OnToc(hwnd); break;
     case IDM_LABEL: DialogBoxParamA(hInst, "LABELBOX", hwnd, LabelProc, 0); break;
     case IDM_TREE: OnTree(hwnd); break;

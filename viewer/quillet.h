@@ -34,6 +34,8 @@ const char* HelpFilePath(void);
 void ShowSector(HWND owner);
 void UpdateStepControls(void);
 void ToggleAutoSector(void);
+void SetSectorCheck(BOOL on);      // the sector check on the status line
+BOOL SectorCheckShown(void);
 BOOL AllocDumpTexts(HWND owner);   // FALSE after a message: creation fails
 void FreeDumpTexts(void);
 
@@ -69,6 +71,11 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // ---- Control panel (windows/controlpanel.cpp) ----
 INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// ---- Disc verify (windows/verifydlg.cpp, windows/verifyresults.cpp) ----
+struct VerifyRun;
+void VerifyDisc(HWND owner);       // command IDM_VERIFY_DISC
+void ShowVerifyResults(HWND owner, const VerifyRun* run, BOOL cancelled, DWORD elapsed_ms);
 
 // ---- About box (windows/aboutbox.cpp) ----
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -15,6 +15,7 @@
 #define IDM_NEXT_SECTOR     210
 #define IDM_PREV_SECTOR     211
 #define IDM_ADDRESS         213
+#define IDM_VERIFY_DISC     215   // check every data block of the disc
 #define IDM_EJECT           219
 #define IDM_CONTROL_PANEL   220
 #define IDM_AUTO_SECTOR     221
@@ -22,6 +23,7 @@
 #define IDM_LABEL           223
 #define IDM_TREE            224
 #define IDM_REFRESH         225
+#define IDM_SECTOR_CHECK    226   // the sector check on the status line
 #define IDM_JUMP_ADDRESS    229
 #define IDM_HELP_CONTENTS   231
 #define IDM_HELP_ON_HELP    232
@@ -71,6 +73,19 @@
 // ---- Control panel (CONTROLBOX) ----
 // Its buttons carry the command ids they send: 211 "<<", 210 ">>", 213 "Address".
 #define IDS_SIDE_NEXT_WINDOW 330  // side windows' system menu: next window
+
+// ---- Disc verify: progress (VERIFYBOX) and results (VERIFYRESULTS) ----
+#define IDC_VERIFY_PROGRESS 800
+#define IDC_VERIFY_DONE     801
+#define IDC_VERIFY_FAILURES 802
+#define IDC_VERIFY_RATE     803
+#define IDC_VERIFY_SUMMARY  804
+#define IDC_VERIFY_LIST     805   // one line per failing block, beginning with its LBN
+#define IDC_VERIFY_JUMP     806
+#define IDC_VERIFY_COPY     807
+#define IDS_VERIFY_CAPTION  810
+#define IDS_VERIFY_NO_TOC   811
+#define IDS_VERIFY_NO_DATA  812
 
 // ---- About box (ABOUTBOX) ----
 #define IDC_ABOUT_DESCRIPTION 500

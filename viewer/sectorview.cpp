@@ -3,8 +3,12 @@
 // and shows one of them with the status line. The formatting is dumpformat's.
 #include "quillet.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include "cdtime.h"
 #include "dumpformat.h"
+#include "sectorcheck.h"
 #include "tamrisk.h"
 
 enum {
@@ -17,6 +21,9 @@ static_assert((int)kRawDumpTextSize >= (int)kDumpTextSize && (int)kUserDumpTextS
 
 static uint8_t abRawSector[kRawImageLength];
 static HGLOBAL hRawDumpText, hUserDumpText;
+static BOOL bSectorCheck;     // the status line shows the sector check
+static BOOL bSectorShown;     // abRawSector holds the sector read at lShownAddress
+static LONG lShownAddress;
 
 BOOL AllocDumpTexts(HWND owner)
 {
@@ -83,6 +90,21 @@ static void FormatInto(HWND owner, HGLOBAL block, uint32_t size, int32_t length)
         GlobalUnlock(block);
 }
 
+// The status line of the sector in abRawSector, and its check when asked
+// for. The sync was not read (2340-byte block), so it is not judged.
+static void ShowStatusLine(void)
+{
+    char status[kStatusLineSize + 64];
+    FormatStatusLine(status, kStatusLineSize, lShownAddress, abRawSector[kSectorModeOffset]);
+    if (bSectorCheck) {
+        char check[48];
+        FormatCheckStatus(CheckRawSector(abRawSector, LbnOf(lShownAddress), kCheckIgnoreSync), check, sizeof check);
+        size_t used = strlen(status);
+        snprintf(status + used, sizeof status - used, "    %s", check);
+    }
+    SetWindowTextA(hwndStatus, status);
+}
+
 void ShowSector(HWND owner)
 {
     if (!IsDeviceOpen())
@@ -103,10 +125,9 @@ void ShowSector(HWND owner)
     SetCursor(previous);
 
     ShowDumpText();
-
-    char status[kStatusLineSize];
-    FormatStatusLine(status, sizeof status, lCurrentAddress, abRawSector[kSectorModeOffset]);
-    SetWindowTextA(hwndStatus, status);
+    bSectorShown = TRUE;
+    lShownAddress = lCurrentAddress;
+    ShowStatusLine();
 }
 
 static void EnableStep(HMENU menu, UINT id, bool available)
@@ -132,4 +153,17 @@ void ToggleAutoSector(void)
     bAutoSector = !bAutoSector;
     CheckMenuItem(GetMenu(hwndMain), IDM_AUTO_SECTOR, MF_BYCOMMAND | (bAutoSector ? MF_CHECKED : MF_UNCHECKED));
     ShowDumpText();
+}
+
+void SetSectorCheck(BOOL on)
+{
+    bSectorCheck = on;
+    CheckMenuItem(GetMenu(hwndMain), IDM_SECTOR_CHECK, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    if (bSectorShown)
+        ShowStatusLine();   // from the sector in memory: nothing is read
+}
+
+BOOL SectorCheckShown(void)
+{
+    return bSectorCheck;
 }

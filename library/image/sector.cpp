@@ -10,16 +10,21 @@ namespace {
 // EDC polynomial x^32+x^31+x^16+x^15+x^4+x^3+x+1, bit-reversed for LSB-first processing.
 const uint32_t kEdcPolyReflected = 0xD8018001u;
 
+// t[0] is the byte table; t[k][x] carries x through k more zero bytes, so
+// that eight bytes are folded in one step (slicing by 8).
 struct EdcTable {
-    uint32_t v[256];
-    constexpr EdcTable() : v()
+    uint32_t t[8][256];
+    constexpr EdcTable() : t()
     {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? (c >> 1) ^ kEdcPolyReflected : c >> 1;
-            v[i] = c;
+            t[0][i] = c;
         }
+        for (int k = 1; k < 8; ++k)
+            for (uint32_t i = 0; i < 256; ++i)
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     }
 };
 constexpr EdcTable kEdcTable;
@@ -40,30 +45,60 @@ struct GfTables {
 };
 constexpr GfTables kGf;
 
+// Eight GF(2^8) symbols at once, each multiplied by alpha.
+inline uint64_t MulAlpha8(uint64_t x)
+{
+    uint64_t high = x & 0x8080808080808080ull;
+    return ((x & 0x7F7F7F7F7F7F7F7Full) << 1) ^ ((high >> 7) * 0x1D);
+}
+
 // RSPC code words over the 2 x 1170-byte planes starting at the header.
 // Each vector has data symbols d0..d(n-1) and two parity symbols with weights
 // alpha and 1 in the check row [alpha^(n+1) ... alpha 1] and the row of ones.
-// Vector v of a plane starts at word start(v) and steps word_step words,
-// modulo the wrap length in words.
+// Symbol i of vector v lies at word (v * start_mult + i * word_step) modulo
+// the wrap length in words. All vectors advance together, symbol by symbol:
+// symbol i of every vector (both planes) is gathered into one row and folded
+// into the sums eight bytes at a time.
+enum { kMaxVectors = 43, kLanes = (2 * kMaxVectors + 7) / 8 };
 void ComputeParity(const uint8_t* base, int vectors, int length, int start_mult, int word_step,
                    int wrap_words, uint8_t* parity)
 {
-    for (int major = 0; major < vectors * 2; ++major) {
-        int plane = major & 1;
-        int word = (major >> 1) * start_mult;
-        uint8_t s0 = 0, s1 = 0;
-        for (int i = 0; i < length; ++i) {
-            uint8_t d = base[2 * word + plane];
-            s0 ^= d;
-            s1 = kGf.mul_alpha[s1 ^ d];  // Horner: sum of d_i * alpha^(length - i)
-            word += word_step;
-            if (word >= wrap_words)
-                word -= wrap_words;
+    uint64_t s0[kLanes] = {}, s1[kLanes] = {};
+    uint8_t row[kLanes * 8] = {};
+    const int lanes = (2 * vectors + 7) / 8;
+    int first = 0;  // word of symbol i of vector 0
+    for (int i = 0; i < length; ++i) {
+        if (start_mult == 1 && first + vectors <= wrap_words) {
+            memcpy(row, base + 2 * first, 2 * vectors);
+        } else {
+            // The vectors' words wrap at most once: gather up to the wrap, then after it.
+            int before = (wrap_words - first + start_mult - 1) / start_mult;
+            if (before > vectors)
+                before = vectors;
+            int word = first;
+            for (int v = 0; v < before; ++v, word += start_mult)
+                memcpy(row + 2 * v, base + 2 * word, 2);
+            word -= wrap_words;
+            for (int v = before; v < vectors; ++v, word += start_mult)
+                memcpy(row + 2 * v, base + 2 * word, 2);
         }
-        s1 = kGf.mul_alpha[s1];  // weights alpha^(length + 1 - i)
-        uint8_t p0 = kGf.div_1a[s0 ^ s1];
+        for (int l = 0; l < lanes; ++l) {
+            uint64_t d;
+            memcpy(&d, row + 8 * l, 8);
+            s0[l] ^= d;
+            s1[l] = MulAlpha8(s1[l] ^ d);  // Horner: sum of d_i * alpha^(length - i)
+        }
+        first += word_step;
+        if (first >= wrap_words)
+            first -= wrap_words;
+    }
+    uint8_t sum0[kLanes * 8], sum1[kLanes * 8];
+    memcpy(sum0, s0, sizeof sum0);
+    memcpy(sum1, s1, sizeof sum1);
+    for (int major = 0; major < vectors * 2; ++major) {
+        uint8_t p0 = kGf.div_1a[sum0[major] ^ kGf.mul_alpha[sum1[major]]];  // weights alpha^(length + 1 - i)
         parity[major] = p0;
-        parity[major + vectors * 2] = (uint8_t)(p0 ^ s0);
+        parity[major + vectors * 2] = (uint8_t)(p0 ^ sum0[major]);
     }
 }
 
@@ -83,49 +118,20 @@ void BuildForm1(uint8_t* raw)
     memcpy(raw + kHeaderOffset, header, kHeaderSize);
 }
 
-bool EccMatches(const uint8_t* raw, bool zero_header)
-{
-    uint8_t copy[kRawSectorSize];
-    memcpy(copy, raw, kRawSectorSize);
-    if (zero_header)
-        memset(copy + kHeaderOffset, 0, kHeaderSize);
-    ComputeEccPQ(copy);
-    return memcmp(copy + kEccPOffset, raw + kEccPOffset, kEccPSize + kEccQSize) == 0;
-}
-
-bool EdcMatches(const uint8_t* raw, int from, int to)
-{
-    return ComputeEdc(raw + from, (uint32_t)(to - from)) == get_le32(raw + to);
-}
-
-bool AllZero(const uint8_t* p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i])
-            return false;
-    return true;
-}
-
-bool ValidBcd(uint8_t b, int limit)
-{
-    return (b >> 4) <= 9 && (b & 0x0F) <= 9 && from_bcd(b) < limit;
-}
-
-// An XA sector with equal subheader copies: Form 1 or Form 2 by its submode.
-bool CheckXaSector(const uint8_t* raw)
-{
-    if (raw[kSubmodeOffset] & kSubmodeForm2)
-        return get_le32(raw + kForm2EdcOffset) == 0 || EdcMatches(raw, kDataOffset, kForm2EdcOffset);
-    return EdcMatches(raw, kDataOffset, kForm1EdcOffset) && EccMatches(raw, true);
-}
-
 }  // namespace
 
 uint32_t ComputeEdc(const uint8_t* data, uint32_t len)
 {
+    const auto& t = kEdcTable.t;
     uint32_t edc = 0;
-    for (uint32_t i = 0; i < len; ++i)
-        edc = (edc >> 8) ^ kEdcTable.v[(edc ^ data[i]) & 0xFF];
+    uint32_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint32_t lo = edc ^ get_le32(data + i), hi = get_le32(data + i + 4);
+        edc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+              t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+    }
+    for (; i < len; ++i)
+        edc = (edc >> 8) ^ t[0][(edc ^ data[i]) & 0xFF];
     return edc;
 }
 
@@ -141,16 +147,21 @@ void ComputeEccPQ(uint8_t* raw2352)
 void WriteSectorHeader(uint8_t* raw2352, int32_t lba, uint8_t mode)
 {
     memcpy(raw2352, kSyncPattern, kSyncSize);
+    EncodeSectorAddress(lba, raw2352 + kHeaderOffset);
+    raw2352[kModeOffset] = mode;
+}
+
+void EncodeSectorAddress(int32_t lba, uint8_t bcd_msf[3])
+{
     int64_t address = (int64_t)lba + kPregapBlocks;
     if (address < 0)
-        address += kCdTimeWrapFrames;
+        address = address % kCdTimeWrapFrames + kCdTimeWrapFrames;  // any 32-bit LBA stays in 0..99:59:74
     int minutes = (int)((address / kFramesPerMinute) % 100);
     int seconds = (int)((address / kFramesPerSecond) % 60);
     int frames = (int)(address % kFramesPerSecond);
-    raw2352[kHeaderOffset] = to_bcd(minutes);
-    raw2352[kHeaderOffset + 1] = to_bcd(seconds);
-    raw2352[kHeaderOffset + 2] = to_bcd(frames);
-    raw2352[kModeOffset] = mode;
+    bcd_msf[0] = to_bcd(minutes);
+    bcd_msf[1] = to_bcd(seconds);
+    bcd_msf[2] = to_bcd(frames);
 }
 
 void BuildRawSector(uint8_t* raw2352, int32_t lba, SectorType type, const uint8_t* user, const uint8_t* subheader4)
@@ -207,37 +218,4 @@ void BuildMode2FromStored(uint8_t* raw2352, int32_t lba, const uint8_t* stored23
 {
     WriteSectorHeader(raw2352, lba, 2);
     memcpy(raw2352 + 16, stored2336, kMode2DataSize);
-}
-
-bool CheckSector(const uint8_t* raw2352)
-{
-    if (memcmp(raw2352, kSyncPattern, kSyncSize) != 0)
-        return false;
-    const uint8_t* h = raw2352 + kHeaderOffset;
-    if (!ValidBcd(h[0], 100) || !ValidBcd(h[1], 60) || !ValidBcd(h[2], kFramesPerSecond))
-        return false;
-    switch (raw2352[kModeOffset]) {
-    case 0:
-        return AllZero(raw2352 + 16, kRawSectorSize - 16);
-    case 1:
-        return EdcMatches(raw2352, 0, kMode1EdcOffset) && AllZero(raw2352 + kMode1ZeroOffset, 8) &&
-               EccMatches(raw2352, false);
-    case 2:
-        break;
-    default:
-        return false;
-    }
-    const uint8_t* sub = raw2352 + kDataOffset;
-    if (memcmp(sub, sub + 4, 4) == 0)
-        return CheckXaSector(raw2352);
-    // Copies differ: formless Mode 2 carries no check data, unless either copy
-    // makes the sector a valid XA sector, in which case the other is damaged.
-    uint8_t copy[kRawSectorSize];
-    for (int which = 0; which < 2; ++which) {
-        memcpy(copy, raw2352, kRawSectorSize);
-        memcpy(copy + kDataOffset + 4 * (1 - which), sub + 4 * which, 4);
-        if (CheckXaSector(copy))
-            return false;
-    }
-    return true;
 }

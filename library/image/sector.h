@@ -25,6 +25,8 @@ void BuildMode2FromStored(uint8_t* raw2352, int32_t lba, const uint8_t* stored23
 // Sync pattern and header: BCD minute/second/frame of lba + 150 and the mode byte.
 // Addresses before -150 (the lead-in) wrap as MMC maps them (lba + 450150).
 void WriteSectorHeader(uint8_t* raw2352, int32_t lba, uint8_t mode);
+// The three BCD address bytes of that header.
+void EncodeSectorAddress(int32_t lba, uint8_t bcd_msf[3]);
 
 // CRC-32 of ECMA-130 (x^32+x^31+x^16+x^15+x^4+x^3+x+1, LSB first, no inversion).
 // Stored little-endian after the bytes it covers.
@@ -34,6 +36,3 @@ uint32_t ComputeEdc(const uint8_t* data, uint32_t len);
 // For Mode 2 Form 1 the caller zeroes the header first.
 void ComputeEccPQ(uint8_t* raw2352);
 
-// True when sync, header BCD and, for the mode/form, EDC and ECC agree.
-// Mode 0 requires zero data; formless Mode 2 carries no check data.
-bool CheckSector(const uint8_t* raw2352);

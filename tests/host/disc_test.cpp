@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "disc.h"
+#include "sectorcheck.h"
 #include "external_tools.h"
 
 namespace {
@@ -110,12 +111,12 @@ TEST_F(DiscFiles, CueLayoutWithGapsFilesAndSessions)
     // The session 2 pregap before the stored INDEX 00 is synthesised Mode 2.
     ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 40 + 11250, raw, &type));
     EXPECT_EQ(kSectorMode2Form1, type);
-    EXPECT_TRUE(CheckSector(raw));
+    EXPECT_EQ(0u, CheckRawSector(raw, 40 + 11250, 0).faults);
     EXPECT_EQ(2, raw[15]);
     // A MODE1/2048 block comes back with header, EDC and ECC.
     ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 3, raw, &type));
     EXPECT_EQ(kSectorMode1, type);
-    EXPECT_TRUE(CheckSector(raw));
+    EXPECT_EQ(0u, CheckRawSector(raw, 3, 0).faults);
     EXPECT_EQ(0, memcmp(raw + 12, "\x00\x02\x03", 3));  // 00:02:03
     EXPECT_EQ(0, memcmp(raw + 16, Pattern(10, 2048, 1).data() + 3 * 2048, 2048));
     // MODE2/2336: sync and header in front of the stored bytes.

@@ -121,7 +121,7 @@ TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
     uint8_t raw[kRawSectorSize];
     for (int32_t b = 0; b < 3; ++b) {
         ASSERT_TRUE(ReadDiscSector(disc, movie->extent + b, raw));
-        EXPECT_TRUE(CheckSector(raw));
+        EXPECT_EQ(0u, CheckRawSector(raw, movie->extent + b, 0).faults);
         EXPECT_EQ(raw[16], 1);  // file number
         EXPECT_EQ(raw[17], 3);  // channel
         EXPECT_TRUE(raw[18] & kSubmodeForm2);

@@ -1,4 +1,4 @@
-// Sector synthesis: the header, the check rules and the forms.
+// Sector synthesis and its check: the header, the check rules and the forms.
 #include "sector.h"
 
 #include <string.h>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
+#include "sectorcheck.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ TEST(SectorHeader, AddressesInBcd)
     struct Case { int32_t lba; uint8_t m, s, f; } cases[] = {
         {16, 0x00, 0x02, 0x16}, {-150, 0x00, 0x00, 0x00}, {4500 - 150, 0x01, 0x00, 0x00},
         {449849, 0x99, 0x59, 0x74}, {-151, 0x99, 0x59, 0x74}, {-45150, 0x90, 0x00, 0x00},
+        {INT32_MIN, 0x81, 0x26, 0x52},  // far before the lead-in: still a valid BCD address
     };
     const uint8_t sync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
     for (const Case& c : cases) {
@@ -36,55 +38,72 @@ std::vector<uint8_t> Pattern(size_t n, unsigned seed)
     return v;
 }
 
-TEST(CheckSector, RejectsAFlippedByteInEachRegion)
+// Every kind of sector the virtual drive synthesises checks clean, and each
+// damaged part is named alone, whatever else the damage touches by design
+// (the EDC and ECC of Mode 1 cover sync, header and EDC).
+TEST(CheckRawSector, NamesEachDamagedPart)
 {
-    const uint8_t sub_form1[4] = {1, 0, kSubmodeData, 0};
-    const uint8_t sub_form2[4] = {1, 2, kSubmodeData | kSubmodeForm2, 0};
-    std::vector<uint8_t> user = Pattern(kRawSectorSize, 3);
-    struct Case { SectorType type; const uint8_t* sub; std::vector<int> offsets; } cases[] = {
-        // sync, minute, mode, data, EDC, reserved, P, Q
-        {kSectorMode1, nullptr, {5, 12, 15, 16, 1000, 2063, 2064, 2070, 2076, 2247, 2248, 2351}},
-        // sync, mode, subheader, its copy, data, EDC, P, Q
-        {kSectorMode2Form1, sub_form1, {0, 15, 16, 18, 22, 24, 2071, 2072, 2076, 2248, 2351}},
-        {kSectorMode2Form2, sub_form2, {11, 15, 17, 18, 23, 24, 1500, 2347, 2348, 2351}},
+    const uint8_t f1[4] = {1, 0, kSubmodeData, 0}, f2[4] = {1, 2, kSubmodeData | kSubmodeForm2, 0};
+    enum { kLbn = 1234, kNone = -1, kClearForm2Edc = -2, kWrongAddress = -3 };
+    const unsigned kPQ = kFaultEccP | kFaultEccQ;
+    struct Case { SectorType type; const uint8_t* sub; int flip; unsigned faults; const char* status; } cases[] = {
+        {kSectorMode0, nullptr, kNone, 0, "EDC --"},
+        {kSectorMode1, nullptr, kNone, 0, "EDC OK  ECC OK"},
+        {kSectorMode2Form1, f1, kNone, 0, "EDC OK  ECC OK"},
+        {kSectorMode2Form2, f2, kNone, 0, "EDC OK"},
+        {kSectorMode2Form2, f2, kClearForm2Edc, 0, "EDC --"},
+        {kSectorMode2Formless, nullptr, kNone, 0, "EDC --"},
+        {kSectorMode0, nullptr, 100, kFaultZeroData, "ZERO NG  EDC --"},
+        {kSectorMode1, nullptr, 5, kFaultSync | kFaultEdc, "SYNC NG  EDC NG  ECC OK"},
+        {kSectorMode1, nullptr, kWrongAddress, kFaultAddress, "HDR NG  EDC OK  ECC OK"},
+        {kSectorMode1, nullptr, 13, kFaultAddress | kFaultEdc | kPQ, "HDR NG  EDC NG  ECC NG (P Q)"},
+        {kSectorMode1, nullptr, 15, kFaultMode, "HDR NG  EDC --"},
+        {kSectorMode1, nullptr, 1000, kFaultEdc | kPQ, "EDC NG  ECC NG (P Q)"},
+        {kSectorMode1, nullptr, 2065, kFaultEdc | kPQ, "EDC NG  ECC NG (P Q)"},
+        {kSectorMode1, nullptr, 2070, kFaultReserved | kPQ, "ZERO NG  EDC OK  ECC NG (P Q)"},
+        {kSectorMode1, nullptr, 2100, kFaultEccP, "EDC OK  ECC NG (P)"},
+        {kSectorMode1, nullptr, 2300, kFaultEccQ, "EDC OK  ECC NG (Q)"},
+        {kSectorMode2Form1, f1, 13, kFaultAddress, "HDR NG  EDC OK  ECC OK"},
+        {kSectorMode2Form1, f1, 22, kFaultSubheader, "SUB NG  EDC OK  ECC OK"},
+        {kSectorMode2Form1, f1, 24, kFaultEdc | kPQ, "EDC NG  ECC NG (P Q)"},
+        {kSectorMode2Form1, f1, 2073, kFaultEdc | kPQ, "EDC NG  ECC NG (P Q)"},
+        {kSectorMode2Form1, f1, 2076, kFaultEccP, "EDC OK  ECC NG (P)"},
+        {kSectorMode2Form1, f1, 2351, kFaultEccQ, "EDC OK  ECC NG (Q)"},
+        {kSectorMode2Form2, f2, 17, kFaultSubheader, "SUB NG  EDC OK"},
+        {kSectorMode2Form2, f2, 2000, kFaultEdc, "EDC NG"},
+        {kSectorMode2Form2, f2, 2349, kFaultEdc, "EDC NG"},
     };
-    uint8_t raw[kRawSectorSize];
+    std::vector<uint8_t> user = Pattern(kRawSectorSize, 3);
     for (const Case& c : cases) {
-        BuildRawSector(raw, 1234, c.type, user.data(), c.sub);
-        ASSERT_TRUE(CheckSector(raw)) << c.type;
-        // A flipped bit in each region; then a non-BCD address, which fails
-        // even where the header lies outside the EDC (XA).
-        std::vector<std::pair<int, int>> damage;
-        for (int offset : c.offsets) damage.push_back({offset, raw[offset] ^ 0x01});
-        for (int offset : {12, 13, 14}) damage.push_back({offset, 0x7A});
-        for (const auto& d : damage) {
-            uint8_t damaged[kRawSectorSize];
-            memcpy(damaged, raw, sizeof damaged);
-            damaged[d.first] = (uint8_t)d.second;
-            EXPECT_FALSE(CheckSector(damaged)) << "type " << c.type << " offset " << d.first;
-        }
+        uint8_t raw[kRawSectorSize];
+        BuildRawSector(raw, c.flip == kWrongAddress ? kLbn + 1 : kLbn, c.type, user.data(), c.sub);
+        if (c.flip == kClearForm2Edc)
+            memset(raw + kForm2EdcOffset, 0, 4);
+        else if (c.flip >= 0)
+            raw[c.flip] ^= c.flip == 15 ? 0x07 : 0x01;
+        SectorCheck check = CheckRawSector(raw, kLbn, 0);
+        char status[64];
+        FormatCheckStatus(check, status, sizeof status);
+        EXPECT_EQ(c.faults, check.faults) << "type " << c.type << " byte " << c.flip;
+        EXPECT_STREQ(c.status, status) << "type " << c.type << " byte " << c.flip;
     }
 }
 
-TEST(CheckSector, AcceptsSectorsWithoutCheckData)
+TEST(CheckRawSector, FaultTextAndUnjudgedSync)
 {
     uint8_t raw[kRawSectorSize];
-    BuildRawSector(raw, 20, kSectorMode0, nullptr, nullptr);
-    EXPECT_TRUE(CheckSector(raw));
-    raw[100] = 1;
-    EXPECT_FALSE(CheckSector(raw));
-
-    // Formless Mode 2 whose would-be subheader copies differ carries no EDC.
-    std::vector<uint8_t> user = Pattern(kMode2DataSize, 9);
-    BuildRawSector(raw, 20, kSectorMode2Formless, user.data(), nullptr);
-    EXPECT_EQ(memcmp(raw + 16, user.data(), kMode2DataSize), 0);
-    EXPECT_TRUE(CheckSector(raw));
-
-    // A Form 2 sector whose EDC is left zero is legal.
-    const uint8_t sub[4] = {0, 0, kSubmodeForm2, 0};
-    BuildRawSector(raw, 20, kSectorMode2Form2, user.data(), sub);
-    memset(raw + kForm2EdcOffset, 0, 4);
-    EXPECT_TRUE(CheckSector(raw));
+    BuildRawSector(raw, 20, kSectorMode1, nullptr, nullptr);
+    raw[2000] ^= 0x80;
+    char text[64];
+    FormatCheckFaults(CheckRawSector(raw, 20, 0), text, sizeof text);
+    EXPECT_STREQ("EDC, ECC P, ECC Q", text);
+    FormatCheckFaults(CheckRawSector(raw, 20, 0), text, 9);  // bounded
+    EXPECT_STREQ("EDC, ECC", text);
+    // A 2340-byte read returns no sync: whatever fills bytes 0-11 is not judged.
+    BuildRawSector(raw, 20, kSectorMode2Form2, nullptr, nullptr);
+    memset(raw, 0xEE, kSyncSize);
+    EXPECT_EQ(0u, CheckRawSector(raw, 20, kCheckIgnoreSync).faults);
+    EXPECT_EQ((unsigned)kFaultSync, CheckRawSector(raw, 20, 0).faults);
 }
 
 TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
@@ -97,7 +116,7 @@ TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
     EXPECT_EQ(memcmp(raw + 24, user.data(), kUserDataSize), 0);
     EXPECT_EQ(raw[24 + kUserDataSize], 0);
     EXPECT_EQ(get_le32(raw + kForm2EdcOffset), ComputeEdc(raw + 16, 8 + kForm2UserDataSize));
-    EXPECT_TRUE(CheckSector(raw));
+    EXPECT_EQ(0u, CheckRawSector(raw, 0, 0).faults);
 
     // A Form 2 request always carries the Form 2 bit in both copies.
     std::vector<uint8_t> user2 = Pattern(kForm2UserDataSize, 6);
@@ -110,7 +129,6 @@ TEST(BuildRawSector, FormFollowsTheSubheaderWithinTheCallersBuffer)
     std::vector<uint8_t> pcm = Pattern(kRawSectorSize, 7);
     BuildRawSector(raw, 0, kSectorAudio, pcm.data(), nullptr);
     EXPECT_EQ(memcmp(raw, pcm.data(), kRawSectorSize), 0);
-    EXPECT_FALSE(CheckSector(raw));
 }
 
 }  // namespace

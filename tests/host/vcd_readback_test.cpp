@@ -12,6 +12,7 @@
 #include "disc.h"
 #include "external_tools.h"
 #include "sector.h"
+#include "sectorcheck.h"
 #include "target.h"
 #include "vcd_image.h"
 
@@ -60,7 +61,7 @@ TEST(VcdReadback, SectorsRebuildAndReadBackAsTheBinHoldsThem)
     for (size_t lba = 0; lba < count; ++lba) {
         const uint8_t* disc = &raw_bin[lba * kRawSectorSize];
         ASSERT_EQ(disc[kModeOffset], 2) << "lba " << lba;
-        ASSERT_TRUE(CheckSector(disc)) << "lba " << lba;
+        ASSERT_EQ(0u, CheckRawSector(disc, (int32_t)lba, 0).faults) << "lba " << lba;
         const bool form2 = (disc[18] & kSubmodeForm2) != 0;
         BuildRawSector(raw, (int32_t)lba, form2 ? kSectorMode2Form2 : kSectorMode2Form1, disc + 24, disc + 16);
         if (form2 && get_le32(disc + kForm2EdcOffset) == 0)

@@ -134,7 +134,8 @@ TEST_F(MainWindow, FirstRunWritesTheDefaults)
     ExpectSavedRect("MainWindow", {0, 0, w, h});
     for (const char* name : {"ControlWindow", "InputWindow", "TocWindow", "TreeWindow"})
         ExpectSavedRect(name, {w / 2, h / 2, 0, 0});
-    ExpectSavedDwords({{"Control on Execute", 0}, {"Toc on Execute", 0}, {"Auto Sector", 1}, {"Tree Level", 8}});
+    ExpectSavedDwords({{"Control on Execute", 0}, {"Toc on Execute", 0}, {"Auto Sector", 1}, {"Tree Level", 8},
+                       {"Sector Check", 0}});
 
     // Drive D: of the prefix is a CD-ROM drive without a disc; the panes are empty.
     std::vector<MenuItem> items;

@@ -102,6 +102,7 @@ void ZeroBlocks(std::vector<BuiltBlock>* blocks, int32_t count, TrackKind kind)
 bool BuildDisc(const DiscPlan& plan, BuiltDisc* disc, std::string* error)
 {
     *disc = BuiltDisc();
+    disc->damage = plan.damage;
     Volume volume;
     volume.nodes.push_back(Node());
     volume.nodes[0].is_dir = true;

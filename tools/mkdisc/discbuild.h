@@ -16,6 +16,7 @@
 //             [channel=N] [count=N]   count=N makes NAME0001.EXT ... NAMEnnnn.EXT
 //   hostile bad-root | root-zero | overclaim [blocks=N] | truncate [blocks=N]
 //   hostile dir-loop PATH | dir-unreadable PATH | record-overrun PATH | name-overrun PATH
+//   damage LBN KIND [count=N]        planted faults (damage.h); raw sectors only
 // Files get the version suffix ";1" unless their name has one. A later
 // session's tree holds everything of the earlier ones; its files keep their
 // extents, its directories are written anew.
@@ -25,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "sector.h"
 
 enum TrackKind { kTrackMode1, kTrackMode2, kTrackAudio };
@@ -74,6 +76,7 @@ struct DiscPlan {
     int xa = -1;                // -1: on for Mode 2 data tracks
     DiscDate date;
     std::vector<DiscSessionSpec> sessions;
+    std::vector<DiscDamageSpec> damage;
 };
 
 // One stored block: user data as its type takes it (2048, 2324, 2352 bytes).
@@ -109,6 +112,7 @@ struct BuiltDisc {
     std::vector<int32_t> session_leadout;  // LBN after each session's last track
     std::vector<BuiltEntry> entries;
     int32_t truncate_blocks = 0;           // blocks cut from the end of the written image
+    std::vector<DiscDamageSpec> damage;    // applied to the raw sectors as they are written and read
 };
 
 struct DiscWriteOptions {

@@ -53,7 +53,8 @@ bool EndsWith(const std::string& s, const char* tail)
 }
 
 // The bytes of one stored block as a track of that kind stores them.
-void StoredBlock(const BuiltTrack& t, size_t index, const DiscWriteOptions& o, uint8_t* out, int* size)
+bool StoredBlock(const BuiltTrack& t, size_t index, const DiscWriteOptions& o, const BuiltDisc& disc, uint8_t* out,
+                 int* size, std::string* error)
 {
     const BuiltBlock& b = t.blocks[index];
     int32_t lba = t.start - (t.pregap_stored ? t.pregap : 0) + (int32_t)index;
@@ -61,22 +62,25 @@ void StoredBlock(const BuiltTrack& t, size_t index, const DiscWriteOptions& o, u
     BuildRawSector(raw, lba, b.type, b.data, b.subheader);
     *size = StoredSize(t.kind, o);
     if (*size == kRawSectorSize)
-        memcpy(out, raw, kRawSectorSize);
+        return ApplyDamage(disc.damage, lba, raw, error) && (memcpy(out, raw, kRawSectorSize), true);
     else if (*size == kMode2DataSize)
         memcpy(out, raw + kDataOffset, kMode2DataSize);
     else
         memcpy(out, b.data, kUserDataSize);
+    return disc.damage.empty() || Fail(error, "damage needs sectors stored whole (2352 bytes)");
 }
 
-bool WriteBlocks(FILE* f, const BuiltTrack& t, const DiscWriteOptions& o, int32_t skip_tail)
+bool WriteBlocks(FILE* f, const BuiltTrack& t, const DiscWriteOptions& o, const BuiltDisc& disc, int32_t skip_tail,
+                 std::string* error)
 {
     uint8_t buffer[kRawSectorSize];
     int size = 0;
     size_t count = t.blocks.size() - (size_t)std::min<int32_t>(skip_tail, (int32_t)t.blocks.size());
     for (size_t i = 0; i < count; ++i) {
-        StoredBlock(t, i, o, buffer, &size);
-        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+        if (!StoredBlock(t, i, o, disc, buffer, &size, error))
             return false;
+        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+            return Fail(error, "cannot write the image");
     }
     return true;
 }
@@ -90,9 +94,9 @@ bool WriteIso(const BuiltDisc& disc, const std::string& path, std::string* error
         return Fail(error, "cannot create " + path);
     DiscWriteOptions o;
     o.mode1_size = kUserDataSize;
-    bool ok = WriteBlocks(f, disc.tracks[0], o, disc.truncate_blocks);
+    bool ok = WriteBlocks(f, disc.tracks[0], o, disc, disc.truncate_blocks, error);
     if (fclose(f) != 0 || !ok)
-        return Fail(error, "cannot write " + path);
+        return ok ? Fail(error, "cannot write " + path) : false;
     return true;
 }
 
@@ -146,13 +150,13 @@ bool WriteCue(const BuiltDisc& disc, const std::string& path, const DiscWriteOpt
         snprintf(line, sizeof line, "    INDEX 01 %s\r\n", msf);
         cue += line;
         bool last = i + 1 == disc.tracks.size();
-        ok = WriteBlocks(bin, t, o, last ? disc.truncate_blocks : 0);
+        ok = WriteBlocks(bin, t, o, disc, last ? disc.truncate_blocks : 0, error);
         file_blocks += (int64_t)t.blocks.size();
     }
     if (bin && fclose(bin) != 0)
         ok = false;
     if (!ok)
-        return Fail(error, "cannot write the image beside " + path);
+        return error->empty() ? Fail(error, "cannot write the image beside " + path) : false;
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
         return Fail(error, "cannot create " + path);
@@ -189,6 +193,8 @@ bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)
         }
         const BuiltBlock& b = t.blocks[(size_t)(lba - stored_first)];
         BuildRawSector(raw2352, lba, b.type, b.data, b.subheader);
+        std::string ignored;
+        ApplyDamage(disc.damage, lba, raw2352, &ignored);
         return true;
     }
     return false;

@@ -285,6 +285,8 @@ bool ParseLine(const std::vector<std::string>& t, const std::string& raw_rest, D
         return ParseEntryLine(t, session, base_dir, why);
     if (t[0] == "hostile")
         return ParseHostileLine(t, session, why);
+    if (t[0] == "damage")
+        return ParseDamageLine(t, &plan->damage, why);
     return Fail(why, "unknown statement " + t[0]);
 }
 

@@ -15,6 +15,7 @@ const SettingsValue kSettingsValues[kSettingsValueCount] = {
     {"Toc on Execute", kValueDword, SET_TOC_ON_EXECUTE, kRectFullScreen, 0},
     {"Auto Sector", kValueDword, SET_AUTO_SECTOR, kRectFullScreen, 1},
     {"Tree Level", kValueDword, SET_TREE_LEVEL, kRectFullScreen, 8},
+    {"Sector Check", kValueDword, SET_SECTOR_CHECK, kRectFullScreen, 0},
 };
 
 namespace {

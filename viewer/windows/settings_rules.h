@@ -1,4 +1,4 @@
-// Settings kept in the registry, portable part: the nine values, their names,
+// Settings kept in the registry, portable part: the ten values, their names,
 // types and defaults, and the rules that decide when a stored value is used
 // and when its default takes its place. The registry calls are the shell's.
 #pragma once
@@ -12,7 +12,11 @@ enum { kWindowRectValueSize = 16, kDwordValueSize = 4 };
 extern const char kSettingsKeyPath[];  // under HKEY_CURRENT_USER
 
 enum WindowSlot { SLOT_MAIN, SLOT_CONTROL, SLOT_INPUT, SLOT_TOC, SLOT_TREE, kWindowSlotCount };
-enum SettingId { SET_CONTROL_ON_EXECUTE, SET_TOC_ON_EXECUTE, SET_AUTO_SECTOR, SET_TREE_LEVEL, kSettingIdCount };
+enum SettingId {
+    SET_CONTROL_ON_EXECUTE, SET_TOC_ON_EXECUTE, SET_AUTO_SECTOR, SET_TREE_LEVEL,
+    SET_SECTOR_CHECK,  // the status line shows the sector check
+    kSettingIdCount
+};
 
 // A stored rectangle, four signed 32-bit little-endian integers in screen
 // coordinates: left, top, right, bottom, except for the main window, whose
@@ -37,10 +41,10 @@ struct SettingsValue {
     uint32_t dword_default;
 };
 
-// The nine values, in the order start-up checks them: the rectangles
+// The ten values, in the order start-up checks them: the rectangles
 // MainWindow, ControlWindow, TocWindow, TreeWindow, InputWindow, then the
 // options.
-enum { kSettingsValueCount = 9 };
+enum { kSettingsValueCount = 10 };
 extern const SettingsValue kSettingsValues[kSettingsValueCount];
 
 const char* WindowSlotName(WindowSlot slot);   // null for an unknown slot
@@ -49,7 +53,7 @@ const char* SettingName(SettingId id);         // null for an unknown id
 // Main window: 0, 0, screen width, screen height. The others: the screen's
 // middle (halves truncated toward zero) as left and top, right = bottom = 0.
 WindowRect DefaultWindowRect(WindowSlot slot, ScreenSize screen);
-uint32_t DefaultSetting(SettingId id);  // 0, 0, 1, 8
+uint32_t DefaultSetting(SettingId id);  // 0, 0, 1, 8, 0
 
 // What a registry query gave: present false when the query failed (value
 // missing, or longer than the buffer offered).
