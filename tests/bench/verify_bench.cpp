@@ -17,7 +17,7 @@
 
 namespace {
 
-enum : uint32_t { kImageBlocks = 700u * 1024 * 1024 / kMode1UserSize };
+enum : uint32_t { kImageBlocks = 700u * 1024 * 1024 / kUserDataSize };
 const double kMinSectorsPerSecond = 150000;
 
 std::string image;
@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     FILE* fp = fopen(image.c_str(), "wb");
     if (!fp) abort();
     fclose(fp);
-    if (truncate(image.c_str(), (off_t)kImageBlocks * kMode1UserSize) != 0) abort();
+    if (truncate(image.c_str(), (off_t)kImageBlocks * kUserDataSize) != 0) abort();
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -14,6 +14,7 @@
 
 #include "bytes.h"
 #include "cdgeometry.h"
+#include "sectorcheck.h"
 #include "external_tools.h"
 
 namespace {

@@ -78,7 +78,7 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
     uint8_t raw[kRawSectorSize];
     SectorType type;
     for (int32_t lbn = 20; form2 < 0 && DiscReadRaw(disc, lbn, raw, &type) == kDiscReadOk; ++lbn) {
-        if (type == kSectorMode2Form1 && raw[kSubheaderOffset] == 0 && lbn > 24 && form1 < 0) form1 = lbn;
+        if (type == kSectorMode2Form1 && raw[kDataOffset] == 0 && lbn > 24 && form1 < 0) form1 = lbn;
         if (type == kSectorMode2Form2) form2 = lbn;
     }
     ASSERT_GT(form1, 0);
