@@ -15,7 +15,9 @@
 
 namespace {
 
-enum { kMaxBatch = 64 };
+// Blocks one read asks for: 27 raw sectors stay under the 64 KiB that adapters
+// (and the virtual one) move at once.
+enum { kMaxBatch = 65536 / kRawImageLength };
 
 bool UsesBlocks(SaveItemKind kind) { return kind != kSaveFolder && kind != kSaveText; }
 

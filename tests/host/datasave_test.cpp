@@ -12,6 +12,7 @@
 #include "iso9660/isosave.h"
 #include "toc.h"
 #include "windows/disccopy.h"
+#include "windows/saverange.h"
 
 namespace {
 
@@ -83,6 +84,24 @@ TEST(SafeFileName, DiscNamesBecomeOneHarmlessComponent)
     std::string safe = SafeFileName(longName.data(), longName.size());
     EXPECT_EQ(safe.size(), (size_t)kSafeNameMax);
     EXPECT_EQ(safe.substr(safe.size() - 4), ".MPG");
+}
+
+TEST(SaveRange, BlocksAsLbnOrCdTimeWithinTheDisc)
+{
+    struct Case { const char* first; const char* end; bool last; SaveRangeError error; int32_t lbn; uint32_t count; } cases[] = {
+        {"16", "2", false, kRangeOk, 16, 2}, {"0x10", "00:02:17", true, kRangeOk, 16, 2},
+        {"00:02:00", "99", false, kRangeOk, 0, 99}, {" 5", "5", true, kRangeOk, 5, 1},
+        {"", "1", false, kRangeBadFirst, 0, 0}, {"00:01:74", "1", false, kRangeBadFirst, 0, 0}, {"100", "1", false, kRangeBadFirst, 0, 0},
+        {"1:2", "1", false, kRangeBadFirst, 0, 0}, {"0:60:0", "1", false, kRangeBadFirst, 0, 0}, {"12 ", "1", false, kRangeBadFirst, 0, 0},
+        {"10", "0", false, kRangeBadEnd, 0, 0}, {"10", "91", false, kRangeBadEnd, 0, 0}, {"10", "9", true, kRangeBadEnd, 0, 0},
+        {"10", "x", false, kRangeBadEnd, 0, 0}, {"99", "99", true, kRangeOk, 99, 1},
+    };
+    for (const Case& c : cases) {
+        int32_t lbn = -1;
+        uint32_t count = 0;
+        EXPECT_EQ(CheckSaveRange(c.first, c.end, c.last, 100, &lbn, &count), c.error) << c.first << " " << c.end;
+        EXPECT_TRUE(c.error != kRangeOk || (lbn == c.lbn && count == c.count)) << c.first << " " << c.end;
+    }
 }
 
 TEST(Cdxa, HeaderAsWindowsPresentsForm2Files)
