@@ -112,7 +112,8 @@ void SaveFolder(HWND tree, const TreeLineFields& line, const char* given)
 
 void OnSaveTreeEntry(HWND tree)
 {
-    if (hDevice == NULL)
+    // A disabled main window means a modal dialog (another save) is up.
+    if (hDevice == NULL || !IsWindowEnabled(hwndMain))
         return;
     SaveRequest request;
     bool driven = TakeDrivenSave(IDM_SAVE_FILE, &request) != FALSE;

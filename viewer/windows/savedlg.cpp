@@ -287,7 +287,9 @@ BOOL RunSave(HWND owner, std::vector<SaveItem> items, SaveKind kind)
     InitCommonControlsEx(&controls);
     SaveJob job;
     StartSaveJob(&job, std::move(items), lLeadout, DriveReadRaw, owner);
-    INT_PTR result = DialogBoxParamA(hInst, "SaveProgress", owner, SaveProgressProc, (LPARAM)&job);
+    // Owned by the main window, which it disables: no other disc can be
+    // opened and no drive command chosen until the save ends.
+    INT_PTR result = DialogBoxParamA(hInst, "SaveProgress", hwndMain, SaveProgressProc, (LPARAM)&job);
     if (result == -1 || job.state == kSaveRunning)
         CancelSaveJob(&job);
     if (job.state == kSaveDone)
