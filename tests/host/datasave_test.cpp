@@ -3,6 +3,7 @@
 // copies that the library's cue reader (and cd-info) read back unchanged.
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -186,6 +187,18 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     StartSaveJob(&job, {blocked}, leadout, ReadRaw, &disc);
     EXPECT_EQ(RunSaveJob(&job, 8), kSaveFailed);
     EXPECT_EQ(job.error, kSaveCannotCreate);
+    // A full disk (a link to /dev/full), and a cancel half-way: the file goes.
+    blocked.path = dir + "/full.bin";
+    ASSERT_EQ(symlink("/dev/full", blocked.path.c_str()), 0);
+    one.path = dir + "/cancelled.bin";
+    StartSaveJob(&job, {blocked}, leadout, ReadRaw, &disc);
+    EXPECT_TRUE(RunSaveJob(&job, 8) == kSaveFailed && job.error == kSaveWriteFailed && job.errnum == ENOSPC);
+    StartSaveJob(&job, {one}, leadout, ReadRaw, &disc);
+    EXPECT_EQ(StepSaveJob(&job, 1), kSaveRunning);
+    CancelSaveJob(&job);
+    EXPECT_EQ(job.state, kSaveCancelled);
+    for (const char* gone : {"/full.bin", "/cancelled.bin"})
+        EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
 }
 
 TEST_F(DataSave, DiscCopyReopensWithSameTocAndRawBytes)
