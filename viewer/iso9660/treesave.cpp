@@ -7,6 +7,7 @@
 
 #include <shlobj.h>
 
+#include "iso9660.h"
 #include "iso9660/isosave.h"
 #include "quillet.h"
 #include "windows/savedlg.h"
@@ -67,12 +68,18 @@ void SaveFile(HWND tree, const TreeLineFields& line, const TreeLineFields& paren
     IsoReads reads = {DriveReadUser, tree, 0};
     std::vector<IsoEntry> entries;
     ReadIsoDirectory(&reads, parent.extent, parent.length, &entries);
+    // The record with the line's first block; empty files may share one, so
+    // a record whose name also matches comes first.
+    const IsoEntry* found = NULL;
     for (const IsoEntry& e : entries) {
         bool match = false;
         for (const SaveExtent& x : e.extents)
             match = match || x.lbn == line.extent;
-        if (!match || (e.flags & 0x02) != 0)
-            continue;
+        if (match && (e.flags & kFileDirectory) == 0 && (found == NULL || e.id == line.name))
+            found = &e;
+    }
+    if (found != NULL) {
+        const IsoEntry& e = *found;
         char path[MAX_PATH];
         snprintf(path, sizeof path, "%s", given != NULL ? given : SafeFileName(e.id.data(), e.id.size()).c_str());
         if (given == NULL && !AskSavePath(tree, IDS_SAVE_FILTER, NULL, path))
@@ -112,11 +119,11 @@ void SaveFolder(HWND tree, const TreeLineFields& line, const char* given)
 
 void OnSaveTreeEntry(HWND tree)
 {
+    SaveRequest request;
+    bool driven = TakeDrivenSave(IDM_SAVE_FILE, &request) != FALSE;
     // A disabled main window means a modal dialog (another save) is up.
     if (hDevice == NULL || !IsWindowEnabled(hwndMain))
         return;
-    SaveRequest request;
-    bool driven = TakeDrivenSave(IDM_SAVE_FILE, &request) != FALSE;
     if (driven && request.line >= 0)
         SendMessageA(TreeList(tree), LB_SETCURSEL, (WPARAM)request.line, 0);
     TreeLineFields line, parent;

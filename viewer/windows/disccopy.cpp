@@ -111,7 +111,9 @@ void FinishCopyLayout(CopyLayout* layout, SaveReader pfnRead, void* context)
     }
     for (size_t i = 1; i < t.size(); ++i) {
         if (t[i].session != t[i - 1].session) {
-            t[i].pregap = kPregapBlocks;  // the Orange Book pregap, readable after the lead-in
+            // The Orange Book pregap, readable after the lead-in; never
+            // reaching back into the session before.
+            t[i].pregap = std::min<int32_t>(kPregapBlocks, t[i].start - t[i - 1].end);
             continue;
         }
         if (kinds[i] < 0 || kinds[i] == kinds[i - 1])

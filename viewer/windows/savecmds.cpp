@@ -97,12 +97,13 @@ bool ReadLayout(HWND owner, CopyLayout* layout)
 
 void OnSaveSectors(HWND owner)
 {
+    SaveRequest request;
+    BOOL driven = TakeDrivenSave(IDM_SAVE_SECTORS, &request);
     if (hDevice == NULL)
         return;
-    SaveRequest request;
     SectorRange range = {0, 0, false};
     char path[MAX_PATH] = "";
-    if (TakeDrivenSave(IDM_SAVE_SECTORS, &request)) {
+    if (driven) {
         if (request.first < 0 || request.count <= 0 || (int64_t)request.first + request.count > lLeadout)
             return;
         range = {request.first, (uint32_t)request.count, request.userData != 0};
@@ -123,6 +124,8 @@ void OnSaveSectors(HWND owner)
 
 void OnCopyDisc(HWND owner)
 {
+    SaveRequest request;
+    BOOL driven = TakeDrivenSave(IDM_COPY_DISC, &request);
     if (hDevice == NULL)
         return;
     CopyLayout layout;
@@ -130,9 +133,8 @@ void OnCopyDisc(HWND owner)
         ShowSaveMessage(owner, IDS_SAVE_NO_TOC, "", MB_ICONSTOP);
         return;
     }
-    SaveRequest request;
     char path[MAX_PATH] = "disc.cue";
-    if (TakeDrivenSave(IDM_COPY_DISC, &request))
+    if (driven)
         snprintf(path, sizeof path, "%s", request.path);
     else if (!AskSavePath(owner, IDS_SAVE_CUE_FILTER, "cue", path))
         return;

@@ -213,7 +213,11 @@ BOOL TakeSaveRequest(HWND window, const COPYDATASTRUCT* data)
     SaveRequest request;
     memcpy(&request, data->lpData, sizeof request);
     request.path[MAX_PATH - 1] = 0;
-    if (request.command != IDM_SAVE_FILE && request.command != IDM_SAVE_SECTORS && request.command != IDM_COPY_DISC)
+    // Each command only where it is handled, so that no request is left
+    // waiting for a later command the user chooses.
+    bool tree = window == hwndTree;
+    if (tree ? request.command != IDM_SAVE_FILE
+             : (window != hwndMain || (request.command != IDM_SAVE_SECTORS && request.command != IDM_COPY_DISC)))
         return FALSE;
     waitingRequest = request;
     bRequestWaiting = TRUE;
