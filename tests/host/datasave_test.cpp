@@ -154,6 +154,19 @@ TEST_F(DataSave, FolderFilesForm2AndMultiExtentAsRecorded)
     }
 }
 
+TEST_F(DataSave, LoopingDirectorySavedOnce)
+{
+    Make("track mode1\ndir /A\ndir /A/B\nfile /A/X.TXT size=10\nhostile dir-loop /A/B\n");
+    const BuiltEntry* root = FindDiscEntry(built, "/");
+    IsoReads reads = {ReadUser, &disc, 0};
+    std::vector<SaveItem> items;
+    PlanFolderSave(&reads, root->extent, (int32_t)root->size, dir + "/out", &items);
+    std::vector<std::string> paths;
+    for (const SaveItem& item : items)
+        paths.push_back(item.path.substr(dir.size()));
+    EXPECT_EQ(paths, (std::vector<std::string>{"/out", "/out/A", "/out/A/X.TXT"}));
+}
+
 TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
 {
     Make("track mode1\nfile /A.TXT size=5000\n");
