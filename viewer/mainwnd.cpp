@@ -1,6 +1,7 @@
 // Main window: creation and shutdown, layout, colours, the right-click
 // menu, window cycling and the command table with its refresh sequence.
 #include "quillet.h"
+#include "windows/savedlg.h"
 
 #include <stdio.h>
 
@@ -457,6 +458,8 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_HELP_CONTENTS: WinHelpA(hwndMain, HelpFilePath(), HELP_CONTENTS, 0); break;
     case IDM_HELP_ON_HELP: WinHelpA(hwndMain, HelpFilePath(), HELP_HELPONHELP, 0); break;
     case IDM_ABOUT: DialogBoxParamA(hInst, "AboutBox", hwnd, AboutProc, 0); break;
+    case IDM_SAVE_SECTORS: OnSaveSectors(hwnd); break;
+    case IDM_COPY_DISC: OnCopyDisc(hwnd); break;
     default: return DefWindowProcA(hwndMain, WM_COMMAND, wParam, lParam);
     }
     return 0;
@@ -474,6 +477,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic((HDC)wParam, (HWND)lParam);
     case WM_PARENTNOTIFY: ShowContextMenu(hwnd, LOWORD(wParam), lParam); return 0;
     case UM_OPEN_STARTUP_IMAGE: OnOpenStartupImage(hwnd); return 0;
+    case WM_COPYDATA: return TakeSaveRequest(hwnd, (const COPYDATASTRUCT*)lParam);
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }

@@ -64,6 +64,8 @@ void SaveSetting(SettingId id, DWORD value);
 // ---- Address input (windows/addressdlg.cpp) ----
 void OnAddressCommand(HWND owner, UINT command);
 INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// The accepted addresses, shared with the other dialogs that take a block.
+struct AddressHistory* SharedAddressHistory(void);
 
 // ---- TOC report and window (windows/tocwnd.cpp) ----
 int BuildTocText(HWND owner, char* text);

@@ -91,3 +91,35 @@
 #define IDC_ABOUT_DESCRIPTION 500
 #define IDC_ABOUT_VERSION     501
 #define IDC_ABOUT_BUILD_DATE  502
+
+// ---- Getting data out: save a tree entry, save sectors, copy the disc ----
+#define IDM_SAVE_FILE         260   // tree window: save the file, or the folder's subtree
+#define IDM_SAVE_SECTORS      261   // File menu: save a range of blocks
+#define IDM_COPY_DISC         262   // File menu: copy the whole disc to BIN/CUE
+#define IDC_SAVE_PROGRESS     860   // SaveProgress: progress bar
+#define IDC_SAVE_TEXT         861   // SaveProgress: what is being written
+#define IDC_SAVE_FIRST        862   // SaveSectorsBox: first block (combo box with the history)
+#define IDC_SAVE_END          863   // SaveSectorsBox: count or last block
+#define IDC_SAVE_BY_COUNT     864
+#define IDC_SAVE_BY_LAST      865
+#define IDC_SAVE_RAW          866
+#define IDC_SAVE_USER         867
+#define IDS_SAVE_CAPTION      880
+#define IDS_SAVE_FILTER       881   // save dialog filters, '|' between the parts
+#define IDS_SAVE_CUE_FILTER   882
+#define IDS_SAVE_DONE         883
+#define IDS_SAVE_UNREADABLE   884
+#define IDS_SAVE_CUT          885
+#define IDS_SAVE_CANNOT_CREATE 886
+#define IDS_SAVE_WRITE_FAILED 887
+#define IDS_SAVE_FOLDER_FAILED 888
+#define IDS_SAVE_CANCELLED    889
+#define IDS_SAVE_EXISTS       890
+#define IDS_SAVE_PICK_FOLDER  891
+#define IDS_SAVE_BAD_FIRST    892
+#define IDS_SAVE_BAD_END      893
+#define IDS_SAVE_NO_TOC       894
+#define IDS_SAVE_INCOMPLETE   895
+#define IDS_SAVE_AS_FILE      896   // tree right-click: file line
+#define IDS_SAVE_AS_FOLDER    897   // tree right-click: directory line
+#define IDS_SAVE_COPY_REMOVED 898

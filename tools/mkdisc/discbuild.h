@@ -13,7 +13,8 @@
 //   audio seconds=N|blocks=N|pcm=FILE [tone=HZ] [pregap=N] [gap=stored|cue]
 //   dir PATH [hidden]
 //   file PATH [size=N] [form2] [hidden] [text="..."] [src=FILE] [filenum=N]
-//             [channel=N] [count=N]   count=N makes NAME0001.EXT ... NAMEnnnn.EXT
+//             [channel=N] [count=N] [extent=N]   count=N makes NAME0001.EXT ... NAMEnnnn.EXT;
+//             extent=N records the file in extents of N blocks (multi-extent flag)
 //   hostile bad-root | root-zero | overclaim [blocks=N] | truncate [blocks=N]
 //   hostile dir-loop PATH | dir-unreadable PATH | record-overrun PATH | name-overrun PATH
 //   damage LBN KIND [count=N]        planted faults (damage.h); raw sectors only
@@ -46,6 +47,7 @@ struct DiscEntrySpec {
     std::string source;         // host file with the contents
     uint8_t file_number = 0;    // XA file number (record and subheaders)
     uint8_t channel = 0;
+    uint32_t extent_blocks = 0; // >0: one record per this many blocks (multi-extent)
 };
 
 struct DiscTrackSpec {

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "discbuild_internal.h"
+#include "iso9660.h"
 
 using namespace discbuild;
 
@@ -188,6 +189,8 @@ bool ParseEntryLine(const std::vector<std::string>& t, DiscSessionSpec* session,
             entry.file_number = (uint8_t)n;
         } else if (key == "channel" && ParseNumber(value, 31, &n)) {
             entry.channel = (uint8_t)n;
+        } else if (key == "extent" && ParseNumber(value, kMaxFileSize / kIsoBlockSize, &n) && n > 0) {
+            entry.extent_blocks = (uint32_t)n;
         } else if (key == "count" && ParseNumber(value, kMaxCount, &n) && n > 0) {
             count = n;
         } else {

@@ -113,6 +113,15 @@ uint32_t RecordedSize(const Node& n)
     return n.plan->form2 ? n.blocks * kIsoBlockSize : n.file_size;
 }
 
+// Records of a file: several when it is recorded in extents of a given size.
+uint32_t RecordCount(const Node& n)
+{
+    if (n.is_dir || !n.plan || n.plan->extent_blocks == 0)
+        return 1;
+    uint32_t blocks = (n.plan->size + kIsoBlockSize - 1) / kIsoBlockSize;
+    return std::max<uint32_t>(1, (blocks + n.plan->extent_blocks - 1) / n.plan->extent_blocks);
+}
+
 // Record-overrun: a record header in the last 40 bytes of a block, claiming 100.
 // Name-overrun: a name length 40 bytes past the record's end.
 enum { kOverrunTail = 40, kOverrunLength = 100, kNameOverrun = 40 };
@@ -123,11 +132,13 @@ uint32_t DirectorySize(const Volume& v, int dir, bool xa, bool overrun)
     uint32_t used = 2 * RecordLength(1, xa), blocks = 1;
     for (int c : v.nodes[(size_t)dir].children) {
         uint32_t len = RecordLength(Identifier(v.nodes[(size_t)c]).size(), xa);
-        if (used + len > kIsoBlockSize) {
-            ++blocks;
-            used = 0;
+        for (uint32_t k = 0; k < RecordCount(v.nodes[(size_t)c]); ++k) {
+            if (used + len > kIsoBlockSize) {
+                ++blocks;
+                used = 0;
+            }
+            used += len;
         }
-        used += len;
     }
     if (overrun && used > kIsoBlockSize - kOverrunTail)
         ++blocks;
@@ -246,17 +257,27 @@ void WriteDirectory(VolumeJob& job, Output& out, int dir)
         const Node& c = v.nodes[(size_t)ci];
         std::string id = Identifier(c);
         uint32_t len = RecordLength(id.size(), job.xa);
-        if (used + len > kIsoBlockSize) {
-            ++lba;
-            used = 0;
+        uint32_t count = RecordCount(c);
+        for (uint32_t k = 0; k < count; ++k) {
+            if (used + len > kIsoBlockSize) {
+                ++lba;
+                used = 0;
+            }
+            RecordFields f = ChildRecord(job, c);
+            f.id = &id;
+            if (count > 1) {
+                // All records but the last carry the multi-extent flag.
+                uint32_t span = c.plan->extent_blocks * kIsoBlockSize;
+                f.extent += (int32_t)(k * c.plan->extent_blocks);
+                f.size = k + 1 < count ? span : f.size - k * span;
+                f.flags = (uint8_t)(f.flags | (k + 1 < count ? kFileMultiExtent : 0));
+            }
+            uint8_t* p = BlockAt(out, lba)->data + used;
+            PutRecord(p, f, date);
+            if (job.hostile.Find("name-overrun", c.path))
+                p[kRecNameLength] = (uint8_t)std::min<uint32_t>(255, len - kRecName + kNameOverrun);
+            used += len;
         }
-        RecordFields f = ChildRecord(job, c);
-        f.id = &id;
-        uint8_t* p = BlockAt(out, lba)->data + used;
-        PutRecord(p, f, date);
-        if (job.hostile.Find("name-overrun", c.path))
-            p[kRecNameLength] = (uint8_t)std::min<uint32_t>(255, len - kRecName + kNameOverrun);
-        used += len;
     }
     int32_t last = d.extent + (int32_t)(d.dir_size / kIsoBlockSize) - 1;
     if (job.hostile.Find("record-overrun", d.path.empty() ? "/" : d.path)) {

@@ -7,6 +7,7 @@
 
 #include "iso9660/dirwalk.h"
 #include "tamrisk.h"
+#include "windows/savedlg.h"
 
 namespace {
 
@@ -160,6 +161,9 @@ void OnCommand(HWND window, UINT id, UINT code)
     case IDM_TREE_CLOSE:
         PostMessageA(hwndMain, WM_COMMAND, IDM_TREE, (LPARAM)window);
         break;
+    case IDM_SAVE_FILE:
+        OnSaveTreeEntry(window);
+        break;
     default:
         // Enter and Esc (IDOK, IDCANCEL) and anything else: nothing to do.
         break;
@@ -213,6 +217,14 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         return FALSE;
     case UM_REBUILD_TREE:
         return OnRebuild(window, wParam);
+    case WM_CONTEXTMENU:
+        if ((HWND)wParam != TreeList(window))
+            return FALSE;
+        ShowTreeSaveMenu(window, lParam);
+        return TRUE;
+    case WM_COPYDATA:
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, TakeSaveRequest(window, (const COPYDATASTRUCT*)lParam));
+        return TRUE;
     }
     return FALSE;
 }

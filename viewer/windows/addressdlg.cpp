@@ -207,3 +207,5 @@ INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     return FALSE;
 }
+
+AddressHistory* SharedAddressHistory(void) { return &history; }

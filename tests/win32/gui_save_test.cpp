@@ -1,0 +1,220 @@
+// Getting data off a disc in the real viewer, its save commands driven with
+// a target path (WM_COPYDATA, as the viewer documents it): files, a Form 2
+// file, a multi-extent file and a folder from the tree as the image builder
+// recorded them, a hostile name kept inside the folder, a sector range equal
+// to the dump pane, and a disc copy that reopens with the same TOC and bytes.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cp932.h"
+#include "gui_helpers.h"
+#include "tamrisk.h"
+
+namespace {
+
+const int kTreeCommand = 224, kTreeList = 700, kDump = 999;
+const UINT kSaveFile = 260, kSaveSectors = 261, kCopyDisc = 262;
+const long kRaw = 2352, kPregap = 150;
+
+// The viewer's request record (windows/savedlg.h), dwData "QSAV".
+struct SaveRequest {
+    UINT command;
+    LONG line, first, count, userData;
+    char path[MAX_PATH];
+};
+
+// The image builder's generated file contents.
+uint8_t PatternByte(const std::string& path, uint32_t offset)
+{
+    uint32_t h = 2166136261u;
+    for (unsigned char c : path) h = (h ^ c) * 16777619u;
+    return (uint8_t)((offset * 7u + offset / 2048 * 13u + h) & 0xFF);
+}
+
+std::string FileText(const std::string& path)
+{
+    std::string text;
+    FILE* fp = fopen(path.c_str(), "rb");
+    if (fp == nullptr) return "<missing " + path + ">";
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, fp)) > 0;) text.append(buf, n);
+    fclose(fp);
+    return text;
+}
+
+// Raw sectors as the library reads them from an image.
+std::string ImageSectors(const std::string& image, long lbn, long count)
+{
+    std::string raw((size_t)(count * kRaw), '\0');
+    HANDLE device = cdrOpenImage(nullptr, image.c_str());
+    EXPECT_NE(device, INVALID_HANDLE_VALUE) << image;
+    EXPECT_EQ(cdrMode(nullptr, device, kRaw), 0);
+    for (long i = 0; i < count; ++i)
+        EXPECT_EQ(cdrRead(nullptr, device, &raw[(size_t)(i * kRaw)], lbn + i, 1, 0), 0) << lbn + i;
+    cdrClose(device);
+    return raw;
+}
+
+// The bytes of the dump pane's hex columns.
+std::string DumpBytes(const std::string& dump)
+{
+    std::string bytes;
+    for (size_t at = 0; at < dump.size();) {
+        size_t end = dump.find("\r\n", at);
+        std::string line = dump.substr(at, end - at);
+        at = end == std::string::npos ? dump.size() : end + 2;
+        for (int i = 0; i < 16 && line.size() >= 6u + 3 * i + (i >= 8) + 2; ++i) {
+            std::string hex = line.substr(6 + 3 * i + (i >= 8), 2);
+            if (hex == "  ") break;
+            bytes += (char)strtol(hex.c_str(), nullptr, 16);
+        }
+    }
+    return bytes;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA f;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &f);
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &f)) {
+        std::string name = f.cFileName, full = path + "\\" + name;
+        if (name == "." || name == "..") continue;
+        (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveTree(full) : (void)DeleteFileA(full.c_str());
+    }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    RemoveDirectoryA(path.c_str());
+}
+
+struct SaveData : GuiTest {
+    std::string dir;
+    HWND tree = nullptr;
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir = std::string(temp) + "quillet-save-" + std::to_string(GetCurrentProcessId());
+        RemoveTree(dir);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        CreateDirectoryA((dir + "\\in").c_str(), nullptr);
+        WriteSettingDword("Tree Level", 8);
+    }
+    void TearDown() override
+    {
+        GuiTest::TearDown();
+        RemoveTree(dir);
+    }
+    int Line(const char* name)
+    {
+        std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, kTreeList));
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(name) != std::string::npos) return (int)i;
+        ADD_FAILURE() << name;
+        return 0;
+    }
+    // Sends the request and answers the closing report; returns its text.
+    std::string Save(HWND to, UINT command, const std::string& path, LONG line = -1, LONG first = 0, LONG count = 0,
+                     LONG user = 0)
+    {
+        SaveRequest r = {command, line, first, count, user, {}};
+        snprintf(r.path, sizeof r.path, "%s", path.c_str());
+        COPYDATASTRUCT data = {0x51534156, sizeof r, &r};
+        EXPECT_TRUE(SendMessageA(to, WM_COPYDATA, 0, (LPARAM)&data));
+        Box box;
+        EXPECT_TRUE(WaitBox(viewer, &box, 120000));
+        AnswerBox(box, IDOK);
+        Settle(viewer);
+        return box.text;
+    }
+};
+
+TEST_F(SaveData, FilesAndFolderFromTheTreeAsRecorded)
+{
+    ASSERT_TRUE(Start(GuiImage("save.cue")));
+    PostCommand(viewer.main, kTreeCommand);
+    tree = FindViewerWindow(viewer, "#32770", "Directory Tree");
+    ASSERT_NE(nullptr, tree);
+    Settle(viewer);
+    const std::string done = Cp932(u8"保存しました。ﾌｧｲﾙ数: 1");
+    EXPECT_EQ(done, Save(tree, kSaveFile, dir + "\\a.txt", Line("A.TXT;1")));
+    EXPECT_EQ("Saved from the tree.", FileText(dir + "\\a.txt"));
+
+    // The second of BIG.DAT's three records: the whole file all the same.
+    std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, kTreeList));
+    Save(tree, kSaveFile, dir + "\\big.dat", Line("BIG.DAT;1") + 1);
+    std::string big = FileText(dir + "\\big.dat");
+    ASSERT_EQ(10000u, big.size());
+    for (uint32_t i = 0; i < big.size(); ++i)
+        ASSERT_EQ(PatternByte("/DIR/BIG.DAT", i), (uint8_t)big[i]) << i;
+
+    // Form 2: RIFF CDXA of the file's raw sectors, their user data the builder's.
+    int video = Line("VIDEO.DAT;1");
+    long extent = atol(lines[video].c_str() + lines[video].rfind('\t') + 1);
+    Save(tree, kSaveFile, dir + "\\video.dat", video);
+    std::string cdxa = FileText(dir + "\\video.dat");
+    ASSERT_EQ(44u + 3 * kRaw, cdxa.size());
+    EXPECT_EQ(0, memcmp(cdxa.data(), "RIFF", 4));
+    EXPECT_EQ(0, memcmp(cdxa.data() + 8, "CDXAfmt ", 8));
+    EXPECT_EQ(ImageSectors(GuiImage("save.cue"), extent, 3), cdxa.substr(44));
+    for (uint32_t i = 0; i < 5000; ++i)
+        ASSERT_EQ(PatternByte("/DIR/VIDEO.DAT", i), (uint8_t)cdxa[44 + i / 2324 * kRaw + 24 + i % 2324]) << i;
+
+    // The folder: names without versions, the hostile one inside it, the dates kept.
+    Save(tree, kSaveFile, dir + "\\in", Line(" DIR"));
+    EXPECT_EQ("One level down.", FileText(dir + "\\in\\DIR\\SUB\\B.TXT"));
+    EXPECT_EQ(FileText(dir + "\\a.txt"), FileText(dir + "\\in\\DIR\\A.TXT"));
+    EXPECT_EQ(big, FileText(dir + "\\in\\DIR\\BIG.DAT"));
+    EXPECT_EQ("Hostile name.", FileText(dir + "\\in\\DIR\\.._.._EVIL1"));
+    EXPECT_FALSE(FileExists(dir + "\\EVIL1") || FileExists(dir + "\\in\\EVIL1"));
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    SYSTEMTIME st;
+    ASSERT_TRUE(GetFileAttributesExA((dir + "\\in\\DIR\\A.TXT").c_str(), GetFileExInfoStandard, &info));
+    FileTimeToSystemTime(&info.ftLastWriteTime, &st);
+    EXPECT_EQ(1999, st.wYear);
+    EXPECT_EQ(58, st.wMinute);
+
+    // Saving the folder again asks first; "no" keeps what is there.
+    SaveRequest r = {kSaveFile, Line(" DIR"), 0, 0, 0, {}};
+    snprintf(r.path, sizeof r.path, "%s", (dir + "\\in").c_str());
+    COPYDATASTRUCT data = {0x51534156, sizeof r, &r};
+    SendMessageA(tree, WM_COPYDATA, 0, (LPARAM)&data);
+    Box box;
+    ASSERT_TRUE(WaitBox(viewer, &box));
+    EXPECT_NE(std::string::npos, box.text.find(Cp932(u8"ﾌｧｲﾙ数: 5")));
+    AnswerBox(box, IDCANCEL);
+    Settle(viewer);
+    EXPECT_FALSE(BoxShown(viewer));
+}
+
+TEST_F(SaveData, SectorRangeEqualsTheDumpAndCopyReopensTheSame)
+{
+    const std::string image = GuiImage("save.cue");
+    ASSERT_TRUE(Start(image));
+    std::string range = dir + "\\range.bin";
+    Save(viewer.main, kSaveSectors, range, -1, 16, 2, 1);
+    std::string saved = FileText(range);
+    ASSERT_EQ(2u * 2048, saved.size());  // Form 1 user data, as the dump shows it
+    for (long b = 0; b < 2; ++b) {
+        JumpTo(viewer, 16 + b);
+        EXPECT_EQ(DumpBytes(ControlText(viewer.main, kDump)), saved.substr((size_t)b * 2048, 2048)) << b;
+    }
+    Save(viewer.main, kSaveSectors, range + "2", -1, 16, 2, 0);
+    EXPECT_EQ(ImageSectors(image, 16, 2), FileText(range + "2"));
+
+    std::string copy = dir + "\\copy.cue";
+    Save(viewer.main, kCopyDisc, copy);
+    ImageToc a = ReadImageToc(image), b = ReadImageToc(copy);
+    EXPECT_EQ(a.starts, b.starts);
+    EXPECT_EQ(a.leadout, b.leadout);
+    EXPECT_EQ(ImageSectors(image, 0, a.leadout), ImageSectors(copy, 0, b.leadout));
+    EXPECT_NE(std::string::npos, FileText(copy).find("TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n"));
+}
+
+}  // namespace
