@@ -120,15 +120,6 @@ bool WriteSyncPattern(uint8_t* raw, uint32_t raw_size)
     return true;
 }
 
-bool RebuildRawImage(uint8_t* raw, uint32_t raw_size, const uint8_t* block, uint32_t block_size)
-{
-    if (raw == nullptr || block == nullptr || raw_size < kRawImageLength || block_size < kRawBlockLength)
-        return false;
-    memmove(raw + kSectorSyncLength, block, kRawBlockLength);
-    memcpy(raw, kSyncPattern, kSectorSyncLength);
-    return true;
-}
-
 UserDataSpan DetectUserData(const uint8_t* raw, uint32_t raw_size)
 {
     if (raw == nullptr || raw_size < kRawImageLength)

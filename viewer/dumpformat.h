@@ -41,11 +41,6 @@ enum { kDumpUserData = -1 };
 // Returns false (and writes nothing) when raw_size < kSectorSyncLength.
 bool WriteSyncPattern(uint8_t* raw, uint32_t raw_size);
 
-// Rebuilds the 2352-byte raw image from a block read at block length 2340:
-// the sync pattern, then the block. The block may already lie at raw + 12
-// (read in place). False, nothing written, when either buffer is too small.
-bool RebuildRawImage(uint8_t* raw, uint32_t raw_size, const uint8_t* block, uint32_t block_size);
-
 // What the header of a raw image says its user data is.
 enum UserDataKind {
     kUserDataMode1,          // mode 1: 2048 bytes from 16
