@@ -4,18 +4,11 @@
 #pragma once
 #include <stdint.h>
 
+#include "resource.h"
+
 enum {
     kAddressTextSize = 80,      // the block address field and message text buffer
     kAddressHistorySize = 20,
-};
-
-// Viewer string ids of the address input's error messages (caption IDS_INPUT_ERROR).
-// IDS_ADDRESS_OUT_OF_RANGE takes the lead-out (%d), IDS_ADDRESS_BAD_CHAR the stop
-// character (%c, one byte).
-enum {
-    IDS_ADDRESS_OUT_OF_RANGE = 310,
-    IDS_ADDRESS_BAD_CHAR = 311,
-    IDS_INPUT_ERROR = 312,
 };
 
 // Accepted block addresses (LBNs), newest at next - 1; once 20 have been written the ring
