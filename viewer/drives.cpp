@@ -6,12 +6,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "cdtime.h"
+#include "cdgeometry.h"
 #include "drivetext.h"
+#include "iso9660.h"
 #include "tamrisk.h"
 
 enum {
-    kVolumeDescriptorFrames = 166,  // LBN 16 of a session, in frames
     kMessageSize = 512,
     kFilterSize = 512,
     kDeviceMenuFirst = 1,           // Edit, View and Control popups
@@ -139,7 +139,7 @@ static int FinishOpen(HWND owner, HCURSOR previous)
         return 0;
     }
     // The session start comes from the disc: wrap rather than overflow.
-    lCurrentAddress = (LONG)((uint32_t)lLastSession + kVolumeDescriptorFrames);
+    lCurrentAddress = (LONG)((uint32_t)lLastSession + kVolumeDescriptorLbn + kPregapBlocks);
     bEnablePending = TRUE;
     SetCursor(previous);
     PostMessageA(owner, WM_COMMAND, IDM_REFRESH, 0);

@@ -2,11 +2,13 @@
 // that serves the accelerators and the three modeless side windows.
 #include "quillet.h"
 
+#include "cdgeometry.h"
+#include "iso9660.h"
 #include "tamrisk.h"
 
 HINSTANCE hInst;
 HANDLE hDevice;
-LONG lCurrentAddress = 166;   // LBN 16 until a disc is opened
+LONG lCurrentAddress = kPregapBlocks + kVolumeDescriptorLbn;   // until a disc is opened
 LONG lLeadout;
 LONG lLastSession;
 HWND hwndMain, hwndDump, hwndHeader, hwndStatus;

@@ -120,7 +120,7 @@ static LRESULT OnCreate(HWND hwnd)
 
     if (!AllocDumpTexts(hwnd))
         return -1;
-    hTocText = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTocTextSize);
+    hTocText = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTocReportSize);
 
     RECT rect;
     LoadWindowRect(SLOT_MAIN, &rect);   // left, top, width, height

@@ -5,20 +5,19 @@
 #include <windows.h>
 #include "resource.h"
 #include "windows/settings_rules.h"
+#include "windows/tocreport.h"
 
 // ---- State owned by the main program (main.cpp) ----
 extern HINSTANCE hInst;
 extern HANDLE hDevice;            // open drive or image; NULL when none
-extern LONG lCurrentAddress;      // sector shown, in frames: LBN + 150
+extern LONG lCurrentAddress;      // sector shown, in frames: LBN + kPregapBlocks
 extern LONG lLeadout;             // blocks on the disc (lead-out LBN)
 extern LONG lLastSession;         // start LBN of the last session
 extern HWND hwndMain, hwndDump, hwndHeader, hwndStatus;
 extern HWND hwndControl, hwndToc, hwndTree;   // NULL while closed
-extern HGLOBAL hTocText;          // 24000-byte TOC report
+extern HGLOBAL hTocText;          // the TOC report, kTocReportSize bytes
 extern HMENU hMenuContext;        // source of the right-click popups
 extern BOOL bAutoSector;          // show the user-data text
-
-enum { kTocTextSize = 24000 };
 
 // ---- Main window (mainwnd.cpp) ----
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -5,6 +5,7 @@
 
 #include "quillet.h"
 #include "tamrisk.h"
+#include "cdgeometry.h"
 #include "cdtime.h"
 #include "windows/address.h"
 
@@ -80,7 +81,7 @@ void FillHistoryList(HWND dlg)
 BOOL OnInitDialog(HWND dlg)
 {
     SetTimeFields(dlg, lCurrentAddress);
-    SetBlockField(dlg, StepAddress(lCurrentAddress, -kCdPregapFrames));
+    SetBlockField(dlg, StepAddress(lCurrentAddress, -kPregapBlocks));
     static const int kTimeFields[] = {IDC_INPUT_MINUTES, IDC_INPUT_SECONDS, IDC_INPUT_FRAMES};
     for (int id : kTimeFields)
         SendDlgItemMessageA(dlg, id, EM_LIMITTEXT, kCdTimeFieldChars, 0);
@@ -115,7 +116,7 @@ void OnAccept(HWND dlg)
         return;
     }
     AddHistory(&history, check.value);
-    lCurrentAddress = StepAddress(check.value, kCdPregapFrames);
+    lCurrentAddress = StepAddress(check.value, kPregapBlocks);
     EndDialog(dlg, 1);
 }
 
