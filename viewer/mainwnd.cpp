@@ -71,7 +71,7 @@ void SetUpSideSystemMenu(HWND dlg, BOOL keep_sizing_items)
             DeleteMenu(menu, command, MF_BYCOMMAND);   // command 0: the first separator
     }
     char caption[kTextSize];
-    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
+    if (LoadText(IDS_SIDE_NEXT_WINDOW, caption, sizeof caption))
         AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
 }
 
@@ -104,7 +104,7 @@ static LRESULT OnCreate(HWND hwnd)
 
     hMouseMenu = LoadMenuA(hInst, "MouseMenu");
     char caption[kTextSize];
-    if (LoadStringA(hInst, IDS_NEXT_WINDOW, caption, sizeof caption) > 0)
+    if (LoadText(IDS_NEXT_WINDOW, caption, sizeof caption))
         AppendMenuA(GetSystemMenu(hwnd, FALSE), MF_STRING, SC_NEXTWINDOW, caption);
     BuildDriveMenu(hwnd);
 
@@ -340,14 +340,8 @@ static void OnControlPanel(HWND hwnd)
     if (hwndControl == NULL)
         return;
     CheckItem(hwnd, IDM_CONTROL_PANEL, TRUE);
-    if (!IsDeviceOpen()) {
-        static const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
-        for (int id : kDeviceButtons) {
-            HWND button = GetDlgItem(hwndControl, id);
-            if (button != NULL)
-                EnableWindow(button, FALSE);
-        }
-    }
+    if (!IsDeviceOpen())
+        EnableControlButtons(FALSE);
 }
 
 static void OnToc(HWND hwnd)

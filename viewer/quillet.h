@@ -19,6 +19,11 @@ extern HGLOBAL hTocText;          // the TOC report, kTocReportSize bytes
 extern HMENU hMenuContext;        // source of the right-click popups
 extern BOOL bAutoSector;          // show the user-data text
 
+// ---- Shell services (shell.cpp) ----
+// String id of the viewer's string table into buffer; an empty text (and
+// FALSE) when there is no such string.
+BOOL LoadText(UINT id, char* buffer, int size);
+
 // ---- Main window (mainwnd.cpp) ----
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam);
@@ -68,6 +73,10 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // ---- Control panel (windows/controlpanel.cpp) ----
 INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// One button (its command id) of the panel, when the panel is open.
+void EnableControlButton(int id, BOOL enable);
+// All of the panel's buttons, as a device opens or goes.
+void EnableControlButtons(BOOL enable);
 
 // ---- About box (windows/aboutbox.cpp) ----
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -69,8 +69,7 @@ static void ShowDumpText(void)
 static void ReportOutOfMemory(HWND owner, DWORD code)
 {
     char message[kMessageSize];
-    if (LoadStringA(hInst, IDS_OUT_OF_MEMORY, message, sizeof message) <= 0)
-        message[0] = '\0';
+    LoadText(IDS_OUT_OF_MEMORY, message, sizeof message);
     PrintError(owner, code, message);
 }
 
@@ -112,11 +111,7 @@ void ShowSector(HWND owner)
 static void EnableStep(HMENU menu, UINT id, bool available)
 {
     EnableMenuItem(menu, id, MF_BYCOMMAND | (available ? MF_ENABLED : MF_GRAYED));
-    if (hwndControl != NULL) {
-        HWND button = GetDlgItem(hwndControl, id);
-        if (button != NULL)
-            EnableWindow(button, available);
-    }
+    EnableControlButton((int)id, available);
 }
 
 void UpdateStepControls(void)

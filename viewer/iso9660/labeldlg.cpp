@@ -19,8 +19,8 @@ bool FillLabel(HWND dlg, const uint8_t* block)
     VolumeLabel label;
     if (!DecodeVolumeLabel(block, kNoSyncSectorSize, &label)) {
         char text[64], caption[64];
-        LoadStringA(hInst, IDS_LABEL_NOT_ISO, text, sizeof text);
-        LoadStringA(hInst, IDS_LABEL_CAPTION, caption, sizeof caption);
+        LoadText(IDS_LABEL_NOT_ISO, text, sizeof text);
+        LoadText(IDS_LABEL_CAPTION, caption, sizeof caption);
         MessageBoxA(dlg, text, caption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

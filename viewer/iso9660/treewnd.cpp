@@ -131,7 +131,7 @@ void OnJump(HWND list)
 void OnHelp(HWND window)
 {
     char key[64];
-    if (LoadStringA(hInst, IDS_TREE_HELP_KEY, key, sizeof key) > 0)
+    if (LoadText(IDS_TREE_HELP_KEY, key, sizeof key))
         WinHelpA(window, HelpFilePath(), HELP_KEY, (ULONG_PTR)key);
 }
 

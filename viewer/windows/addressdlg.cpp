@@ -24,12 +24,6 @@ bool bInputOpen;
 // cause are not taken for the user's typing.
 bool bWritingFields;
 
-void EnableAddressButton(BOOL enable)
-{
-    if (hwndControl != NULL)
-        EnableWindow(GetDlgItem(hwndControl, IDM_ADDRESS), enable);
-}
-
 void StepView(HWND owner, int32_t delta)
 {
     lCurrentAddress = StepAddress(lCurrentAddress, delta);
@@ -42,7 +36,7 @@ void RunAddressDialog(HWND owner)
     if (bInputOpen)
         return;
     bInputOpen = true;
-    EnableAddressButton(FALSE);
+    EnableControlButton(IDM_ADDRESS, FALSE);
     INT_PTR result = DialogBoxParamA(hInst, "InputBox", owner, InputProc, 0);
     bInputOpen = false;
     if (result == 1) {  // -1 is a dialog that could not be made
@@ -50,7 +44,7 @@ void RunAddressDialog(HWND owner)
         UpdateStepControls();
     }
     // The panel may have been closed and opened meanwhile; its button follows the drive.
-    EnableAddressButton(IsDeviceOpen());
+    EnableControlButton(IDM_ADDRESS, IsDeviceOpen());
 }
 
 void SetBlockField(HWND dlg, LONG lbn)
@@ -96,10 +90,8 @@ BOOL OnInitDialog(HWND dlg)
 void ShowInputError(HWND dlg, const AddressCheck& check)
 {
     char format[kStringSize], caption[kStringSize], message[kStringSize];
-    if (LoadStringA(hInst, check.error_id, format, sizeof format) <= 0)
-        format[0] = '\0';
-    if (LoadStringA(hInst, IDS_INPUT_ERROR, caption, sizeof caption) <= 0)
-        caption[0] = '\0';
+    LoadText(check.error_id, format, sizeof format);
+    LoadText(IDS_INPUT_ERROR, caption, sizeof caption);
     FormatAddressError(message, sizeof message, format, lLeadout, &check);
     MessageBoxA(dlg, message, caption, MB_ICONEXCLAMATION | MB_OK);
     SetFocus(GetDlgItem(dlg, IDC_INPUT_BLOCK));

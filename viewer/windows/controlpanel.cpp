@@ -1,8 +1,12 @@
 // The control panel: three buttons whose ids are the movement commands they forward to the
-// main window. It keeps no state; the main window enables and disables its buttons.
+// main window. It keeps no state; the main window, the drives and the sector view enable and
+// disable its buttons through the functions at the end.
 #include "quillet.h"
 
 namespace {
+
+// Every button sends a device request: none is available without a device.
+const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
 
 BOOL OnInitDialog(HWND dlg)
 {
@@ -54,4 +58,19 @@ INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     return FALSE;
+}
+
+void EnableControlButton(int id, BOOL enable)
+{
+    if (hwndControl == NULL)
+        return;
+    HWND button = GetDlgItem(hwndControl, id);
+    if (button != NULL)
+        EnableWindow(button, enable);
+}
+
+void EnableControlButtons(BOOL enable)
+{
+    for (int id : kDeviceButtons)
+        EnableControlButton(id, enable);
 }
