@@ -27,6 +27,11 @@
 #define IDM_HELP_ON_HELP    232
 #define IDM_ABOUT           239
 
+// Dialog controls that are never addressed: labels and frames.
+#ifndef IDC_STATIC
+#define IDC_STATIC          (-1)
+#endif
+
 // Controls of the main window.
 #define IDC_STATUS          997
 #define IDC_HEADER          998
@@ -93,7 +98,8 @@
 #define IDC_INPUT_MINUTES   244
 
 // ---- Control panel (CONTROLBOX) ----
-// Its buttons carry the command ids they send: 211 "<<", 210 ">>", 213 "Address".
+// Its buttons carry the command ids they send: IDM_PREV_SECTOR "<<",
+// IDM_NEXT_SECTOR ">>", IDM_ADDRESS "Address".
 #define IDS_SIDE_NEXT_WINDOW 330  // side windows' system menu: next window
 
 // ---- About box (ABOUTBOX) ----
