@@ -2,21 +2,6 @@
 // that serves the accelerators and the three modeless side windows.
 #include "quillet.h"
 
-#include "cdgeometry.h"
-#include "iso9660.h"
-#include "tamrisk.h"
-
-HINSTANCE hInst;
-HANDLE hDevice;
-LONG lCurrentAddress = kPregapBlocks + kVolumeDescriptorLbn;   // until a disc is opened
-LONG lLeadout;
-LONG lLastSession;
-HWND hwndMain, hwndDump, hwndHeader, hwndStatus;
-HWND hwndControl, hwndToc, hwndTree;
-HGLOBAL hTocText;
-HMENU hMenuContext;
-BOOL bAutoSector = TRUE;
-
 static const char kClassName[] = "Quillet";
 static const char kTitle[] = "SCSI Quillet Utility";
 enum { kTextSize = 256 };

@@ -80,3 +80,8 @@ extern "C" INT_PTR CALLBACK LabelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
     }
     return FALSE;
 }
+
+void ShowDiscLabel(HWND owner)
+{
+    DialogBoxParamA(hInst, "LABELBOX", owner, LabelProc, 0);
+}

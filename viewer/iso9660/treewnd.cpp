@@ -202,11 +202,7 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         OnCommand(window, LOWORD(wParam), HIWORD(wParam));
         return FALSE;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_NEXTWINDOW) {
-            SetActiveWindow(hwndMain);
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(window, wParam);
     case WM_DESTROY:
         OnDestroy(window);
         return FALSE;
@@ -214,4 +210,15 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         return OnRebuild(window, wParam);
     }
     return FALSE;
+}
+
+BOOL OpenTreeWindow(HWND owner)
+{
+    hwndTree = CreateDialogParamA(hInst, "DirTreeBox", owner, DirViewProc, 0);
+    return hwndTree != NULL;
+}
+
+void CloseTreeWindow(void)
+{
+    DestroyAndClear(&hwndTree);
 }

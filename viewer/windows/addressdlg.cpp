@@ -9,6 +9,8 @@
 #include "cdtime.h"
 #include "windows/address.h"
 
+static INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+
 namespace {
 
 enum { kCdTimeFieldChars = 2, kStringSize = 128 };
@@ -16,7 +18,7 @@ enum { kCdTimeFieldChars = 2, kStringSize = 128 };
 // Accepted block addresses; they last as long as the process and are never stored.
 AddressHistory history;
 
-// Set while the dialog is open: a second 213 (forwarded by a side window, which the modal
+// Set while the dialog is open: a second IDM_ADDRESS (forwarded by a side window, which the modal
 // dialog leaves enabled) is ignored rather than stacking another dialog.
 bool bInputOpen;
 
@@ -186,7 +188,7 @@ void OnAddressCommand(HWND owner, UINT command)
     }
 }
 
-INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:

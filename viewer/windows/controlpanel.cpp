@@ -17,13 +17,6 @@ BOOL OnInitDialog(HWND dlg)
     return TRUE;
 }
 
-// Next in the cycle main window, panel, TOC window, tree window.
-void ActivateNextWindow(void)
-{
-    HWND next = hwndToc != NULL ? hwndToc : hwndTree != NULL ? hwndTree : hwndMain;
-    SetActiveWindow(next);
-}
-
 void OnDestroy(HWND dlg)
 {
     RECT rect;
@@ -33,7 +26,7 @@ void OnDestroy(HWND dlg)
 
 }  // namespace
 
-INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -48,16 +41,27 @@ INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         }
         return FALSE;
     case WM_SYSCOMMAND:
-        if (wParam == SC_NEXTWINDOW) {
-            ActivateNextWindow();
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(dlg, wParam);
     case WM_DESTROY:
         OnDestroy(dlg);
         return FALSE;
     }
     return FALSE;
+}
+
+BOOL OpenControlPanel(HWND owner, BOOL device_open)
+{
+    hwndControl = CreateDialogParamA(hInst, "ControlBox", owner, ControlProc, 0);
+    if (hwndControl == NULL)
+        return FALSE;
+    if (!device_open)
+        EnableControlButtons(FALSE);
+    return TRUE;
+}
+
+void CloseControlPanel(void)
+{
+    DestroyAndClear(&hwndControl);
 }
 
 void EnableControlButton(int id, BOOL enable)

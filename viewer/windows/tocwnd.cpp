@@ -154,7 +154,7 @@ int BuildTocText(HWND owner, char* text)
     return rendered;
 }
 
-INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -169,11 +169,7 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         OnCommand(dlg, wParam, lParam);
         return FALSE;
     case WM_SYSCOMMAND:
-        if (wParam == SC_NEXTWINDOW) {
-            SetActiveWindow(hwndTree != NULL ? hwndTree : hwndMain);
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(dlg, wParam);
     case WM_PARENTNOTIFY:
         ShowContextMenu(dlg, LOWORD(wParam), lParam);
         return FALSE;
@@ -182,4 +178,15 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     return FALSE;
+}
+
+BOOL OpenTocWindow(HWND owner)
+{
+    hwndToc = CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
+    return hwndToc != NULL;
+}
+
+void CloseTocWindow(void)
+{
+    DestroyAndClear(&hwndToc);
 }
