@@ -6,12 +6,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "cdtime.h"
+#include "cdgeometry.h"
 #include "drivetext.h"
+#include "iso9660.h"
 #include "tamrisk.h"
+#include "textutil.h"
 
 enum {
-    kVolumeDescriptorFrames = 166,  // LBN 16 of a session, in frames
     kMessageSize = 512,
     kFilterSize = 512,
     kDeviceMenuFirst = 1,           // Edit, View and Control popups
@@ -30,12 +31,6 @@ static BOOL bEjected;
 static bool IsLeadByte(uint8_t b)
 {
     return IsDBCSLeadByte(b) != FALSE;
-}
-
-static void LoadText(UINT id, char* out, int size)
-{
-    if (LoadStringA(hInst, id, out, size) <= 0)
-        out[0] = '\0';
 }
 
 BOOL IsDeviceOpen(void)
@@ -139,7 +134,7 @@ static int FinishOpen(HWND owner, HCURSOR previous)
         return 0;
     }
     // The session start comes from the disc: wrap rather than overflow.
-    lCurrentAddress = (LONG)((uint32_t)lLastSession + kVolumeDescriptorFrames);
+    lCurrentAddress = (LONG)((uint32_t)lLastSession + kVolumeDescriptorLbn + kPregapBlocks);
     bEnablePending = TRUE;
     SetCursor(previous);
     PostMessageA(owner, WM_COMMAND, IDM_REFRESH, 0);
@@ -186,17 +181,7 @@ int OpenImage(HWND owner, const char* path)
 
     // The file name stands where a drive name would; a long one is cut at a
     // character boundary.
-    const char* name = FileNameOfPath(path, IsLeadByte);
-    size_t used = 0;
-    for (const char* p = name; *p != '\0';) {
-        size_t step = (IsLeadByte((uint8_t)*p) && p[1] != '\0') ? 2 : 1;
-        if (used + step >= sizeof szDriveName)
-            break;
-        memcpy(szDriveName + used, p, step);
-        used += step;
-        p += step;
-    }
-    szDriveName[used] = '\0';
+    CopyCp932(szDriveName, sizeof szDriveName, FileNameOfPath(path, IsLeadByte));
     return FinishOpen(owner, previous);
 }
 
@@ -260,12 +245,5 @@ void EnableDeviceMenus(HWND owner, BOOL enable)
     for (UINT pos = kDeviceMenuFirst; pos <= kDeviceMenuLast; pos++)
         EnableMenuItem(bar, pos, MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(owner);
-    if (hwndControl != NULL) {
-        static const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
-        for (int id : kDeviceButtons) {
-            HWND button = GetDlgItem(hwndControl, id);
-            if (button != NULL)
-                EnableWindow(button, enable);
-        }
-    }
+    EnableControlButtons(enable);
 }

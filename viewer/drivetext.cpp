@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cdgeometry.h"
 #include "cdtime.h"
 
 const char kNoDiscLabel[] = "No or Invalid Disc";
@@ -137,7 +138,7 @@ int FormatDriveHeader(char* out, uint32_t out_size, const char* drive_name, int3
     if (drive_name == nullptr)
         drive_name = "";
     char time[kCdTimeTextSize];
-    FormatCdTime(time, sizeof time, (int32_t)((uint32_t)leadout + kCdPregapFrames));
+    FormatCdTime(time, sizeof time, (int32_t)((uint32_t)leadout + kPregapBlocks));
     int name_len = (int)BoundedLength(drive_name, kDriveNameSize);
     return Written(snprintf(out, out_size, "Drive[%.*s]  Leadout : %s (LBN:%d)\n %s", name_len, drive_name, time,
                             (int)leadout, kColumnRuler),

@@ -60,7 +60,7 @@ int FormatDevicePathForLetter(char* out, uint32_t out_size, char letter);
 int32_t LeadoutFromLastLba(int32_t last_lba);
 
 // The header above the dump: "Drive[%s]  Leadout : %s (LBN:%d)\n %s" with the
-// drive name, the lead-out as CD time (leadout + 150), the lead-out LBN and
+// drive name, the lead-out as CD time (leadout + kPregapBlocks), the lead-out LBN and
 // the column ruler.
 int FormatDriveHeader(char* out, uint32_t out_size, const char* drive_name, int32_t leadout);
 

@@ -8,10 +8,6 @@
 
 namespace {
 
-const uint8_t kSyncPattern[kSectorSyncLength] = {
-    0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,
-};
-
 const char kHexDigits[] = "0123456789ABCDEF";
 
 // Byte columns of one line: "XX " each, one more blank before the ninth.
@@ -27,11 +23,11 @@ struct UserDataRule {
     uint32_t length;
 };
 const UserDataRule kUserDataRules[] = {
-    {kUserDataMode1, kSectorDataOffset, kUserData2048},
-    {kUserDataMode2Formless, kSectorDataOffset, kMode2DataLength},
-    {kUserDataForm1, kXaUserDataOffset, kUserData2048},
-    {kUserDataForm2, kXaUserDataOffset, kForm2DataLength},
-    {kUserDataWhole, 0, kRawImageLength},
+    {kUserDataMode1, kDataOffset, kUserDataSize},
+    {kUserDataMode2Formless, kDataOffset, kMode2DataSize},
+    {kUserDataForm1, kXaUserDataOffset, kUserDataSize},
+    {kUserDataForm2, kXaUserDataOffset, kForm2UserDataSize},
+    {kUserDataWhole, 0, kRawSectorSize},
 };
 
 UserDataSpan SpanOf(UserDataKind kind)
@@ -40,7 +36,7 @@ UserDataSpan SpanOf(UserDataKind kind)
         if (r.kind == kind)
             return UserDataSpan{r.kind, r.offset, r.length};
     }
-    return UserDataSpan{kUserDataWhole, 0, kRawImageLength};
+    return UserDataSpan{kUserDataWhole, 0, kRawSectorSize};
 }
 
 // Hex digits needed for the offset field: at least four.
@@ -114,34 +110,25 @@ void FormatSigned64(char* out, int64_t v)
 
 bool WriteSyncPattern(uint8_t* raw, uint32_t raw_size)
 {
-    if (raw == nullptr || raw_size < kSectorSyncLength)
+    if (raw == nullptr || raw_size < kSyncSize)
         return false;
-    memcpy(raw, kSyncPattern, kSectorSyncLength);
-    return true;
-}
-
-bool RebuildRawImage(uint8_t* raw, uint32_t raw_size, const uint8_t* block, uint32_t block_size)
-{
-    if (raw == nullptr || block == nullptr || raw_size < kRawImageLength || block_size < kRawBlockLength)
-        return false;
-    memmove(raw + kSectorSyncLength, block, kRawBlockLength);
-    memcpy(raw, kSyncPattern, kSectorSyncLength);
+    memcpy(raw, kSyncPattern, kSyncSize);
     return true;
 }
 
 UserDataSpan DetectUserData(const uint8_t* raw, uint32_t raw_size)
 {
-    if (raw == nullptr || raw_size < kRawImageLength)
+    if (raw == nullptr || raw_size < kRawSectorSize)
         return UserDataSpan{kUserDataWhole, 0, raw == nullptr ? 0 : raw_size};
 
-    switch (raw[kSectorModeOffset]) {
+    switch (raw[kModeOffset]) {
     case 1:
         return SpanOf(kUserDataMode1);
     case 2: {
-        const uint8_t* sub = raw + kSectorDataOffset;
-        if (memcmp(sub, sub + kXaSubheaderLength, kXaSubheaderLength) != 0)
+        const uint8_t* sub = raw + kDataOffset;
+        if (memcmp(sub, sub + kSubheaderCopySize, kSubheaderCopySize) != 0)
             return SpanOf(kUserDataMode2Formless);
-        return SpanOf((raw[kXaSubmodeOffset] & kXaSubmodeForm2) ? kUserDataForm2 : kUserDataForm1);
+        return SpanOf((raw[kSubmodeOffset] & kSubmodeForm2) ? kUserDataForm2 : kUserDataForm1);
     }
     default:
         return SpanOf(kUserDataWhole);
@@ -212,7 +199,7 @@ int FormatStatusLine(char* out, uint32_t out_size, int32_t address, uint8_t mode
     // A typed jump can carry any 32-bit address, so the LBN is taken in 64
     // bits and written by hand: not every C runtime the viewer meets knows %lld.
     char lbn[24];
-    FormatSigned64(lbn, (int64_t)address - kCdPregapFrames);
+    FormatSigned64(lbn, (int64_t)address - kPregapBlocks);
     int n = snprintf(out, out_size, "LBN = %6s [%s]    Mode-%d Sector", lbn, time, (int)mode_byte);
     if (n < 0 || (uint32_t)n >= out_size)
         return 0;
@@ -221,7 +208,7 @@ int FormatStatusLine(char* out, uint32_t out_size, int32_t address, uint8_t mode
 
 StepAvailability StepControlsFor(int32_t address, int32_t leadout)
 {
-    long long first = kCdPregapFrames;
-    long long last = (long long)leadout - 1 + kCdPregapFrames;
+    long long first = kPregapBlocks;
+    long long last = (long long)leadout - 1 + kPregapBlocks;
     return StepAvailability{address != first, address != last};
 }

@@ -8,50 +8,30 @@
 #pragma once
 #include <stdint.h>
 
-// ECMA-130 sector geometry as the dump view sees it.
-enum {
-    kSectorSyncLength = 12,     // 00, FF x 10, 00
-    kSectorHeaderLength = 4,    // minute, second, frame, mode
-    kSectorModeOffset = 15,     // mode byte of the header in the raw image
-    kSectorDataOffset = 16,     // first byte after the header
-    kXaSubheaderLength = 4,     // file, channel, submode, coding; recorded twice
-    kXaSubmodeOffset = 18,      // submode byte of the first subheader copy
-    kXaSubmodeForm2 = 0x20,     // submode bit: Form 2
-    kXaUserDataOffset = 24,     // after header and both subheader copies
-    kRawBlockLength = 2340,     // one block read at block length 2340: the sector less its sync
-    kRawImageLength = 2352,     // the whole sector
-    kUserData2048 = 2048,       // Mode 1 and Mode 2 Form 1 user data
-    kMode2DataLength = 2336,    // Mode 2 without the subheader taken apart
-    kForm2DataLength = 2324,    // Mode 2 Form 2 user data
-};
+#include "cdgeometry.h"
 
 // Dump text sizing: a line is at most 80 characters with CR LF (offsets
 // below 0x10000), a raw image makes 147 lines.
 enum {
     kDumpBytesPerLine = 16,
     kDumpLineMax = 80,
-    kDumpLinesMax = (kRawImageLength + kDumpBytesPerLine - 1) / kDumpBytesPerLine,
+    kDumpLinesMax = (kRawSectorSize + kDumpBytesPerLine - 1) / kDumpBytesPerLine,
     kDumpTextSize = kDumpLinesMax * kDumpLineMax + 1,   // 11761: either text, terminator included
 };
 
 // FormatDump's length for "the user data the header declares".
 enum { kDumpUserData = -1 };
 
-// Puts the sync pattern into raw[0..11].
-// Returns false (and writes nothing) when raw_size < kSectorSyncLength.
+// Puts the sync pattern into raw[0..kSyncSize).
+// Returns false (and writes nothing) when raw_size < kSyncSize.
 bool WriteSyncPattern(uint8_t* raw, uint32_t raw_size);
-
-// Rebuilds the 2352-byte raw image from a block read at block length 2340:
-// the sync pattern, then the block. The block may already lie at raw + 12
-// (read in place). False, nothing written, when either buffer is too small.
-bool RebuildRawImage(uint8_t* raw, uint32_t raw_size, const uint8_t* block, uint32_t block_size);
 
 // What the header of a raw image says its user data is.
 enum UserDataKind {
-    kUserDataMode1,          // mode 1: 2048 bytes from 16
-    kUserDataMode2Formless,  // mode 2, subheader copies differ: 2336 bytes from 16
-    kUserDataForm1,          // mode 2 Form 1: 2048 bytes from 24
-    kUserDataForm2,          // mode 2 Form 2: 2324 bytes from 24
+    kUserDataMode1,          // mode 1: kUserDataSize bytes from kDataOffset
+    kUserDataMode2Formless,  // mode 2, subheader copies differ: kMode2DataSize bytes from kDataOffset
+    kUserDataForm1,          // mode 2 Form 1: kUserDataSize bytes from kXaUserDataOffset
+    kUserDataForm2,          // mode 2 Form 2: kForm2UserDataSize bytes from kXaUserDataOffset
     kUserDataWhole,          // any other mode byte (0, audio, damage): the whole image
 };
 
@@ -77,14 +57,14 @@ DumpTextKind DumpTextForMode(bool auto_sector);
 // fit or count is out of range.
 int FormatDumpLine(char* out, uint32_t out_size, uint32_t offset, const uint8_t* bytes, uint32_t count);
 
-// The dump text of a raw image of raw_size bytes. length kRawImageLength (or
+// The dump text of a raw image of raw_size bytes. length kRawSectorSize (or
 // any length from 1 to raw_size) formats that many bytes from offset 0;
 // kDumpUserData formats the span DetectUserData picks, offsets counted from
 // its first byte. Returns the text's length, 0 when the length is not valid
 // for the image or the text did not fit.
 int FormatDump(char* out, uint32_t out_size, const uint8_t* raw, uint32_t raw_size, int32_t length);
 
-// Status line of the sector at address (LBN + 150):
+// Status line of the sector at address (LBN + kPregapBlocks):
 // "LBN = %6d [mm:ss:ff]    Mode-%d Sector" with the header's mode byte.
 enum { kStatusLineSize = 80 };
 int FormatStatusLine(char* out, uint32_t out_size, int32_t address, uint8_t mode_byte);

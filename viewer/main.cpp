@@ -2,21 +2,9 @@
 // that serves the accelerators and the three modeless side windows.
 #include "quillet.h"
 
-#include "tamrisk.h"
-
-HINSTANCE hInst;
-HANDLE hDevice;
-LONG lCurrentAddress = 166;   // LBN 16 until a disc is opened
-LONG lLeadout;
-LONG lLastSession;
-HWND hwndMain, hwndDump, hwndHeader, hwndStatus;
-HWND hwndControl, hwndToc, hwndTree;
-HGLOBAL hTocText;
-HMENU hMenuContext;
-BOOL bAutoSector = TRUE;
-
 static const char kClassName[] = "Quillet";
 static const char kTitle[] = "SCSI Quillet Utility";
+enum { kTextSize = 256 };
 
 static BOOL RegisterMainClass(HINSTANCE instance)
 {
@@ -46,13 +34,15 @@ static BOOL IsSideWindowMessage(MSG* msg)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    hInst = instance;
     if (FindWindowA(kClassName, kTitle) != NULL) {
-        MessageBoxA(NULL, SetString(instance, IDS_ALREADY_RUNNING), kTitle, MB_ICONINFORMATION);
+        char text[kTextSize];
+        LoadText(IDS_ALREADY_RUNNING, text, sizeof text);
+        MessageBoxA(NULL, text, kTitle, MB_ICONINFORMATION);
         return 0;
     }
     if (!RegisterMainClass(instance))
         return 0;
-    hInst = instance;
     if (CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, 0, 0, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
                         instance, NULL) == NULL) {
         CloseSettings();

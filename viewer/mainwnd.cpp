@@ -1,5 +1,6 @@
-// Main window: creation and shutdown, layout, colours, the right-click
-// menu, window cycling and the command table with its refresh sequence.
+// Main window: creation and shutdown, layout, colours, the menus and the
+// command table with its refresh sequence. The side windows open and close
+// through their own files; what they share is in windows/sidewindow.cpp.
 #include "quillet.h"
 #include "windows/savedlg.h"
 
@@ -10,7 +11,6 @@
 
 enum {
     kRulerColumns = 56,       // the header is as wide as its column ruler
-    kTextSize = 256,
     kPathSize = MAX_PATH,
     UM_OPEN_STARTUP_IMAGE = WM_APP + 1,
 };
@@ -39,57 +39,6 @@ static void CheckItem(HWND hwnd, UINT id, BOOL checked)
     CheckMenuItem(GetMenu(hwnd), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-static BOOL HasSelection(HWND edit)
-{
-    DWORD start = 0, end = 0;
-    if (edit == NULL)
-        return FALSE;
-    SendMessageA(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
-    return start != end;
-}
-
-static void EnableBySelection(HMENU menu, UINT id, HWND edit)
-{
-    EnableMenuItem(menu, id, MF_BYCOMMAND | (HasSelection(edit) ? MF_ENABLED : MF_GRAYED));
-}
-
-static HWND CreateTocWindow(HWND owner)
-{
-    return CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
-}
-
-void SetUpSideSystemMenu(HWND dlg, BOOL keep_sizing_items)
-{
-    static const UINT kSizingItems[] = {SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_TASKLIST, 0};
-    HMENU menu = GetSystemMenu(dlg, FALSE);
-    if (menu == NULL)
-        return;
-    DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-    if (keep_sizing_items) {
-        AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
-    } else {
-        for (UINT command : kSizingItems)
-            DeleteMenu(menu, command, MF_BYCOMMAND);   // command 0: the first separator
-    }
-    char caption[kTextSize];
-    if (LoadStringA(hInst, IDS_SIDE_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(menu, MF_STRING, SC_NEXTWINDOW, caption);
-}
-
-const char* HelpFilePath(void)
-{
-    // A bare name would be looked up from the current directory, which is
-    // wherever the program was started from.
-    static char path[MAX_PATH];
-    static const char kHelpFile[] = "quillet.hlp";
-    DWORD length = GetModuleFileNameA(hInst, path, sizeof path);
-    char* slash = length > 0 && length < sizeof path ? strrchr(path, '\\') : NULL;
-    if (slash == NULL || (size_t)(slash + 1 - path) + sizeof kHelpFile > sizeof path)
-        return kHelpFile;
-    memcpy(slash + 1, kHelpFile, sizeof kHelpFile);
-    return path;
-}
-
 // ---- Creation and shutdown ----
 
 static HWND CreatePane(HWND parent, const char* cls, DWORD style, int id)
@@ -104,9 +53,7 @@ static LRESULT OnCreate(HWND hwnd)
     OpenSettings();
 
     hMouseMenu = LoadMenuA(hInst, "MouseMenu");
-    char caption[kTextSize];
-    if (LoadStringA(hInst, IDS_NEXT_WINDOW, caption, sizeof caption) > 0)
-        AppendMenuA(GetSystemMenu(hwnd, FALSE), MF_STRING, SC_NEXTWINDOW, caption);
+    SetUpMainSystemMenu(hwnd);
     BuildDriveMenu(hwnd);
 
     hwndDump = CreatePane(hwnd, "edit", WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE | ES_AUTOHSCROLL,
@@ -121,7 +68,7 @@ static LRESULT OnCreate(HWND hwnd)
 
     if (!AllocDumpTexts(hwnd))
         return -1;
-    hTocText = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTocTextSize);
+    hTocText = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kTocReportSize);
 
     RECT rect;
     LoadWindowRect(SLOT_MAIN, &rect);   // left, top, width, height
@@ -154,13 +101,6 @@ static LRESULT OnCreate(HWND hwnd)
     return 0;
 }
 
-static void DestroySideWindow(HWND* window)
-{
-    if (*window != NULL)
-        DestroyWindow(*window);
-    *window = NULL;
-}
-
 // The rectangle to keep: a minimised or maximised window's own rectangle
 // would bring it back off-screen or as an icon, so take its normal one.
 static RECT RestorableRect(HWND hwnd)
@@ -176,16 +116,16 @@ static RECT RestorableRect(HWND hwnd)
 
 static void OnDestroy(HWND hwnd)
 {
-    DestroySideWindow(&hwndDump);
-    DestroySideWindow(&hwndHeader);
-    DestroySideWindow(&hwndStatus);
+    DestroyAndClear(&hwndDump);
+    DestroyAndClear(&hwndHeader);
+    DestroyAndClear(&hwndStatus);
 
     if (bCreated) {
         SaveSetting(SET_CONTROL_ON_EXECUTE, hwndControl != NULL ? 1 : 0);
-        DestroySideWindow(&hwndControl);
+        CloseControlPanel();
         SaveSetting(SET_TOC_ON_EXECUTE, hwndToc != NULL ? 1 : 0);
-        DestroySideWindow(&hwndToc);
-        DestroySideWindow(&hwndTree);
+        CloseTocWindow();
+        CloseTreeWindow();
         SaveSetting(SET_AUTO_SECTOR, (DWORD)bAutoSector);
         SaveSetting(SET_SECTOR_CHECK, SectorCheckShown() ? 1 : 0);
 
@@ -264,23 +204,6 @@ static LRESULT OnCtlColorStatic(HDC dc, HWND control)
 
 // ---- Menus ----
 
-void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam)
-{
-    POINT pt = {(LONG)LOWORD(lParam), (LONG)HIWORD(lParam)};
-    ClientToScreen(hwnd, &pt);
-    if (event != WM_RBUTTONDOWN || hMenuContext == NULL)
-        return;
-    int i = (hwnd != NULL && hwnd == hwndToc) ? 1 : 0;
-    HWND text = i == 1 ? GetDlgItem(hwndToc, IDC_TOC_TEXT) : hwndDump;
-    HMENU popup = GetSubMenu(hMenuContext, i);
-    if (popup == NULL)
-        return;
-    EnableBySelection(popup, IDM_COPY, text);
-    if (i == 1)
-        EnableBySelection(popup, IDM_TOC_JUMP, text);
-    TrackPopupMenu(popup, 0, pt.x, pt.y, 0, hwnd, NULL);
-}
-
 static void OnMenuSelect(HWND hwnd, UINT item, UINT flags)
 {
     const UINT kPopupOpening = MF_POPUP | MF_HILITE;
@@ -291,15 +214,8 @@ static void OnMenuSelect(HWND hwnd, UINT item, UINT flags)
 
 static LRESULT OnSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
-    if (wParam == SC_NEXTWINDOW) {
-        HWND side[] = {hwndControl, hwndToc, hwndTree};
-        for (HWND w : side) {
-            if (w != NULL) {
-                SetActiveWindow(w);
-                return 0;
-            }
-        }
-    }
+    if (IsNextWindowCommand(wParam) && ActivateNextWindow(hwnd))
+        return 0;
     return DefWindowProcA(hwnd, WM_SYSCOMMAND, wParam, lParam);
 }
 
@@ -336,43 +252,31 @@ static void OnControlPanel(HWND hwnd)
 {
     if (IsMenuChecked(hwnd, IDM_CONTROL_PANEL)) {
         CheckItem(hwnd, IDM_CONTROL_PANEL, FALSE);
-        DestroySideWindow(&hwndControl);
+        CloseControlPanel();
         return;
     }
-    hwndControl = CreateDialogParamA(hInst, "ControlBox", hwnd, ControlProc, 0);
-    if (hwndControl == NULL)
-        return;
-    CheckItem(hwnd, IDM_CONTROL_PANEL, TRUE);
-    if (!IsDeviceOpen()) {
-        static const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
-        for (int id : kDeviceButtons) {
-            HWND button = GetDlgItem(hwndControl, id);
-            if (button != NULL)
-                EnableWindow(button, FALSE);
-        }
-    }
+    if (OpenControlPanel(hwnd, IsDeviceOpen()))
+        CheckItem(hwnd, IDM_CONTROL_PANEL, TRUE);
 }
 
 static void OnToc(HWND hwnd)
 {
     if (IsMenuChecked(hwnd, IDM_TOC)) {
         CheckItem(hwnd, IDM_TOC, FALSE);
-        DestroySideWindow(&hwndToc);
+        CloseTocWindow();
         return;
     }
-    hwndToc = CreateTocWindow(hwnd);
-    CheckItem(hwnd, IDM_TOC, hwndToc != NULL);
+    CheckItem(hwnd, IDM_TOC, OpenTocWindow(hwnd));
 }
 
 static void OnTree(HWND hwnd)
 {
     if (IsMenuChecked(hwnd, IDM_TREE)) {
         CheckItem(hwnd, IDM_TREE, FALSE);
-        DestroySideWindow(&hwndTree);
+        CloseTreeWindow();
         return;
     }
-    hwndTree = CreateDialogParamA(hInst, "DirTreeBox", hwnd, DirViewProc, 0);
-    CheckItem(hwnd, IDM_TREE, hwndTree != NULL);
+    CheckItem(hwnd, IDM_TREE, OpenTreeWindow(hwnd));
 }
 
 static void OnRefresh(HWND hwnd)
@@ -389,9 +293,8 @@ static void OnRefresh(HWND hwnd)
         GlobalUnlock(hTocText);
     }
     if (hwndToc != NULL) {
-        DestroySideWindow(&hwndToc);
-        hwndToc = CreateTocWindow(hwnd);
-        if (hwndToc == NULL)
+        CloseTocWindow();
+        if (!OpenTocWindow(hwnd))
             CheckItem(hwnd, IDM_TOC, FALSE);
     }
     if (hwndTree != NULL)
@@ -451,13 +354,13 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_SECTOR_CHECK: SetSectorCheck(!SectorCheckShown()); break;
     case IDM_VERIFY_DISC: VerifyDisc(hwnd); break;
     case IDM_TOC: OnToc(hwnd); break;
-    case IDM_LABEL: DialogBoxParamA(hInst, "LABELBOX", hwnd, LabelProc, 0); break;
+    case IDM_LABEL: ShowDiscLabel(hwnd); break;
     case IDM_TREE: OnTree(hwnd); break;
     case IDM_REFRESH: OnRefresh(hwnd); break;
     case IDM_JUMP_ADDRESS: OnJumpAddress(hwnd, lParam); break;
     case IDM_HELP_CONTENTS: WinHelpA(hwndMain, HelpFilePath(), HELP_CONTENTS, 0); break;
     case IDM_HELP_ON_HELP: WinHelpA(hwndMain, HelpFilePath(), HELP_HELPONHELP, 0); break;
-    case IDM_ABOUT: DialogBoxParamA(hInst, "AboutBox", hwnd, AboutProc, 0); break;
+    case IDM_ABOUT: ShowAbout(hwnd); break;
     case IDM_SAVE_SECTORS: OnSaveSectors(hwnd); break;
     case IDM_COPY_DISC: OnCopyDisc(hwnd); break;
     default: return DefWindowProcA(hwndMain, WM_COMMAND, wParam, lParam);

@@ -1,34 +1,55 @@
-// The viewer's shell: the module-global state the main window owns and the
-// operations its windows share. Everything here needs <windows.h>; the logic
-// behind it lives in the portable files beside it.
+// The viewer's shell: the module-global state its windows share and the
+// operations of each shell file. Everything here needs <windows.h>; the logic
+// behind it lives in the portable files beside it. Each window opens and
+// closes through its own file; the main window names no dialog template or
+// procedure.
 #pragma once
 #include <windows.h>
 #include "resource.h"
 #include "windows/settings_rules.h"
+#include "windows/tocreport.h"
 
-// ---- State owned by the main program (main.cpp) ----
+// ---- State the windows share (state.cpp) ----
 extern HINSTANCE hInst;
 extern HANDLE hDevice;            // open drive or image; NULL when none
-extern LONG lCurrentAddress;      // sector shown, in frames: LBN + 150
+extern LONG lCurrentAddress;      // sector shown, in frames: LBN + kPregapBlocks
 extern LONG lLeadout;             // blocks on the disc (lead-out LBN)
 extern LONG lLastSession;         // start LBN of the last session
 extern HWND hwndMain, hwndDump, hwndHeader, hwndStatus;
 extern HWND hwndControl, hwndToc, hwndTree;   // NULL while closed
-extern HGLOBAL hTocText;          // 24000-byte TOC report
+extern HGLOBAL hTocText;          // the TOC report, kTocReportSize bytes
 extern HMENU hMenuContext;        // source of the right-click popups
 extern BOOL bAutoSector;          // show the user-data text
 
-enum { kTocTextSize = 24000 };
+// ---- Shell services (shell.cpp) ----
+// String id of the viewer's string table into buffer; an empty text (and
+// FALSE) when there is no such string.
+BOOL LoadText(UINT id, char* buffer, int size);
+// quillet.hlp beside the program, whatever the current directory is.
+const char* HelpFilePath(void);
 
-// ---- Main window (mainwnd.cpp) ----
-LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// ---- What the windows share (windows/sidewindow.cpp) ----
+// The right-click popup of the main window (popup 0) or the TOC window (1),
+// Copy and Jump enabled by the selection of its text.
 void ShowContextMenu(HWND hwnd, UINT event, LPARAM lParam);
+void EnableBySelection(HMENU menu, UINT id, HWND edit);
+// The main window's system menu: "next window" added.
+void SetUpMainSystemMenu(HWND hwnd);
 // A side window's system menu: no Close (it closes through its View menu
 // item), and "next window" to go on cycling. The TOC and tree windows also
 // lose the sizing items and their separator; the control panel keeps them.
 void SetUpSideSystemMenu(HWND dlg, BOOL keep_sizing_items);
-// quillet.hlp beside the program, whatever the current directory is.
-const char* HelpFilePath(void);
+BOOL IsNextWindowCommand(WPARAM wParam);
+// Activates the open window after from in the cycle main window, control
+// panel, TOC window, tree window; FALSE when no other window is open.
+BOOL ActivateNextWindow(HWND from);
+// A side window's WM_SYSCOMMAND: TRUE when it was "next window", now done.
+BOOL OnSideSysCommand(HWND dlg, WPARAM wParam);
+// Destroys the window if there is one and forgets its handle.
+void DestroyAndClear(HWND* window);
+
+// ---- Main window (mainwnd.cpp) ----
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // ---- Sector view (sectorview.cpp) ----
 void ShowSector(HWND owner);
@@ -62,17 +83,26 @@ DWORD LoadSetting(SettingId id);
 void SaveSetting(SettingId id, DWORD value);
 
 // ---- Address input (windows/addressdlg.cpp) ----
+// Next, previous, or the address dialog (modal).
 void OnAddressCommand(HWND owner, UINT command);
-INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // The accepted addresses, shared with the other dialogs that take a block.
 struct AddressHistory* SharedAddressHistory(void);
 
 // ---- TOC report and window (windows/tocwnd.cpp) ----
 int BuildTocText(HWND owner, char* text);
-INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// The modeless side windows open into hwndToc, hwndControl and hwndTree;
+// their openers return TRUE when the window is open.
+BOOL OpenTocWindow(HWND owner);
+void CloseTocWindow(void);
 
 // ---- Control panel (windows/controlpanel.cpp) ----
-INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Its buttons start grayed when no device is open.
+BOOL OpenControlPanel(HWND owner, BOOL device_open);
+void CloseControlPanel(void);
+// One button (its command id) of the panel, when the panel is open.
+void EnableControlButton(int id, BOOL enable);
+// All of the panel's buttons, as a device opens or goes.
+void EnableControlButtons(BOOL enable);
 
 // ---- Disc verify (windows/verifydlg.cpp, windows/verifyresults.cpp) ----
 struct VerifyRun;
@@ -80,9 +110,11 @@ void VerifyDisc(HWND owner);       // command IDM_VERIFY_DISC
 void ShowVerifyResults(HWND owner, const VerifyRun* run, BOOL cancelled, DWORD elapsed_ms);
 
 // ---- About box (windows/aboutbox.cpp) ----
-INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+void ShowAbout(HWND owner);   // modal
 
 // ---- ISO 9660 windows (iso9660/labeldlg.cpp, iso9660/treewnd.cpp) ----
-// Exported by name from quillet.exe.
-extern "C" INT_PTR CALLBACK LabelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
-extern "C" INT_PTR CALLBACK DirViewProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Their dialog procedures, LabelProc and DirViewProc, are exported by name
+// from quillet.exe.
+void ShowDiscLabel(HWND owner);   // modal
+BOOL OpenTreeWindow(HWND owner);
+void CloseTreeWindow(void);

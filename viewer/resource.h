@@ -29,6 +29,11 @@
 #define IDM_HELP_ON_HELP    232
 #define IDM_ABOUT           239
 
+// Dialog controls that are never addressed: labels and frames.
+#ifndef IDC_STATIC
+#define IDC_STATIC          (-1)
+#endif
+
 // Controls of the main window.
 #define IDC_STATUS          997
 #define IDC_HEADER          998
@@ -43,7 +48,12 @@
 #define IDS_DRIVE_MENU      302   // caption of the drive submenu
 #define IDS_NEXT_WINDOW     303   // system menu: cycle to the side windows
 #define IDS_IMAGE_FILTER    304   // open-image filters, '|' between the parts
-// 310-312: the address input's error texts (windows/address.h names them).
+// The address input's error texts (caption IDS_INPUT_ERROR), chosen by
+// CheckAddressInput: IDS_ADDRESS_OUT_OF_RANGE takes the lead-out (%d),
+// IDS_ADDRESS_BAD_CHAR the stop character (%c, one or two bytes).
+#define IDS_ADDRESS_OUT_OF_RANGE 310
+#define IDS_ADDRESS_BAD_CHAR     311
+#define IDS_INPUT_ERROR          312
 
 // ---- TOC window (TOCBOX) ----
 #define IDC_TOC_TEXT        996
@@ -51,15 +61,34 @@
 // ---- Directory tree window (DirTreeBox, menu TreeManu) ----
 #define IDC_TREE_LIST       700
 #define IDM_TREE_LEVEL_BASE 700   // level n is item 700 + n
-#define IDM_TREE_LEVEL_1    701
+#define IDM_TREE_LEVEL_1    701   // "Root"
+#define IDM_TREE_LEVEL_2    702
+#define IDM_TREE_LEVEL_3    703
+#define IDM_TREE_LEVEL_4    704
+#define IDM_TREE_LEVEL_5    705
+#define IDM_TREE_LEVEL_6    706
+#define IDM_TREE_LEVEL_7    707
 #define IDM_TREE_LEVEL_ALL  708
 #define IDM_TREE_CLOSE      100
 #define IDM_TREE_JUMP       101
 #define IDM_TREE_HELP       323
 #define IDS_TREE_HELP_KEY   720   // WinHelp key word of the tree window
 
-// ---- Disc label (LABELBOX): controls 600-612 ----
+// ---- Disc label (LABELBOX): one edit control per volume descriptor field ----
 #define IDC_LABEL_FIRST     600
+#define IDC_LABEL_SYSTEM_ID         600
+#define IDC_LABEL_VOLUME_ID         601
+#define IDC_LABEL_VOLUME_SET_ID     602
+#define IDC_LABEL_PUBLISHER_ID      603
+#define IDC_LABEL_PREPARER_ID       604
+#define IDC_LABEL_APPLICATION_ID    605
+#define IDC_LABEL_COPYRIGHT_ID      606
+#define IDC_LABEL_ABSTRACT_ID       607
+#define IDC_LABEL_BIBLIOGRAPHIC_ID  608
+#define IDC_LABEL_CREATION_DATE     609
+#define IDC_LABEL_MODIFICATION_DATE 610
+#define IDC_LABEL_EXPIRATION_DATE   611
+#define IDC_LABEL_EFFECTIVE_DATE    612
 #define IDC_LABEL_LAST      612
 #define IDS_LABEL_NOT_ISO   620   // "Not ISO9660 format"
 #define IDS_LABEL_CAPTION   621   // "Disc Label"
@@ -71,7 +100,8 @@
 #define IDC_INPUT_MINUTES   244
 
 // ---- Control panel (CONTROLBOX) ----
-// Its buttons carry the command ids they send: 211 "<<", 210 ">>", 213 "Address".
+// Its buttons carry the command ids they send: IDM_PREV_SECTOR "<<",
+// IDM_NEXT_SECTOR ">>", IDM_ADDRESS "Address".
 #define IDS_SIDE_NEXT_WINDOW 330  // side windows' system menu: next window
 
 // ---- Disc verify: progress (VERIFYBOX) and results (VERIFYRESULTS) ----

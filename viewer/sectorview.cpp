@@ -1,12 +1,12 @@
-// Sector view: reads the sector at lCurrentAddress at block length 2340,
-// rebuilds the 2352-byte image, formats the raw and the user-data dump texts
+// Sector view: reads the sector at lCurrentAddress at the block length that
+// leaves out only the sync (kNoSyncSectorSize), puts the sync before it to
+// make the whole raw sector, formats the raw and the user-data dump texts
 // and shows one of them with the status line. The formatting is dumpformat's.
 #include "quillet.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "cdtime.h"
 #include "dumpformat.h"
 #include "sectorcheck.h"
 #include "tamrisk.h"
@@ -19,7 +19,7 @@ enum {
 static_assert((int)kRawDumpTextSize >= (int)kDumpTextSize && (int)kUserDumpTextSize >= (int)kDumpTextSize,
               "either block must hold a dump of a whole sector");
 
-static uint8_t abRawSector[kRawImageLength];
+static uint8_t abRawSector[kRawSectorSize];
 static HGLOBAL hRawDumpText, hUserDumpText;
 static BOOL bSectorCheck;     // the status line shows the sector check
 static BOOL bSectorShown;     // abRawSector holds the sector read at lShownAddress
@@ -52,7 +52,7 @@ void FreeDumpTexts(void)
 // A jump may carry any 32-bit address; the LBN wraps rather than overflows.
 static LONG LbnOf(LONG address)
 {
-    return (LONG)((uint32_t)address - (uint32_t)kCdPregapFrames);
+    return (LONG)((uint32_t)address - (uint32_t)kPregapBlocks);
 }
 
 static HGLOBAL ShownText(void)
@@ -76,8 +76,7 @@ static void ShowDumpText(void)
 static void ReportOutOfMemory(HWND owner, DWORD code)
 {
     char message[kMessageSize];
-    if (LoadStringA(hInst, IDS_OUT_OF_MEMORY, message, sizeof message) <= 0)
-        message[0] = '\0';
+    LoadText(IDS_OUT_OF_MEMORY, message, sizeof message);
     PrintError(owner, code, message);
 }
 
@@ -109,18 +108,18 @@ void ShowSector(HWND owner)
 {
     if (!IsDeviceOpen())
         return;
-    // The header and the XA subheader come only with the 2340-byte block;
-    // every other reader expects the drive back at 2048.
-    if (cdrMode(owner, hDevice, kRawBlockLength) != 0)
+    // The header and the XA subheader come only with the block less its
+    // sync; every other reader expects the drive back at user-data length.
+    if (cdrMode(owner, hDevice, kNoSyncSectorSize) != 0)
         return;
-    if (cdrRead(owner, hDevice, abRawSector + kSectorSyncLength, LbnOf(lCurrentAddress), 1, 1) != 0)
+    if (cdrRead(owner, hDevice, abRawSector + kSyncSize, LbnOf(lCurrentAddress), 1, 1) != 0)
         return;
-    if (cdrMode(owner, hDevice, kUserData2048) != 0)
+    if (cdrMode(owner, hDevice, kUserDataSize) != 0)
         return;
     WriteSyncPattern(abRawSector, sizeof abRawSector);
 
     HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
-    FormatInto(owner, hRawDumpText, kRawDumpTextSize, kRawImageLength);
+    FormatInto(owner, hRawDumpText, kRawDumpTextSize, kRawSectorSize);
     FormatInto(owner, hUserDumpText, kUserDumpTextSize, kDumpUserData);
     SetCursor(previous);
 
@@ -133,11 +132,7 @@ void ShowSector(HWND owner)
 static void EnableStep(HMENU menu, UINT id, bool available)
 {
     EnableMenuItem(menu, id, MF_BYCOMMAND | (available ? MF_ENABLED : MF_GRAYED));
-    if (hwndControl != NULL) {
-        HWND button = GetDlgItem(hwndControl, id);
-        if (button != NULL)
-            EnableWindow(button, available);
-    }
+    EnableControlButton((int)id, available);
 }
 
 void UpdateStepControls(void)

@@ -39,6 +39,11 @@ enum {
     kPvdXaSignature = 1024,       // "CD-XA001" in the Application Use area
     kVolumeDateSize = 17,
 };
+// Lengths of the identifier fields: system and volume; volume set, publisher,
+// preparer and application; the three file identifiers.
+enum { kPvdShortIdSize = 32, kPvdLongIdSize = 128, kPvdFileIdSize = 37 };
+static_assert(kPvdSystemId + kPvdShortIdSize == kPvdVolumeId && kPvdPublisherId == kPvdVolumeSetId + kPvdLongIdSize &&
+                  kPvdCreationDate == kPvdBibliographicFileId + kPvdFileIdSize, "identifier lengths");
 enum { kPvdTypePrimary = 1, kPvdTypeTerminator = 255 };
 constexpr char kIsoStandardId[] = "CD001";
 constexpr char kCdiStandardId[] = "CD-I ";

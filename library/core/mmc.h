@@ -54,14 +54,20 @@ enum { kModeHeader6Size = 4, kBlockDescriptorSize = 8, kModeParamListSize = kMod
 // subcode of the lead-in, times in BCD).
 enum { kTocFormatTrack = 0, kTocFormatSession = 1, kTocFormatFull = 2 };
 enum { kTocHeaderSize = 4, kTrackDescriptorSize = 8, kFullDescriptorSize = 11 };
+// Header: data length (big-endian 16; it counts the bytes after itself),
+// first and last track or session.
+enum { kTocDataLength = 0, kTocDataLengthSize = 2, kTocFirst = 2, kTocLast = 3 };
 // Track descriptor: reserved, ADR/CONTROL, track number, reserved, address.
 enum { kTrackDescAdrControl = 1, kTrackDescNumber = 2, kTrackDescAddress = 4 };
+// The second reserved byte; an MSF address: a zero byte, then minute, second, frame.
+enum { kTrackDescReserved = 3, kTrackDescMin = 5, kTrackDescSec = 6, kTrackDescFrame = 7 };
 // Full TOC descriptor: session, ADR/CONTROL, TNO, POINT, MIN, SEC, FRAME,
 // ZERO, PMIN, PSEC, PFRAME.
 enum {
     kFullDescSession = 0, kFullDescAdrControl = 1, kFullDescPoint = 3,
     kFullDescMin = 4, kFullDescPmin = 8, kFullDescPsec = 9, kFullDescPframe = 10,
 };
+enum { kFullDescTno = 2, kFullDescSec = 5, kFullDescFrame = 6, kFullDescZero = 7 };
 enum : uint8_t {
     kTocLeadoutTrack = 0xAA,
     kPointFirstTrack = 0xA0,   // PMIN: first track number, PSEC: disc type

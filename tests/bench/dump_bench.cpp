@@ -15,7 +15,7 @@ const double kMaxMicrosecondsPerSector = 200.0;
 
 // A Mode 2 Form 2 sector: the longest user data after the whole image.
 struct Sector {
-    uint8_t raw[kRawImageLength];
+    uint8_t raw[kRawSectorSize];
     char raw_text[kDumpTextSize];
     char user_text[kDumpTextSize];
 
@@ -26,13 +26,13 @@ struct Sector {
         memcpy(raw + 12, header, sizeof header);
         memcpy(raw + 16, subheader, sizeof subheader);
         memcpy(raw + 20, subheader, sizeof subheader);
-        for (uint32_t i = kXaUserDataOffset; i < kRawImageLength; i++)
+        for (uint32_t i = kXaUserDataOffset; i < kRawSectorSize; i++)
             raw[i] = (uint8_t)(i * 7);
     }
 
     int FormatBoth()
     {
-        return FormatDump(raw_text, sizeof raw_text, raw, sizeof raw, kRawImageLength) +
+        return FormatDump(raw_text, sizeof raw_text, raw, sizeof raw, kRawSectorSize) +
                FormatDump(user_text, sizeof user_text, raw, sizeof raw, kDumpUserData);
     }
 };

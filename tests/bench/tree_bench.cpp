@@ -54,7 +54,7 @@ void MakeImage()
     if (!Run("genisoimage -quiet -o " + iso + " " + dir + "/src")) abort();
     FILE* fp = fopen(iso.c_str(), "rb");
     if (!fp) abort();
-    uint8_t block[kIsoUserDataSize];
+    uint8_t block[kIsoBlockSize];
     while (fread(block, 1, sizeof block, fp) == sizeof block)
         image.insert(image.end(), block, block + sizeof block);
     fclose(fp);
@@ -69,11 +69,11 @@ bool CountLine(void* context, const char*)
 // A Mode 1 block of 2340 bytes from the image in memory.
 bool ReadMemory(void*, int32_t lbn, uint8_t* raw)
 {
-    if (lbn < 0 || (size_t)lbn >= image.size() / kIsoUserDataSize)
+    if (lbn < 0 || (size_t)lbn >= image.size() / kIsoBlockSize)
         return false;
     memset(raw, 0, 4);
     raw[3] = 1;
-    memcpy(raw + 4, image.data() + (size_t)lbn * kIsoUserDataSize, kIsoUserDataSize);
+    memcpy(raw + 4, image.data() + (size_t)lbn * kIsoBlockSize, kIsoBlockSize);
     return true;
 }
 
@@ -102,7 +102,7 @@ bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
 {
     uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
     int n = BuildRead10(cdb, lbn, 1);
-    return TargetExecute(&((Drive*)context)->target, cdb, (uint32_t)n, raw, kIsoReadBlockSize, sense,
+    return TargetExecute(&((Drive*)context)->target, cdb, (uint32_t)n, raw, kNoSyncSectorSize, sense,
                          sizeof sense) == kScsiGood;
 }
 
@@ -133,7 +133,7 @@ int main()
     size_t lines = 0;
     for (int round = 0; round < 5; ++round) {
         auto t = std::chrono::steady_clock::now();
-        BuildTree(ReadMemory, nullptr, 0, (int32_t)(image.size() / kIsoUserDataSize));
+        BuildTree(ReadMemory, nullptr, 0, (int32_t)(image.size() / kIsoBlockSize));
         memory = std::min(memory, Seconds(t));
         t = std::chrono::steady_clock::now();
         lines = BuildTree(ReadDrive, &drive, drive.lastSession, leadout);
@@ -145,7 +145,7 @@ int main()
     bool ok = lines == kEntries + 1 && virtualDrive < kMaxDriveBuildSeconds;
     printf("tree of %zu lines (%zu blocks): in memory %.1f ms, virtual drive %.1f ms (limit %.0f ms), "
            "isoinfo -l %.1f ms: %s\n",
-           lines, image.size() / kIsoUserDataSize, memory * 1e3, virtualDrive * 1e3, kMaxDriveBuildSeconds * 1e3,
+           lines, image.size() / kIsoBlockSize, memory * 1e3, virtualDrive * 1e3, kMaxDriveBuildSeconds * 1e3,
            isoinfo * 1e3, ok ? "ok" : "FAILED");
     if (!Run("rm -rf " + dir)) fprintf(stderr, "could not remove %s\n", dir.c_str());
     return ok ? 0 : 1;

@@ -27,9 +27,9 @@ bool ReadBlock(void* context, int32_t lbn, uint8_t* raw)
 {
     const Disc* disc = static_cast<const Disc*>(context);
     if (lbn < kFirstLbn || lbn - kFirstLbn >= disc->blocks) return false;
-    size_t at = (size_t)(lbn - kFirstLbn) * kIsoUserDataSize;
-    size_t n = disc->size - at < kIsoUserDataSize ? disc->size - at : kIsoUserDataSize;
-    memset(raw, 0, kIsoRawBufferSize);
+    size_t at = (size_t)(lbn - kFirstLbn) * kIsoBlockSize;
+    size_t n = disc->size - at < kIsoBlockSize ? disc->size - at : kIsoBlockSize;
+    memset(raw, 0, kRawSectorSize);
     raw[3] = 1;  // a mode 1 header: the user data follows it at 4
     memcpy(raw + 4, disc->data + at, n);
     return true;
@@ -72,19 +72,19 @@ std::vector<uint8_t> Record(uint32_t extent, uint32_t length, uint8_t flags, con
 // Descriptor, root directory (a subdirectory and an XA file), subdirectory.
 std::vector<uint8_t> SeedDisc()
 {
-    std::vector<uint8_t> disc(3 * kIsoUserDataSize, 0);
+    std::vector<uint8_t> disc(3 * kIsoBlockSize, 0);
     uint8_t* pvd = disc.data();
     memcpy(pvd, "\x01" "CD001" "\x01", 7);
     std::vector<uint8_t> root = Record(17, 2048, 2, std::string(1, '\0'), false);
     memcpy(pvd + 156, root.data(), root.size());
     memcpy(pvd + 1024, "CD-XA001", 8);
-    size_t at = kIsoUserDataSize;
+    size_t at = kIsoBlockSize;
     for (const auto& r : {Record(17, 2048, 2, std::string(1, '\0'), true), Record(17, 2048, 2, "\x01", true),
                           Record(18, 2048, 2, "SUBDIR", true), Record(19, 5, 0, "FILE.TXT;1", true)}) {
         memcpy(&disc[at], r.data(), r.size());
         at += r.size();
     }
-    at = 2 * kIsoUserDataSize;
+    at = 2 * kIsoBlockSize;
     for (const auto& r : {Record(18, 2048, 2, std::string(1, '\0'), false), Record(17, 2048, 2, "\x01", false)}) {
         memcpy(&disc[at], r.data(), r.size());
         at += r.size();
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The label: the input's first bytes as a raw block, mode byte included.
-    std::vector<uint8_t> block(kIsoReadBlockSize, 0);
+    std::vector<uint8_t> block(kNoSyncSectorSize, 0);
     memcpy(block.data(), data, size < block.size() ? size : block.size());
     VolumeLabel label;
     if (DecodeVolumeLabel(block.data(), block.size(), &label)) {
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (size == 0) return 0;
     std::vector<uint8_t> bytes(data, data + size);
-    Disc disc = {bytes.data(), bytes.size(), (int32_t)((size + kIsoUserDataSize - 1) / kIsoUserDataSize)};
+    Disc disc = {bytes.data(), bytes.size(), (int32_t)((size + kIsoBlockSize - 1) / kIsoBlockSize)};
     DirWalk walk = MakeDirWalk(ReadBlock, &disc, TakeLine, nullptr);
     BuildDirectoryTree(&walk, 0, kFirstLbn + disc.blocks, kMaxTreeLevel);
     if (walk.nLines > kMaxTreeLines || walk.nReads > kMaxTreeReads) abort();

@@ -41,7 +41,7 @@ bool ReadImage(void* context, int32_t lbn, uint8_t* raw)
     uint8_t full[kRawSectorSize];
     if (!ReadDiscSector(image->disc, lbn, full))
         return false;
-    memcpy(raw, full + kSyncSize, kIsoReadBlockSize);
+    memcpy(raw, full + kSyncSize, kNoSyncSectorSize);
     return true;
 }
 
@@ -91,9 +91,9 @@ uint8_t* UserData(BuiltDisc& disc, int32_t lbn)
 uint8_t* FindRecord(Image& image, const std::string& path, const std::string& id)
 {
     const BuiltEntry* dir = FindDiscEntry(image.disc, path);
-    for (uint32_t off = 0; dir != nullptr && off < dir->size; off += kIsoUserDataSize) {
-        uint8_t* block = UserData(image.disc, dir->extent + (int32_t)(off / kIsoUserDataSize));
-        for (size_t pos = 0; pos < kIsoUserDataSize && block[pos] != 0; pos += block[pos])
+    for (uint32_t off = 0; dir != nullptr && off < dir->size; off += kIsoBlockSize) {
+        uint8_t* block = UserData(image.disc, dir->extent + (int32_t)(off / kIsoBlockSize));
+        for (size_t pos = 0; pos < kIsoBlockSize && block[pos] != 0; pos += block[pos])
             if (block[pos + 32] == id.size() && memcmp(block + pos + 33, id.data(), id.size()) == 0)
                 return block + pos;
     }
@@ -388,15 +388,15 @@ TEST(HostileDirectory, ReadsPerBuildAreBounded)
 {
     // A drive that answers every block with zeros and a root of 2 GB: the
     // walk stops at its read budget instead of reading a million blocks.
-    static uint8_t vd[kIsoUserDataSize];
+    static uint8_t vd[kIsoBlockSize];
     vd[0] = 1;
     put_be32(vd + 162, 20);
     put_be32(vd + 170, 0x7FFFFFFFu);
     BlockReader read = [](void*, int32_t lbn, uint8_t* raw) {
-        memset(raw, 0, kIsoReadBlockSize);
+        memset(raw, 0, kNoSyncSectorSize);
         raw[3] = 1;
         if (lbn == 16)
-            memcpy(raw + 4, vd, kIsoUserDataSize);
+            memcpy(raw + 4, vd, kIsoBlockSize);
         return true;
     };
     size_t count = 0;

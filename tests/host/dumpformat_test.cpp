@@ -13,8 +13,8 @@ namespace {
 // counting 0, 1, 2, ... from offset 16 so that a dump shows where it starts.
 std::vector<uint8_t> MakeSector(uint8_t mode, const uint8_t* sub1 = nullptr, const uint8_t* sub2 = nullptr)
 {
-    std::vector<uint8_t> raw(kRawImageLength);
-    WriteSyncPattern(raw.data(), kRawImageLength);
+    std::vector<uint8_t> raw(kRawSectorSize);
+    WriteSyncPattern(raw.data(), kRawSectorSize);
     const uint8_t header[4] = {0x00, 0x02, 0x16, mode};
     memcpy(&raw[12], header, 4);
     for (size_t i = 16; i < raw.size(); i++)
@@ -72,7 +72,7 @@ TEST(DumpFormat, UserDataByHeader)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DetectUserData(c.raw.data(), kRawImageLength).kind, c.kind);
+        EXPECT_EQ(DetectUserData(c.raw.data(), kRawSectorSize).kind, c.kind);
         std::vector<std::string> lines = DumpLines(c.raw, kDumpUserData);
         ASSERT_EQ(lines.size(), c.lines);
         if (c.first != nullptr) {
@@ -80,7 +80,7 @@ TEST(DumpFormat, UserDataByHeader)
             EXPECT_EQ(lines.back(), c.last);
         }
         if (c.kind == kUserDataWhole) {
-            EXPECT_EQ(lines, DumpLines(c.raw, kRawImageLength));
+            EXPECT_EQ(lines, DumpLines(c.raw, kRawSectorSize));
         }
     }
 }
@@ -106,14 +106,14 @@ TEST(DumpFormat, Bounds)
     std::vector<uint8_t> raw = MakeSector(1);
     const uint32_t user = 128 * 80;
     std::vector<char> text(kDumpTextSize + 1, 'Z');
-    EXPECT_EQ(FormatDump(text.data(), user + 1, raw.data(), kRawImageLength, kDumpUserData), (int)user);
+    EXPECT_EQ(FormatDump(text.data(), user + 1, raw.data(), kRawSectorSize, kDumpUserData), (int)user);
     EXPECT_EQ(text[user + 1], 'Z');
-    EXPECT_EQ(FormatDump(text.data(), user, raw.data(), kRawImageLength, kDumpUserData), 0);
+    EXPECT_EQ(FormatDump(text.data(), user, raw.data(), kRawSectorSize, kDumpUserData), 0);
     EXPECT_EQ(strlen(text.data()), user - 80);
 
     struct Case { uint32_t raw_size; int32_t length; int result; } cases[] = {
         {100, kDumpUserData, 6 * 80 + 30},  // too short for a header: the whole image
-        {0, kDumpUserData, 0}, {kRawImageLength, 0, 0}, {100, 101, 0},
+        {0, kDumpUserData, 0}, {kRawSectorSize, 0, 0}, {100, 101, 0},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> exact(raw.begin(), raw.begin() + c.raw_size);  // ASan sees over-reads

@@ -65,7 +65,7 @@ bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
 {
     uint8_t cdb[kCdbAreaSize];
     int n = BuildRead10(cdb, lbn, 1);
-    return Execute(&((Drive*)context)->target, cdb, n, raw, kIsoReadBlockSize);
+    return Execute(&((Drive*)context)->target, cdb, n, raw, kNoSyncSectorSize);
 }
 
 bool AddLine(void* context, const char* line)
@@ -141,10 +141,10 @@ std::string RightTrimmed(std::string s)
 // read as dates.
 void ExpectSameLabel(Drive& drive, const std::string& isoImage)
 {
-    uint8_t raw[kIsoRawBufferSize] = {};
+    uint8_t raw[kRawSectorSize] = {};
     ASSERT_TRUE(ReadDrive(&drive, drive.lastSession + kVolumeDescriptorLbn, raw));
     VolumeLabel label;
-    ASSERT_TRUE(DecodeVolumeLabel(raw, kIsoReadBlockSize, &label));
+    ASSERT_TRUE(DecodeVolumeLabel(raw, kNoSyncSectorSize, &label));
 
     std::string report;
     ASSERT_EQ(0, RunCommand("isoinfo -d -i " + ShellQuote(isoImage), &report));
@@ -217,7 +217,7 @@ TEST_F(ToolImage, MasteredTreeAndLabelMatchIsoinfo)
         size_t xaLines = 0;
         std::vector<std::string> lines = ExpectSameTree(drive, iso, &xaLines, 160);
         EXPECT_EQ(0u, xaLines);  // Rock Ridge areas are not XA records
-        EXPECT_GT(WalkerListing(lines, &xaLines)["/WIDE"].size, (long long)kIsoUserDataSize);
+        EXPECT_GT(WalkerListing(lines, &xaLines)["/WIDE"].size, (long long)kIsoBlockSize);
         ExpectSameLabel(drive, iso);
     }
     if (made == 0)
@@ -236,7 +236,7 @@ TEST_F(ToolImage, VcdimagerXaTreeAndLabelMatchIsoinfo)
     std::vector<uint8_t> iso;
     for (size_t at = 0; at + kRawSectorSize <= bin.size(); at += kRawSectorSize)
         iso.insert(iso.end(), bin.begin() + (long)(at + kUserDataAt),
-                   bin.begin() + (long)(at + kUserDataAt + kIsoUserDataSize));
+                   bin.begin() + (long)(at + kUserDataAt + kIsoBlockSize));
     std::string isoPath = dir + "/user.iso";
     ASSERT_TRUE(WriteFileBytes(isoPath, iso.data(), iso.size()));
 

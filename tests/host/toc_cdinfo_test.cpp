@@ -53,7 +53,7 @@ std::string Render(const Disc& disc, int format)
     EXPECT_TRUE(BuildTocResponse(disc, format, true, 1, &resp));
     resp.resize(kTocResponseSize);
     std::vector<char> text(kTocReportSize);
-    if (format == kTocReadFormatFull)
+    if (format == kTocFormatFull)
         RenderFullToc(resp.data(), kTocResponseSize, text.data(), kTocReportSize);
     else
         RenderTrackToc(resp.data(), kTocResponseSize, text.data(), kTocReportSize);
@@ -119,8 +119,8 @@ TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
         ASSERT_TRUE(DiscOpen(cue.c_str(), &disc, err, sizeof err)) << err;
         ASSERT_EQ(disc.sessions.size(), c.sessions);
 
-        const ReportedLayout full = ReadLayout(Render(disc, kTocReadFormatFull), true);
-        const ReportedLayout track = ReadLayout(Render(disc, kTocReadFormatTrack), false);
+        const ReportedLayout full = ReadLayout(Render(disc, kTocFormatFull), true);
+        const ReportedLayout track = ReadLayout(Render(disc, kTocFormatTrack), false);
         ASSERT_EQ(full.starts.size(), disc.tracks.size());
         ASSERT_EQ(full.leadouts.size(), c.sessions);
         for (const DiscTrack& t : disc.tracks) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mmc.h"
 #include "windows/tocreport.h"
 
 namespace {
@@ -221,9 +222,9 @@ int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, i
     drive->formats.push_back(format);
     drive->reports.push_back(report);
     EXPECT_EQ(alloc_len, (uint32_t)kTocResponseSize);
-    Response r = format == kTocReadFormatTrack ? TwoTrackToc() : OneTrackFullToc();
+    Response r = format == kTocFormatTrack ? TwoTrackToc() : OneTrackFullToc();
     memcpy(buffer, r.bytes.data(), alloc_len);
-    return format == kTocReadFormatFull ? drive->full_result : drive->track_result;
+    return format == kTocFormatFull ? drive->full_result : drive->track_result;
 }
 
 TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)

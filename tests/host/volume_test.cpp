@@ -25,7 +25,7 @@ size_t FieldIndex(int control)
 // positions, each padded with blanks to its length.
 std::vector<uint8_t> MakeDescriptor()
 {
-    std::vector<uint8_t> user(kIsoUserDataSize, 0);
+    std::vector<uint8_t> user(kUserDataSize, 0);
     memcpy(&user[0], "\x01" "CD001\x01", 7);
     const struct { size_t offset, length; std::string text; } fields[] = {
         {8, 32, "QUILLET"},      {40, 32, "SAMPLE_DISC"},     {190, 128, ""},
@@ -48,10 +48,10 @@ std::vector<uint8_t> MakeDescriptor()
 // the 8-byte subheader of a form 1 block, then the user data.
 std::vector<uint8_t> MakeBlock(uint8_t mode, const std::vector<uint8_t>& user)
 {
-    std::vector<uint8_t> block(kIsoRawBufferSize, 0);
+    std::vector<uint8_t> block(kRawSectorSize, 0);
     const uint8_t header[12] = {0x00, 0x02, 0x16, mode, 0, 0, 0x08, 0, 0, 0, 0x08, 0};
     memcpy(&block[0], header, mode == 2 ? 12 : 4);
-    memcpy(&block[mode == 2 ? 12 : 4], user.data(), kIsoUserDataSize);
+    memcpy(&block[mode == 2 ? 12 : 4], user.data(), kUserDataSize);
     return block;
 }
 
@@ -59,14 +59,14 @@ TEST(UserDataOffset, ModeTwoSkipsTheSubheaderEveryOtherModeOnlyTheHeader)
 {
     const std::pair<uint8_t, size_t> cases[] = {{0, 4}, {1, 4}, {2, 12}, {3, 4}, {0x82, 4}, {0xFF, 4}};
     for (const auto& c : cases) {
-        uint8_t block[kIsoReadBlockSize] = {};
+        uint8_t block[kNoSyncSectorSize] = {};
         block[3] = c.first;
         EXPECT_EQ(c.second, UserDataOffset(block)) << "mode " << (int)c.first;
         EXPECT_EQ(block + c.second, LocateUserData(block, sizeof block));
         // A block too short for the user data at that offset has none.
-        EXPECT_EQ(nullptr, LocateUserData(block, c.second + kIsoUserDataSize - 1));
+        EXPECT_EQ(nullptr, LocateUserData(block, c.second + kUserDataSize - 1));
     }
-    EXPECT_EQ(nullptr, LocateUserData(nullptr, kIsoReadBlockSize));
+    EXPECT_EQ(nullptr, LocateUserData(nullptr, kNoSyncSectorSize));
 }
 
 TEST(VolumeDescriptor, IdentifiedByStandardOrCdiSignature)
@@ -75,7 +75,7 @@ TEST(VolumeDescriptor, IdentifiedByStandardOrCdiSignature)
         {"CD001", true}, {"CD-I ", true}, {"CD-IX", true}, {"CD002", false}, {"cd001", false}, {"CD-0 ", false},
     };
     for (const auto& c : cases) {
-        uint8_t user[kIsoUserDataSize] = {};
+        uint8_t user[kUserDataSize] = {};
         memcpy(user + 1, c.first, 5);
         EXPECT_EQ(c.second, IsVolumeDescriptor(user)) << c.first;
     }
@@ -115,7 +115,7 @@ TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
     for (uint8_t mode : {1, 2}) {
         std::vector<uint8_t> block = MakeBlock(mode, user);
         VolumeLabel label;
-        ASSERT_TRUE(DecodeVolumeLabel(block.data(), kIsoReadBlockSize, &label)) << (int)mode;
+        ASSERT_TRUE(DecodeVolumeLabel(block.data(), kNoSyncSectorSize, &label)) << (int)mode;
         // Padded, cut at a zero byte, filling the field; every identifier
         // field is compared with isoinfo's reading in isoinfo_compare_test.
         std::map<int, std::string> expected = {
@@ -134,9 +134,9 @@ TEST(VolumeLabel, RejectsForeignAndShortBlocksWithoutTouchingTheLabel)
     VolumeLabel label;
     memset(&label, 'Q', sizeof label);
     // Mode 2 puts the user data at 12: a short block cannot hold it.
-    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(2, user).data(), 12 + kIsoUserDataSize - 1, &label));
+    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(2, user).data(), 12 + kUserDataSize - 1, &label));
     memcpy(&user[1], "BEA01", 5);
-    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(1, user).data(), kIsoReadBlockSize, &label));
+    EXPECT_FALSE(DecodeVolumeLabel(MakeBlock(1, user).data(), kNoSyncSectorSize, &label));
     EXPECT_EQ('Q', label.szText[0][0]);
     EXPECT_EQ('Q', label.szText[kVolumeFieldCount - 1][kVolumeTextSize - 1]);
 }

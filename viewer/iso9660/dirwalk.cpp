@@ -8,50 +8,41 @@
 
 namespace {
 
-// Primary volume descriptor: the root directory record starts at 156.
-constexpr size_t kPvdRootExtent = 162;  // Location of Extent, big-endian half
-constexpr size_t kPvdRootLength = 170;  // Data Length, big-endian half
-constexpr size_t kPvdRootDate = 174;
-constexpr size_t kPvdRootFlags = 181;
-constexpr size_t kPvdXaSignature = 1024;  // in the Application Use area
-constexpr char kXaSignature[] = "CD-XA001";
+// The root directory record of the primary volume descriptor.
+constexpr size_t kPvdRootExtent = kPvdRootRecord + kRecExtentBe;
+constexpr size_t kPvdRootLength = kPvdRootRecord + kRecDataLengthBe;
+constexpr size_t kPvdRootDate = kPvdRootRecord + kRecDate;
+constexpr size_t kPvdRootFlags = kPvdRootRecord + kRecFlags;
 
-// Directory record.
-constexpr size_t kRecExtent = 6;   // big-endian half
-constexpr size_t kRecLength = 14;  // big-endian half
-constexpr size_t kRecDate = 18;
-constexpr size_t kRecFlags = 25;
-constexpr size_t kRecNameLength = 32;
-constexpr size_t kRecName = 33;
+// The fixed part of a directory record and one identifier byte.
 constexpr size_t kMinRecordLength = kRecName + 1;
-
-constexpr uint8_t kFlagDirectory = 0x02;
-constexpr uint8_t kSelfIdentifier = 0x00;    // the directory itself
-constexpr uint8_t kParentIdentifier = 0x01;  // its parent
-
-// CD-ROM XA system use record: attributes at 4-5 (big-endian), "XA" at 6-7.
-constexpr size_t kXaAttributes = 4;
-constexpr size_t kXaSignatureAt = 6;
-constexpr size_t kXaRecordLength = 8;
+// What the walker reads of an XA system use record: attributes and "XA".
+constexpr size_t kXaFieldsRead = kXaSignatureAt + 2;
 
 struct FlagLetter {
-    uint8_t mask;
+    uint16_t mask;
     char letter;
 };
-constexpr FlagLetter kFlagLetters[6] = {
-    {0x02, 'D'},  // Directory
-    {0x80, 'M'},  // Multi-Extent
-    {0x10, 'P'},  // Protection
-    {0x08, 'R'},  // Record
-    {0x04, 'A'},  // Associated File
-    {0x01, 'H'},  // Existence: hidden
+constexpr FlagLetter kFlagLetters[] = {
+    {kFileDirectory, 'D'},
+    {kFileMultiExtent, 'M'},
+    {kFileProtection, 'P'},
+    {kFileRecord, 'R'},
+    {kFileAssociated, 'A'},
+    {kFileHidden, 'H'},  // Existence
 };
+static_assert(sizeof kFlagLetters / sizeof kFlagLetters[0] + 1 == kFileFlagsTextSize, "one letter per flag");
 
-// Letter of XA attribute bit 15 - p at position p: directory, CD-DA,
+// XA attribute letters from bit 15 down to bit 0: directory, CD-DA,
 // interleaved, form 2, form 1, then execute/read for world, group, owner.
-// The odd bits of the permission part are reserved and always show "-".
-constexpr char kXaLetters[] = "dAI21x-r-x-r-x-r";
-constexpr size_t kXaBits = 16;
+// Bits 9, 7, 5, 3 and 1 are reserved and always show "-" (mask 0).
+constexpr FlagLetter kXaLetters[] = {
+    {kXaDirectory, 'd'}, {kXaCdda, 'A'}, {kXaInterleaved, 'I'}, {kXaForm2, '2'},
+    {kXaForm1, '1'}, {kXaWorldExecute, 'x'}, {0, '-'}, {kXaWorldRead, 'r'},
+    {0, '-'}, {kXaGroupExecute, 'x'}, {0, '-'}, {kXaGroupRead, 'r'},
+    {0, '-'}, {kXaOwnerExecute, 'x'}, {0, '-'}, {kXaOwnerRead, 'r'},
+};
+constexpr size_t kXaBits = sizeof kXaLetters / sizeof kXaLetters[0];
 
 bool AddLine(DirWalk* walk, const char* line)
 {
@@ -83,12 +74,12 @@ bool ListRecord(DirWalk* walk, const uint8_t* rec, size_t recLen, uint32_t level
         nameLen = recLen - kRecName;  // identifier overruns the record: cut it
 
     uint8_t flags = rec[kRecFlags];
-    int32_t extent = (int32_t)get_be32(rec + kRecExtent);
-    int32_t length = (int32_t)get_be32(rec + kRecLength);
+    int32_t extent = (int32_t)get_be32(rec + kRecExtentBe);
+    int32_t length = (int32_t)get_be32(rec + kRecDataLengthBe);
 
     char column[kXaAttributesTextSize];
     const uint8_t* su = rec + suOffset;
-    if (suOffset + kXaRecordLength <= recLen && su[kXaSignatureAt] == 'X' &&
+    if (suOffset + kXaFieldsRead <= recLen && su[kXaSignatureAt] == 'X' &&
         su[kXaSignatureAt + 1] == 'A')
         FormatXaAttributes(flags, get_be16(su + kXaAttributes), column, sizeof column);
     else
@@ -105,16 +96,16 @@ bool ListRecord(DirWalk* walk, const uint8_t* rec, size_t recLen, uint32_t level
 
     // A directory that names one of its own ancestors would list itself
     // inside itself; its line stands, its contents are not repeated.
-    if ((flags & kFlagDirectory) && level > walk->nTreeDepth && !IsAncestor(walk, extent))
+    if ((flags & kFileDirectory) && level > walk->nTreeDepth && !IsAncestor(walk, extent))
         ListDirectory(walk, extent, length, level);
     return true;
 }
 
 bool ListExtent(DirWalk* walk, int32_t extent, int32_t length, uint32_t level)
 {
-    uint8_t block[kIsoUserDataSize];
-    for (int64_t offset = 0; offset < length; offset += (int64_t)kIsoUserDataSize) {
-        int64_t lbn = (int64_t)extent + offset / (int64_t)kIsoUserDataSize;
+    uint8_t block[kIsoBlockSize];
+    for (int64_t offset = 0; offset < length; offset += kIsoBlockSize) {
+        int64_t lbn = (int64_t)extent + offset / kIsoBlockSize;
         if (lbn > INT32_MAX)
             return false;
         if (!ReadUserData(walk, (int32_t)lbn, block))
@@ -122,9 +113,9 @@ bool ListExtent(DirWalk* walk, int32_t extent, int32_t length, uint32_t level)
         // A zero length byte ends the records of a block: records never
         // cross a block boundary and the rest of the block is padding.
         size_t pos = 0;
-        while (pos < kIsoUserDataSize && block[pos] != 0) {
-            size_t recLen = block[pos];
-            if (pos + recLen > kIsoUserDataSize)
+        while (pos < kIsoBlockSize && block[pos + kRecLength] != 0) {
+            size_t recLen = block[pos + kRecLength];
+            if (pos + recLen > kIsoBlockSize)
                 break;
             // Too short for the fixed part and one identifier byte: skipped.
             if (recLen >= kMinRecordLength && !ListRecord(walk, block + pos, recLen, level))
@@ -153,11 +144,12 @@ bool ReadUserData(DirWalk* walk, int32_t lbn, uint8_t* dest)
     if (walk->nReads >= kMaxTreeReads)
         return false;
     ++walk->nReads;
-    uint8_t raw[kIsoRawBufferSize];
+    uint8_t raw[kRawSectorSize];
     memset(raw, 0, sizeof raw);
     if (!walk->pfnRead(walk->pReadContext, lbn, raw))
         return false;
-    memcpy(dest, LocateUserData(raw, kIsoReadBlockSize), kIsoUserDataSize);
+    static_assert((int)kUserDataSize == (int)kIsoBlockSize, "a logical block is a sector's user data");
+    memcpy(dest, LocateUserData(raw, kNoSyncSectorSize), kIsoBlockSize);
     return true;
 }
 
@@ -172,7 +164,7 @@ TreeBuildResult BuildDirectoryTree(DirWalk* walk, int32_t lLastSession, int32_t 
         level = kMaxTreeLevel;
 
     int64_t vdLbn = (int64_t)lLastSession + kVolumeDescriptorLbn;
-    uint8_t vd[kIsoUserDataSize];
+    uint8_t vd[kIsoBlockSize];
     if (vdLbn > INT32_MAX || !ReadUserData(walk, (int32_t)vdLbn, vd))
         return kTreeNoDescriptor;
 
@@ -230,7 +222,7 @@ const char* FormatXaAttributes(uint8_t flags, uint16_t xaAttributes, char* out, 
 {
     char bits[kXaBits + 1];
     for (size_t p = 0; p < kXaBits; ++p)
-        bits[p] = (xaAttributes & (1u << (kXaBits - 1 - p))) ? kXaLetters[p] : '-';
+        bits[p] = (xaAttributes & kXaLetters[p].mask) ? kXaLetters[p].letter : '-';
     bits[kXaBits] = 0;
     char plain[kFileFlagsTextSize];
     FormatFileFlags(flags, plain, sizeof plain);

@@ -8,8 +8,9 @@
 
 #include "iso9660/volume.h"
 
-// Reads the 2340-byte block at an LBN into raw (kIsoRawBufferSize bytes);
-// returns success. The drive's block length is the caller's business.
+// Reads the block at an LBN, without its sync (kNoSyncSectorSize bytes),
+// into raw (kRawSectorSize bytes); returns success. The drive's block length
+// is the caller's business.
 typedef bool (*BlockReader)(void* context, int32_t lbn, uint8_t* raw);
 
 // Takes one line; returns false when it cannot hold any more (a full list
@@ -54,8 +55,8 @@ enum TreeBuildResult {
     kTreeFull,          // the sink refused the root line
 };
 
-// Reads the 2340-byte block at lbn and copies its 2048 user-data bytes to
-// dest; dest is untouched when the read fails or the build's reads are
+// Reads the block at lbn as the reader does and copies the logical block
+// in its user data (kIsoBlockSize bytes) to dest; dest is untouched when the read fails or the build's reads are
 // used up.
 bool ReadUserData(DirWalk* walk, int32_t lbn, uint8_t* dest);
 

@@ -12,15 +12,15 @@ namespace {
 constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
 constexpr LONG kReportSilently = 0;
 
-// Fills controls 600-612 from a raw 2340-byte block. False after the warning
+// Fills the field controls from a block read without its sync. False after the warning
 // when the block holds no ISO 9660 (or CD-I) descriptor.
 bool FillLabel(HWND dlg, const uint8_t* block)
 {
     VolumeLabel label;
-    if (!DecodeVolumeLabel(block, kIsoReadBlockSize, &label)) {
+    if (!DecodeVolumeLabel(block, kNoSyncSectorSize, &label)) {
         char text[64], caption[64];
-        LoadStringA(hInst, IDS_LABEL_NOT_ISO, text, sizeof text);
-        LoadStringA(hInst, IDS_LABEL_CAPTION, caption, sizeof caption);
+        LoadText(IDS_LABEL_NOT_ISO, text, sizeof text);
+        LoadText(IDS_LABEL_CAPTION, caption, sizeof caption);
         MessageBoxA(dlg, text, caption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
@@ -29,16 +29,16 @@ bool FillLabel(HWND dlg, const uint8_t* block)
     return true;
 }
 
-// Reads the descriptor block at 2340 bytes a block and shows it. The
-// drive is left at 2048 whenever the first switch succeeded.
+// Reads the descriptor block at the block length without the sync and shows
+// it. The drive is left at user-data length whenever the first switch succeeded.
 BOOL OnInitDialog(HWND dlg)
 {
-    if (cdrMode(dlg, hDevice, (LONG)kIsoReadBlockSize) != 0) {
+    if (cdrMode(dlg, hDevice, kNoSyncSectorSize) != 0) {
         EndDialog(dlg, 0);
         return FALSE;
     }
     bool shown = false;
-    HGLOBAL hBuffer = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kIsoRawBufferSize);
+    HGLOBAL hBuffer = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kRawSectorSize);
     uint8_t* buffer = hBuffer != NULL ? (uint8_t*)GlobalLock(hBuffer) : NULL;
     if (buffer != NULL) {
         int64_t lbn = (int64_t)lLastSession + kVolumeDescriptorLbn;
@@ -49,9 +49,9 @@ BOOL OnInitDialog(HWND dlg)
     }
     if (hBuffer != NULL)
         GlobalFree(hBuffer);
-    // Every reader sets the length it needs, but 2048 is the drive's
-    // resting length: put it back on the failure paths too.
-    bool restored = cdrMode(dlg, hDevice, (LONG)kIsoUserDataSize) == 0;
+    // Every reader sets the length it needs, but user-data length is the
+    // drive's resting length: put it back on the failure paths too.
+    bool restored = cdrMode(dlg, hDevice, kUserDataSize) == 0;
     if (!shown || !restored) {
         EndDialog(dlg, 0);
         return FALSE;
@@ -79,4 +79,9 @@ extern "C" INT_PTR CALLBACK LabelProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
         return FALSE;
     }
     return FALSE;
+}
+
+void ShowDiscLabel(HWND owner)
+{
+    DialogBoxParamA(hInst, "LABELBOX", owner, LabelProc, 0);
 }

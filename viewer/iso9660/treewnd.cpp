@@ -1,6 +1,6 @@
 // Directory tree window: a modeless dialog whose list box holds one line per
-// directory entry, built by the portable walker from blocks read at 2340
-// bytes; a double click jumps the sector view to the entry's first block.
+// directory entry, built by the portable walker from blocks read without
+// their sync; a double click jumps the sector view to the entry's first block.
 #include "quillet.h"
 
 #include <stdint.h>
@@ -13,7 +13,6 @@ namespace {
 
 constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
 constexpr LONG kReportSilently = 0;
-constexpr LONG kLeadInFrames = 150;  // address = LBN + 150
 constexpr int kLineTextSize = 256;   // LB_GETTEXT buffer of the jump
 constexpr int kTabStops[2] = {120, 240};  // dialog template units
 constexpr DWORD kFirstLevel = 1;
@@ -27,7 +26,7 @@ HWND TreeList(HWND window) { return GetDlgItem(window, IDC_TREE_LIST); }
 
 bool ReadDriveBlock(void* context, int32_t lbn, uint8_t* raw)
 {
-    // The drive's block length is already 2340 for the whole build.
+    // The drive's block length is already kNoSyncSectorSize for the whole build.
     return cdrRead((HWND)context, hDevice, raw, lbn, 1, kReportSilently) != kResultFailed;
 }
 
@@ -45,10 +44,10 @@ void BuildDirectoryTree(HWND window, DWORD level)
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     // Without a device the list stays empty: a rebuild sends nothing.
-    if (IsDeviceOpen() && cdrMode(window, hDevice, (LONG)kIsoReadBlockSize) == 0) {
+    if (IsDeviceOpen() && cdrMode(window, hDevice, kNoSyncSectorSize) == 0) {
         DirWalk walk = MakeDirWalk(ReadDriveBlock, window, AddListLine, list);
         BuildDirectoryTree(&walk, lLastSession, lLeadout, level);
-        cdrMode(window, hDevice, (LONG)kIsoUserDataSize);
+        cdrMode(window, hDevice, kUserDataSize);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, NULL, TRUE);
@@ -126,14 +125,14 @@ void OnJump(HWND list)
         return;
     line[kLineTextSize - 1] = 0;
     int32_t lbn = TreeLineExtent(line);
-    LONG address = lbn > INT32_MAX - kLeadInFrames ? INT32_MAX : lbn + kLeadInFrames;
+    LONG address = lbn > INT32_MAX - kPregapBlocks ? INT32_MAX : lbn + kPregapBlocks;
     SendMessageA(hwndMain, WM_COMMAND, IDM_JUMP_ADDRESS, address);
 }
 
 void OnHelp(HWND window)
 {
     char key[64];
-    if (LoadStringA(hInst, IDS_TREE_HELP_KEY, key, sizeof key) > 0)
+    if (LoadText(IDS_TREE_HELP_KEY, key, sizeof key))
         WinHelpA(window, HelpFilePath(), HELP_KEY, (ULONG_PTR)key);
 }
 
@@ -207,11 +206,7 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         OnCommand(window, LOWORD(wParam), HIWORD(wParam));
         return FALSE;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_NEXTWINDOW) {
-            SetActiveWindow(hwndMain);
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(window, wParam);
     case WM_DESTROY:
         OnDestroy(window);
         return FALSE;
@@ -227,4 +222,15 @@ extern "C" INT_PTR CALLBACK DirViewProc(HWND window, UINT msg, WPARAM wParam, LP
         return TRUE;
     }
     return FALSE;
+}
+
+BOOL OpenTreeWindow(HWND owner)
+{
+    hwndTree = CreateDialogParamA(hInst, "DirTreeBox", owner, DirViewProc, 0);
+    return hwndTree != NULL;
+}
+
+void CloseTreeWindow(void)
+{
+    DestroyAndClear(&hwndTree);
 }

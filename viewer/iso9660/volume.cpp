@@ -4,12 +4,17 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "resource.h"
+
 namespace {
 
+// A block read without its sync starts kSyncSize bytes into the raw sector.
 constexpr uint8_t kMode2 = 2;
-constexpr size_t kMode2UserDataOffset = 12;  // 4 header bytes + 8 subheader bytes
-constexpr size_t kOtherUserDataOffset = 4;   // 4 header bytes
-constexpr size_t kModeByte = 3;
+constexpr size_t kMode2UserDataOffset = kXaUserDataOffset - kSyncSize;
+constexpr size_t kOtherUserDataOffset = kDataOffset - kSyncSize;
+constexpr size_t kModeByte = kModeOffset - kSyncSize;
+// A CD-I disc is told by the first four bytes of its identifier, "CD-I".
+constexpr size_t kCdiIdLength = 4;
 
 // Digit groups of a volume date: year, month, day, hour, minute, second.
 struct DateGroup {
@@ -37,20 +42,21 @@ int ReadDecimal(const char* s)
 }  // namespace
 
 const VolumeField kVolumeFields[kVolumeFieldCount] = {
-    {600, "System ID", 8, 32, kVolumeText},
-    {601, "Volume ID", 40, 32, kVolumeText},
-    {602, "Volume Set ID", 190, 128, kVolumeText},
-    {603, "Publisher ID", 318, 128, kVolumeText},
-    {604, "Data Preparer ID", 446, 128, kVolumeText},
-    {605, "Application ID", 574, 128, kVolumeText},
-    {606, "Copyright ID", 702, 37, kVolumeText},
-    {607, "Abstruct ID", 739, 37, kVolumeText},
-    {608, "Bibliographic ID", 776, 37, kVolumeText},
-    {609, "Creation Date && Time", 813, 17, kVolumeDate},
-    {610, "Modification Date && Time", 830, 17, kVolumeDate},
-    {611, "Expiration Date && Time", 847, 17, kVolumeDate},
-    {612, "Effective Date && Time", 864, 17, kVolumeDate},
+    {IDC_LABEL_SYSTEM_ID, "System ID", kPvdSystemId, kPvdShortIdSize, kVolumeText},
+    {IDC_LABEL_VOLUME_ID, "Volume ID", kPvdVolumeId, kPvdShortIdSize, kVolumeText},
+    {IDC_LABEL_VOLUME_SET_ID, "Volume Set ID", kPvdVolumeSetId, kPvdLongIdSize, kVolumeText},
+    {IDC_LABEL_PUBLISHER_ID, "Publisher ID", kPvdPublisherId, kPvdLongIdSize, kVolumeText},
+    {IDC_LABEL_PREPARER_ID, "Data Preparer ID", kPvdPreparerId, kPvdLongIdSize, kVolumeText},
+    {IDC_LABEL_APPLICATION_ID, "Application ID", kPvdApplicationId, kPvdLongIdSize, kVolumeText},
+    {IDC_LABEL_COPYRIGHT_ID, "Copyright ID", kPvdCopyrightFileId, kPvdFileIdSize, kVolumeText},
+    {IDC_LABEL_ABSTRACT_ID, "Abstruct ID", kPvdAbstractFileId, kPvdFileIdSize, kVolumeText},
+    {IDC_LABEL_BIBLIOGRAPHIC_ID, "Bibliographic ID", kPvdBibliographicFileId, kPvdFileIdSize, kVolumeText},
+    {IDC_LABEL_CREATION_DATE, "Creation Date && Time", kPvdCreationDate, kVolumeDateSize, kVolumeDate},
+    {IDC_LABEL_MODIFICATION_DATE, "Modification Date && Time", kPvdModificationDate, kVolumeDateSize, kVolumeDate},
+    {IDC_LABEL_EXPIRATION_DATE, "Expiration Date && Time", kPvdExpirationDate, kVolumeDateSize, kVolumeDate},
+    {IDC_LABEL_EFFECTIVE_DATE, "Effective Date && Time", kPvdEffectiveDate, kVolumeDateSize, kVolumeDate},
 };
+static_assert(IDC_LABEL_LAST - IDC_LABEL_FIRST + 1 == kVolumeFieldCount, "one control per field");
 
 size_t UserDataOffset(const uint8_t* block)
 {
@@ -62,14 +68,15 @@ const uint8_t* LocateUserData(const uint8_t* block, size_t blockLen)
     if (block == NULL || blockLen <= kModeByte)
         return NULL;
     size_t offset = UserDataOffset(block);
-    if (blockLen < offset + kIsoUserDataSize)
+    if (blockLen < offset + kUserDataSize)
         return NULL;
     return block + offset;
 }
 
 bool IsVolumeDescriptor(const uint8_t* userData)
 {
-    return memcmp(userData + 1, "CD001", 5) == 0 || memcmp(userData + 1, "CD-I", 4) == 0;
+    return memcmp(userData + kPvdStandardId, kIsoStandardId, sizeof kIsoStandardId - 1) == 0 ||
+           memcmp(userData + kPvdStandardId, kCdiStandardId, kCdiIdLength) == 0;
 }
 
 void FormatVolumeDate(const uint8_t* field17, char* out, size_t cap)

@@ -1,24 +1,26 @@
-// ISO 9660 primary volume descriptor: where the user data of a 2340-byte
-// block lies, whether a block holds a descriptor, and the label fields as
-// the disc label dialog shows them.
+// ISO 9660 primary volume descriptor: where the user data of a block read
+// without its sync lies, whether a block holds a descriptor, and the label
+// fields as the disc label dialog shows them.
 // Portable: no window system, no module state.
+//
+// The ISO 9660 readers read blocks of kNoSyncSectorSize bytes (the raw
+// sector less its sync) into buffers of kRawSectorSize, so they see the
+// header and the XA subheader; a logical block is kUserDataSize bytes of it.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
-constexpr size_t kIsoUserDataSize = 2048;   // user data of one logical block
-constexpr size_t kIsoReadBlockSize = 2340;  // sector without its 12-byte sync field
-constexpr size_t kIsoRawBufferSize = 2352;  // a whole raw sector; the read buffer
-constexpr int32_t kVolumeDescriptorLbn = 16; // counted from the session start
+#include "cdgeometry.h"
+#include "iso9660.h"
 
-// Offset of the 2048 user-data bytes in a 2340-byte block: 12 for a mode 2
-// sector (after the 8-byte subheader), else 4 (after the header).
+// Offset of the user data in a block read without its sync: after the
+// header and the subheader copies of a mode 2 sector, else after the header.
 size_t UserDataOffset(const uint8_t* block);
 
-// The user data of a 2340-byte block, or NULL when blockLen cannot hold it.
+// The user data of such a block, or NULL when blockLen cannot hold it.
 const uint8_t* LocateUserData(const uint8_t* block, size_t blockLen);
 
-// "CD001" at bytes 1-5 or "CD-I" at bytes 1-4 of the user data.
+// kIsoStandardId ("CD001") or "CD-I" at the standard identifier of the user data.
 bool IsVolumeDescriptor(const uint8_t* userData);
 
 enum VolumeFieldKind { kVolumeText, kVolumeDate };
@@ -26,7 +28,7 @@ enum VolumeFieldKind { kVolumeText, kVolumeDate };
 struct VolumeField {
     int nControl;            // edit control of the label dialog
     const char* szCaption;   // label beside it
-    uint16_t offset;         // within the 2048 user-data bytes
+    uint16_t offset;         // within the descriptor's logical block
     uint16_t length;
     VolumeFieldKind kind;
 };
@@ -34,12 +36,12 @@ struct VolumeField {
 constexpr size_t kVolumeFieldCount = 13;
 extern const VolumeField kVolumeFields[kVolumeFieldCount];
 
-// Largest text of a field: 128 identifier bytes and the terminator.
-constexpr size_t kVolumeTextSize = 129;
+// Largest text of a field: the longest identifier and the terminator.
+constexpr size_t kVolumeTextSize = kPvdLongIdSize + 1;
 // "%04d/%02d/%02d %02d:%02d:%02d" and the terminator.
 constexpr size_t kVolumeDateTextSize = 20;
 
-// A 17-byte ISO 9660 volume date as "YYYY/MM/DD hh:mm:ss". Each digit group
+// An ISO 9660 volume date (kVolumeDateSize bytes) as "YYYY/MM/DD hh:mm:ss". Each digit group
 // is read as a decimal number (leading blanks, optional sign, digits up to
 // the first other byte or a zero byte; none give 0); hundredths and the
 // Greenwich offset are not shown. Writes at most cap bytes, terminated.
@@ -53,7 +55,7 @@ struct VolumeLabel {
     char szText[kVolumeFieldCount][kVolumeTextSize];  // in kVolumeFields order
 };
 
-// Locates the user data of a 2340-byte block, checks the identification and
+// Locates the user data of a block read without its sync, checks the identification and
 // fills every field. False (label untouched) when the block is too short or
 // holds no volume descriptor.
 bool DecodeVolumeLabel(const uint8_t* block, size_t blockLen, VolumeLabel* label);

@@ -68,7 +68,7 @@ bool QueryVersionString(const void* block, DWORD block_size, const char* key, ch
     return n > 0;
 }
 
-// Controls 500 and 501 from the version resource; left empty when the
+// The description and version controls from the version resource; left empty when the
 // program has none or it lacks the "041104B0" table.
 void ShowVersion(HWND dlg)
 {
@@ -106,7 +106,7 @@ void OnInitDialog(HWND dlg)
 
 // Only OK (or Enter) ends the box; the cancel command of Esc and of the
 // caption's close button is ignored.
-INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -118,4 +118,9 @@ INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
     default:
         return 0;
     }
+}
+
+void ShowAbout(HWND owner)
+{
+    DialogBoxParamA(hInst, "AboutBox", owner, AboutProc, 0);
 }

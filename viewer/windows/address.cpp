@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cdgeometry.h"
 #include "cdtime.h"
 #include "textutil.h"
 
@@ -171,12 +172,12 @@ int32_t CdTimeToBlock(const char* minutes, const char* seconds, const char* fram
     int64_t m = ParseLongLikeAtol(minutes ? minutes : "");
     int64_t s = ParseLongLikeAtol(seconds ? seconds : "");
     int64_t f = ParseLongLikeAtol(frames ? frames : "");
-    return Saturate32(m * (int64_t)kCdFramesPerMinute + s * (int64_t)kCdFramesPerSecond + f - kCdPregapFrames);
+    return Saturate32(m * (int64_t)kFramesPerMinute + s * (int64_t)kFramesPerSecond + f - kPregapBlocks);
 }
 
 int32_t BlockTextToAddress(const char* block_text)
 {
-    return Saturate32((int64_t)ParseLongLikeAtol(block_text ? block_text : "") + kCdPregapFrames);
+    return Saturate32((int64_t)ParseLongLikeAtol(block_text ? block_text : "") + kPregapBlocks);
 }
 
 void BlockTextToCdTime(const char* block_text, char* minutes, char* seconds, char* frames)

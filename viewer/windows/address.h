@@ -4,18 +4,11 @@
 #pragma once
 #include <stdint.h>
 
+#include "resource.h"
+
 enum {
     kAddressTextSize = 80,      // the block address field and message text buffer
     kAddressHistorySize = 20,
-};
-
-// Viewer string ids of the address input's error messages (caption IDS_INPUT_ERROR).
-// IDS_ADDRESS_OUT_OF_RANGE takes the lead-out (%d), IDS_ADDRESS_BAD_CHAR the stop
-// character (%c, one byte).
-enum {
-    IDS_ADDRESS_OUT_OF_RANGE = 310,
-    IDS_ADDRESS_BAD_CHAR = 311,
-    IDS_INPUT_ERROR = 312,
 };
 
 // Accepted block addresses (LBNs), newest at next - 1; once 20 have been written the ring
@@ -63,10 +56,10 @@ int FormatAddressError(char* out, uint32_t out_size, const char* format, int32_t
 int32_t StepAddress(int32_t address, int32_t delta);
 
 // Live conversions of the dialog. Fields are read as atol reads them (no digits: 0).
-// CD time fields -> block address: minutes * 4500 + seconds * 75 + frames - 150, no range
-// check of seconds or frames, saturated to 32 bits.
+// CD time fields -> block address: minutes * kFramesPerMinute + seconds * kFramesPerSecond +
+// frames - kPregapBlocks, no range check of seconds or frames, saturated to 32 bits.
 int32_t CdTimeToBlock(const char* minutes, const char* seconds, const char* frames);
-// Block address text -> the absolute address (LBN + 150, saturated) whose CD time the fields show.
+// Block address text -> the absolute address (LBN + kPregapBlocks, saturated) whose CD time the fields show.
 int32_t BlockTextToAddress(const char* block_text);
 // Block address text -> the three CD time fields ("%02d" each), each of kCdTimeFieldSize bytes.
 void BlockTextToCdTime(const char* block_text, char* minutes, char* seconds, char* frames);

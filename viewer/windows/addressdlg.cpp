@@ -5,8 +5,11 @@
 
 #include "quillet.h"
 #include "tamrisk.h"
+#include "cdgeometry.h"
 #include "cdtime.h"
 #include "windows/address.h"
+
+static INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -15,19 +18,13 @@ enum { kCdTimeFieldChars = 2, kStringSize = 128 };
 // Accepted block addresses; they last as long as the process and are never stored.
 AddressHistory history;
 
-// Set while the dialog is open: a second 213 (forwarded by a side window, which the modal
+// Set while the dialog is open: a second IDM_ADDRESS (forwarded by a side window, which the modal
 // dialog leaves enabled) is ignored rather than stacking another dialog.
 bool bInputOpen;
 
 // Set while the dialog writes its own fields, so that the notifications those writes
 // cause are not taken for the user's typing.
 bool bWritingFields;
-
-void EnableAddressButton(BOOL enable)
-{
-    if (hwndControl != NULL)
-        EnableWindow(GetDlgItem(hwndControl, IDM_ADDRESS), enable);
-}
 
 void StepView(HWND owner, int32_t delta)
 {
@@ -41,7 +38,7 @@ void RunAddressDialog(HWND owner)
     if (bInputOpen)
         return;
     bInputOpen = true;
-    EnableAddressButton(FALSE);
+    EnableControlButton(IDM_ADDRESS, FALSE);
     INT_PTR result = DialogBoxParamA(hInst, "InputBox", owner, InputProc, 0);
     bInputOpen = false;
     if (result == 1) {  // -1 is a dialog that could not be made
@@ -49,7 +46,7 @@ void RunAddressDialog(HWND owner)
         UpdateStepControls();
     }
     // The panel may have been closed and opened meanwhile; its button follows the drive.
-    EnableAddressButton(IsDeviceOpen());
+    EnableControlButton(IDM_ADDRESS, IsDeviceOpen());
 }
 
 void SetBlockField(HWND dlg, LONG lbn)
@@ -80,7 +77,7 @@ void FillHistoryList(HWND dlg)
 BOOL OnInitDialog(HWND dlg)
 {
     SetTimeFields(dlg, lCurrentAddress);
-    SetBlockField(dlg, StepAddress(lCurrentAddress, -kCdPregapFrames));
+    SetBlockField(dlg, StepAddress(lCurrentAddress, -kPregapBlocks));
     static const int kTimeFields[] = {IDC_INPUT_MINUTES, IDC_INPUT_SECONDS, IDC_INPUT_FRAMES};
     for (int id : kTimeFields)
         SendDlgItemMessageA(dlg, id, EM_LIMITTEXT, kCdTimeFieldChars, 0);
@@ -95,10 +92,8 @@ BOOL OnInitDialog(HWND dlg)
 void ShowInputError(HWND dlg, const AddressCheck& check)
 {
     char format[kStringSize], caption[kStringSize], message[kStringSize];
-    if (LoadStringA(hInst, check.error_id, format, sizeof format) <= 0)
-        format[0] = '\0';
-    if (LoadStringA(hInst, IDS_INPUT_ERROR, caption, sizeof caption) <= 0)
-        caption[0] = '\0';
+    LoadText(check.error_id, format, sizeof format);
+    LoadText(IDS_INPUT_ERROR, caption, sizeof caption);
     FormatAddressError(message, sizeof message, format, lLeadout, &check);
     MessageBoxA(dlg, message, caption, MB_ICONEXCLAMATION | MB_OK);
     SetFocus(GetDlgItem(dlg, IDC_INPUT_BLOCK));
@@ -115,7 +110,7 @@ void OnAccept(HWND dlg)
         return;
     }
     AddHistory(&history, check.value);
-    lCurrentAddress = StepAddress(check.value, kCdPregapFrames);
+    lCurrentAddress = StepAddress(check.value, kPregapBlocks);
     EndDialog(dlg, 1);
 }
 
@@ -193,7 +188,7 @@ void OnAddressCommand(HWND owner, UINT command)
     }
 }
 
-INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:

@@ -1,8 +1,12 @@
 // The control panel: three buttons whose ids are the movement commands they forward to the
-// main window. It keeps no state; the main window enables and disables its buttons.
+// main window. It keeps no state; the main window, the drives and the sector view enable and
+// disable its buttons through the functions at the end.
 #include "quillet.h"
 
 namespace {
+
+// Every button sends a device request: none is available without a device.
+const int kDeviceButtons[] = {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS};
 
 BOOL OnInitDialog(HWND dlg)
 {
@@ -11,13 +15,6 @@ BOOL OnInitDialog(HWND dlg)
     LoadWindowRect(SLOT_CONTROL, &rect);
     SetWindowPos(dlg, NULL, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     return TRUE;
-}
-
-// Next in the cycle main window, panel, TOC window, tree window.
-void ActivateNextWindow(void)
-{
-    HWND next = hwndToc != NULL ? hwndToc : hwndTree != NULL ? hwndTree : hwndMain;
-    SetActiveWindow(next);
 }
 
 void OnDestroy(HWND dlg)
@@ -29,7 +26,7 @@ void OnDestroy(HWND dlg)
 
 }  // namespace
 
-INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -44,14 +41,40 @@ INT_PTR CALLBACK ControlProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         }
         return FALSE;
     case WM_SYSCOMMAND:
-        if (wParam == SC_NEXTWINDOW) {
-            ActivateNextWindow();
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(dlg, wParam);
     case WM_DESTROY:
         OnDestroy(dlg);
         return FALSE;
     }
     return FALSE;
+}
+
+BOOL OpenControlPanel(HWND owner, BOOL device_open)
+{
+    hwndControl = CreateDialogParamA(hInst, "ControlBox", owner, ControlProc, 0);
+    if (hwndControl == NULL)
+        return FALSE;
+    if (!device_open)
+        EnableControlButtons(FALSE);
+    return TRUE;
+}
+
+void CloseControlPanel(void)
+{
+    DestroyAndClear(&hwndControl);
+}
+
+void EnableControlButton(int id, BOOL enable)
+{
+    if (hwndControl == NULL)
+        return;
+    HWND button = GetDlgItem(hwndControl, id);
+    if (button != NULL)
+        EnableWindow(button, enable);
+}
+
+void EnableControlButtons(BOOL enable)
+{
+    for (int id : kDeviceButtons)
+        EnableControlButton(id, enable);
 }

@@ -8,16 +8,10 @@
 
 #include "bytes.h"
 #include "cdgeometry.h"
-#include "cdtime.h"
+#include "mmc.h"
 #include "textutil.h"
 
 namespace {
-
-const uint8_t kPointFirstTrack = 0xA0;  // PMIN: first track number
-const uint8_t kPointLastTrack = 0xA1;   // PMIN: last track number
-const uint8_t kPointNextArea = 0xB0;    // MIN/SEC/FRAME: next possible program area
-const uint8_t kPointFirstLeadIn = 0xC0; // MIN/SEC/FRAME: ATIP values
-const uint8_t kTrackLeadOut = 0xAA;
 
 const char kTocReadError[] = "TOC Read error\r\n";
 const char kTocNotAvailable[] = "Not available TOC data\r\n";
@@ -85,7 +79,7 @@ void DataCutNote(TextSink* sink, uint32_t data_len, uint32_t resp_size)
 {
     char line[kLineSize];
     int n;
-    if ((uint64_t)data_len + 2 > resp_size)
+    if ((uint64_t)data_len + kTocDataLengthSize > resp_size)
         n = snprintf(line, sizeof line,
                      "*** TOC data length %u exceeds the %u-byte response; the rest is not shown\r\n",
                      data_len, resp_size);
@@ -100,10 +94,10 @@ bool WriteHeader(TextSink* sink, const uint8_t* resp, const char* first_fmt, con
                  const char* heading)
 {
     char line[kLineSize];
-    int n = snprintf(line, sizeof line, first_fmt, resp[2]);
+    int n = snprintf(line, sizeof line, first_fmt, resp[kTocFirst]);
     if (!SinkLine(sink, line, LineLength(n, sizeof line)))
         return false;
-    n = snprintf(line, sizeof line, last_fmt, resp[3]);
+    n = snprintf(line, sizeof line, last_fmt, resp[kTocLast]);
     if (!SinkLine(sink, line, LineLength(n, sizeof line)))
         return false;
     return SinkLine(sink, heading, (int)strlen(heading));
@@ -113,10 +107,11 @@ typedef int (*DescriptorFormatter)(const uint8_t* d, char* line, uint32_t size);
 
 int FormatFullTocLine(const uint8_t* d, char* line, uint32_t size)
 {
-    const uint8_t point = d[3];
+    const uint8_t point = d[kFullDescPoint];
+    // MIN/SEC/FRAME of B0 (the next possible program area) and C0 (ATIP values).
     char time[16];
     if (point == kPointNextArea || point == kPointFirstLeadIn)
-        snprintf(time, sizeof time, "%02X:%02X:%02X    ", d[4], d[5], d[6]);
+        snprintf(time, sizeof time, "%02X:%02X:%02X    ", d[kFullDescMin], d[kFullDescSec], d[kFullDescFrame]);
     else
         snprintf(time, sizeof time, "--------    ");
     char block[24];
@@ -124,27 +119,33 @@ int FormatFullTocLine(const uint8_t* d, char* line, uint32_t size)
         snprintf(block, sizeof block, "--------\r\n");
     else
         snprintf(block, sizeof block, "%8ld   \r\n", (long)FullTocBlockAddress(d));
+    const uint8_t adr_control = d[kFullDescAdrControl];
     int n = snprintf(line, size, "  %1x   %1x     %1x     %02X    %02X    %02X    %02X:%02X:%02X    %s%s",
-                     d[0], d[1] >> 4, d[1] & 0x0F, d[2], point, d[7], d[8], d[9], d[10], time, block);
+                     d[kFullDescSession], adr_control >> 4, adr_control & 0x0F, d[kFullDescTno], point,
+                     d[kFullDescZero], d[kFullDescPmin], d[kFullDescPsec], d[kFullDescPframe], time, block);
     return LineLength(n, size);
 }
 
 int FormatTrackTocLine(const uint8_t* d, char* line, uint32_t size)
 {
+    const uint8_t number = d[kTrackDescNumber];
     char track[8];
-    if (d[2] == kTrackLeadOut)
-        snprintf(track, sizeof track, "%02X    ", d[2]);
+    if (number == kTocLeadoutTrack)
+        snprintf(track, sizeof track, "%02X    ", number);
     else
-        snprintf(track, sizeof track, "%02d    ", d[2]);
+        snprintf(track, sizeof track, "%02d    ", number);
     char block[24];
-    // Byte 3 of a track descriptor is reserved (zero); should it hold A0 or A1 the row is
+    // The reserved byte after the track number is zero; should it hold A0 or A1 the row is
     // treated like the full TOC's pointer rows, which carry no address.
-    if (d[3] == kPointFirstTrack || d[3] == kPointLastTrack)
+    const uint8_t reserved = d[kTrackDescReserved];
+    if (reserved == kPointFirstTrack || reserved == kPointLastTrack)
         snprintf(block, sizeof block, "--------\r\n");
     else
         snprintf(block, sizeof block, "%8ld   \r\n", (long)TrackTocBlockAddress(d));
+    const uint8_t adr_control = d[kTrackDescAdrControl];
     int n = snprintf(line, size, " %1x     %1x     %s%02d    %02d    %02d:%02d:%02d    %s",
-                     d[1] >> 4, d[1] & 0x0F, track, d[3], d[4], d[5], d[6], d[7], block);
+                     adr_control >> 4, adr_control & 0x0F, track, reserved, d[kTrackDescAddress],
+                     d[kTrackDescMin], d[kTrackDescSec], d[kTrackDescFrame], block);
     return LineLength(n, size);
 }
 
@@ -162,8 +163,9 @@ int32_t RenderToc(const uint8_t* resp, uint32_t resp_size, char* text, uint32_t 
     if (!WriteHeader(&sink, resp, first_fmt, last_fmt, heading))
         return heading_len;
 
-    const uint32_t data_len = get_be16(resp);
-    const int32_t n = (int32_t)data_len - 2;  // descriptor bytes; a length below 2 has none
+    const uint32_t data_len = get_be16(resp + kTocDataLength);
+    // Descriptor bytes: the length counts first and last too; a length below that has none.
+    const int32_t n = (int32_t)data_len - (kTocHeaderSize - kTocDataLengthSize);
     for (int32_t off = 0; off < n; off += (int32_t)desc_size) {
         const uint32_t start = kTocHeaderSize + (uint32_t)off;
         if ((uint64_t)start + desc_size > resp_size) {
@@ -191,26 +193,27 @@ static_assert(sizeof kTocNotAvailable - 1 == kTocErrorHeaderLen, "error line wid
 
 int32_t FullTocBlockAddress(const uint8_t* d)
 {
-    return from_bcd(d[8]) * kCdFramesPerMinute + from_bcd(d[9]) * kCdFramesPerSecond + from_bcd(d[10]) -
-           kCdPregapFrames;
+    return from_bcd(d[kFullDescPmin]) * kFramesPerMinute + from_bcd(d[kFullDescPsec]) * kFramesPerSecond +
+           from_bcd(d[kFullDescPframe]) - kPregapBlocks;
 }
 
 int32_t TrackTocBlockAddress(const uint8_t* d)
 {
-    return d[5] * kCdFramesPerMinute + d[6] * kCdFramesPerSecond + d[7] - kCdPregapFrames;
+    return d[kTrackDescMin] * kFramesPerMinute + d[kTrackDescSec] * kFramesPerSecond + d[kTrackDescFrame] -
+           kPregapBlocks;
 }
 
 int32_t RenderFullToc(const uint8_t* resp, uint32_t resp_size, char* text, uint32_t text_size)
 {
     return RenderToc(resp, resp_size, text, text_size, "First Session No. : %d\r\n",
-                     "Last  Session No. : %d\r\n", kFullTocHeading, kFullTocDescriptorSize,
+                     "Last  Session No. : %d\r\n", kFullTocHeading, kFullDescriptorSize,
                      FormatFullTocLine);
 }
 
 int32_t RenderTrackToc(const uint8_t* resp, uint32_t resp_size, char* text, uint32_t text_size)
 {
     return RenderToc(resp, resp_size, text, text_size, "First Track No. : %d\r\n",
-                     "Last  Track No. : %d\r\n", kTrackTocHeading, kTrackTocDescriptorSize,
+                     "Last  Track No. : %d\r\n", kTrackTocHeading, kTrackDescriptorSize,
                      FormatTrackTocLine);
 }
 
@@ -231,11 +234,11 @@ int BuildTocReport(TocRequestFn request, void* ctx, char* text, uint32_t text_si
     int rendered = 1;
 
     memset(resp, 0, sizeof resp);
-    if (request(ctx, resp, sizeof resp, kTocReadFormatFull, 0) != kTocRequestFailed) {
+    if (request(ctx, resp, sizeof resp, kTocFormatFull, 0) != kTocRequestFailed) {
         len = RenderFullToc(resp, sizeof resp, text, text_size);
     } else {
         memset(resp, 0, sizeof resp);
-        if (request(ctx, resp, sizeof resp, kTocReadFormatTrack, 1) != kTocRequestFailed) {
+        if (request(ctx, resp, sizeof resp, kTocFormatTrack, 1) != kTocRequestFailed) {
             len = RenderTrackToc(resp, sizeof resp, text, text_size);
         } else {
             len = RenderTocError(text, text_size);
@@ -262,7 +265,7 @@ int32_t TocJumpAddress(const char* text, uint32_t text_len, uint32_t sel_start, 
         }
     }
     number[n] = '\0';
-    int64_t address = (int64_t)ParseLongLikeAtol(number) + kCdPregapFrames;
+    int64_t address = (int64_t)ParseLongLikeAtol(number) + kPregapBlocks;
     if (address > INT32_MAX)
         address = INT32_MAX;
     return (int32_t)address;

@@ -4,14 +4,11 @@
 #pragma once
 #include <stdint.h>
 
+// The response layout and the formats asked for (kTocFormatFull, else
+// kTocFormatTrack) are those of mmc.h.
 enum {
     kTocResponseSize = 4096,     // READ TOC buffer and allocation length
     kTocReportSize = 24000,      // the viewer's report buffer (hTocText)
-    kTocReadFormatTrack = 0,     // READ TOC format 0: track descriptors, binary MSF
-    kTocReadFormatFull = 2,      // READ TOC format 2: full TOC (Q subcode of the lead-in), BCD
-    kTocHeaderSize = 4,          // data length (2), first, last
-    kFullTocDescriptorSize = 11,
-    kTrackTocDescriptorSize = 8,
     kTocJumpSelectionMax = 127,  // characters of a selection taken for a jump
 };
 
@@ -37,7 +34,7 @@ int32_t RenderTrackToc(const uint8_t* resp, uint32_t resp_size, char* text, uint
 int32_t RenderTocError(char* text, uint32_t text_size);
 
 // Block address (LBN) of a full-TOC descriptor: PMIN, PSEC, PFRAME in BCD, nibbles above 9
-// taken at face value, minus the 150-frame pregap.
+// taken at face value, minus the pregap (kPregapBlocks).
 int32_t FullTocBlockAddress(const uint8_t* descriptor11);
 // Block address of a track descriptor: binary M, S, F.
 int32_t TrackTocBlockAddress(const uint8_t* descriptor8);
@@ -54,6 +51,7 @@ int BuildTocReport(TocRequestFn request, void* ctx, char* text, uint32_t text_si
 
 // The jump target of a selection [sel_start, sel_end) of the report text (text_len
 // characters): at most the first 127 selected characters, read as a decimal number the way
-// atol reads it (no digits: 0), as an absolute address, number + 150, saturated to 32 bits.
+// atol reads it (no digits: 0), as an absolute address, number + kPregapBlocks, saturated to
+// 32 bits.
 // Selection bounds beyond the text are clamped.
 int32_t TocJumpAddress(const char* text, uint32_t text_len, uint32_t sel_start, uint32_t sel_end);

@@ -5,8 +5,6 @@
 #include "tamrisk.h"
 #include "windows/tocreport.h"
 
-static_assert((int)kTocReportSize == (int)kTocTextSize, "the report is rendered for hTocText");
-
 namespace {
 
 enum { kTocWindowLines = 10 };
@@ -17,8 +15,8 @@ LONG nTocHeaderLen;
 // The edit control's own window procedure, behind the right-click hook below.
 WNDPROC pfnTocEditProc;
 
-// A copy of the window's text for the jump; the report never exceeds kTocTextSize.
-char szJumpText[kTocTextSize];
+// A copy of the window's text for the jump; the report never exceeds kTocReportSize.
+char szJumpText[kTocReportSize];
 
 int TocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, int report)
 {
@@ -151,12 +149,12 @@ int BuildTocText(HWND owner, char* text)
     if (text == NULL)
         return 0;
     int32_t header_len = 0;
-    int rendered = BuildTocReport(TocRequest, owner, text, kTocTextSize, &header_len);
+    int rendered = BuildTocReport(TocRequest, owner, text, kTocReportSize, &header_len);
     nTocHeaderLen = header_len;
     return rendered;
 }
 
-INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_INITDIALOG:
@@ -171,11 +169,7 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         OnCommand(dlg, wParam, lParam);
         return FALSE;
     case WM_SYSCOMMAND:
-        if (wParam == SC_NEXTWINDOW) {
-            SetActiveWindow(hwndTree != NULL ? hwndTree : hwndMain);
-            return TRUE;
-        }
-        return FALSE;
+        return OnSideSysCommand(dlg, wParam);
     case WM_PARENTNOTIFY:
         ShowContextMenu(dlg, LOWORD(wParam), lParam);
         return FALSE;
@@ -184,4 +178,15 @@ INT_PTR CALLBACK TocProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     return FALSE;
+}
+
+BOOL OpenTocWindow(HWND owner)
+{
+    hwndToc = CreateDialogParamA(hInst, "TOCBox", owner, TocProc, 0);
+    return hwndToc != NULL;
+}
+
+void CloseTocWindow(void)
+{
+    DestroyAndClear(&hwndToc);
 }
