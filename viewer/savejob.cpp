@@ -17,7 +17,7 @@ namespace {
 
 // Blocks one read asks for: 27 raw sectors stay under the 64 KiB that adapters
 // (and the virtual one) move at once.
-enum { kMaxBatch = 65536 / kRawImageLength };
+enum { kMaxBatch = 65536 / kRawSectorSize };
 
 bool UsesBlocks(SaveItemKind kind) { return kind != kSaveFolder && kind != kSaveText; }
 
@@ -77,7 +77,7 @@ bool OpenItem(SaveJob* job, const SaveItem& item)
         for (const SaveExtent& e : item.extents)
             blocks += e.blocks;
         uint8_t header[kCdxaHeaderSize];
-        BuildCdxaHeader(header, (uint32_t)std::min<uint64_t>(blocks, UINT32_MAX / kRawImageLength), item.xa);
+        BuildCdxaHeader(header, (uint32_t)std::min<uint64_t>(blocks, UINT32_MAX / kRawSectorSize), item.xa);
         return Write(job, header, sizeof header);
     }
     return true;
@@ -108,15 +108,15 @@ bool CloseItem(SaveJob* job)
 // The bytes one block gives to its item.
 bool WriteBlock(SaveJob* job, const SaveItem& item, const SaveExtent& extent, const uint8_t* raw)
 {
-    uint32_t offset = 0, length = kRawImageLength;
+    uint32_t offset = 0, length = kRawSectorSize;
     if (item.kind == kSaveUserData) {
-        offset = raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kSectorDataOffset;
-        length = kUserData2048;
-        uint64_t done = (uint64_t)job->block * kUserData2048;
+        offset = raw[kModeOffset] == 2 ? kXaUserDataOffset : kDataOffset;
+        length = kUserDataSize;
+        uint64_t done = (uint64_t)job->block * kUserDataSize;
         if (extent.bytes - done < length)
             length = (uint32_t)(extent.bytes - done);
     } else if (item.kind == kSaveDetected) {
-        UserDataSpan span = DetectUserData(raw, kRawImageLength);
+        UserDataSpan span = DetectUserData(raw, kRawSectorSize);
         offset = span.offset;
         length = span.length;
     }
@@ -137,9 +137,9 @@ void ReadBlocks(SaveJob* job, int32_t lbn, uint32_t count, uint8_t* raw)
     if (job->pfnRead(job->pReadContext, lbn, count, raw))
         return;
     for (uint32_t i = 0; i < count; ++i) {
-        uint8_t* one = raw + (size_t)i * kRawImageLength;
+        uint8_t* one = raw + (size_t)i * kRawSectorSize;
         if (count == 1 || !job->pfnRead(job->pReadContext, lbn + (int32_t)i, 1, one)) {
-            memset(one, 0, kRawImageLength);
+            memset(one, 0, kRawSectorSize);
             NoteUnreadable(job, lbn + (int32_t)i);
         }
     }
@@ -178,7 +178,7 @@ void StartSaveJob(SaveJob* job, std::vector<SaveItem> items, int32_t leadout, Sa
                 cut = true;
                 e.blocks = (uint32_t)room;
                 if (item.kind == kSaveUserData)
-                    e.bytes = std::min<uint64_t>(e.bytes, (uint64_t)room * kUserData2048);
+                    e.bytes = std::min<uint64_t>(e.bytes, (uint64_t)room * kUserDataSize);
             }
             job->totalBlocks += e.blocks;
         }
@@ -189,7 +189,7 @@ void StartSaveJob(SaveJob* job, std::vector<SaveItem> items, int32_t leadout, Sa
 
 SaveState StepSaveJob(SaveJob* job, uint32_t maxBlocks)
 {
-    static uint8_t raw[kMaxBatch * kRawImageLength];
+    static uint8_t raw[kMaxBatch * kRawSectorSize];
     uint32_t budget = std::max<uint32_t>(1, maxBlocks);
     while (job->state == kSaveRunning && budget > 0) {
         if (job->item >= job->items.size())
@@ -226,7 +226,7 @@ SaveState StepSaveJob(SaveJob* job, uint32_t maxBlocks)
         uint32_t count = std::min<uint32_t>(std::min<uint32_t>(e.blocks - job->block, budget), kMaxBatch);
         ReadBlocks(job, e.lbn + (int32_t)job->block, count, raw);
         for (uint32_t i = 0; i < count; ++i, ++job->block)
-            if (!WriteBlock(job, item, e, raw + (size_t)i * kRawImageLength))
+            if (!WriteBlock(job, item, e, raw + (size_t)i * kRawSectorSize))
                 return job->state;
         job->doneBlocks += count;
         budget -= count;
@@ -254,7 +254,7 @@ SaveState RunSaveJob(SaveJob* job, uint32_t batch)
 
 void BuildCdxaHeader(uint8_t* out44, uint32_t blocks, const uint8_t* xa14)
 {
-    uint32_t dataBytes = blocks * (uint32_t)kRawImageLength;
+    uint32_t dataBytes = blocks * (uint32_t)kRawSectorSize;
     memset(out44, 0, kCdxaHeaderSize);
     memcpy(out44, "RIFF", 4);
     put_le32(out44 + 4, dataBytes + kCdxaHeaderSize - 8);

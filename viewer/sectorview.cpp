@@ -94,7 +94,7 @@ static void FormatInto(HWND owner, HGLOBAL block, uint32_t size, int32_t length)
 static void ShowStatusLine(void)
 {
     char status[kStatusLineSize + 64];
-    FormatStatusLine(status, kStatusLineSize, lShownAddress, abRawSector[kSectorModeOffset]);
+    FormatStatusLine(status, kStatusLineSize, lShownAddress, abRawSector[kModeOffset]);
     if (bSectorCheck) {
         char check[48];
         FormatCheckStatus(CheckRawSector(abRawSector, LbnOf(lShownAddress), kCheckIgnoreSync), check, sizeof check);

@@ -8,6 +8,7 @@
 
 #include "bytes.h"
 #include "cdtime.h"
+#include "mmc.h"
 #include "sector.h"
 #include "windows/tocreport.h"
 
@@ -78,7 +79,7 @@ bool VerifyPlanFromFullToc(const uint8_t* resp, uint32_t size, VerifyPlan* plan)
 {
     std::vector<TocEntry> entries;
     uint32_t end = DescriptorEnd(resp, size);
-    for (uint32_t at = kTocHeaderSize; at + kFullTocDescriptorSize <= end; at += kFullTocDescriptorSize) {
+    for (uint32_t at = kTocHeaderSize; at + kFullDescriptorSize <= end; at += kFullDescriptorSize) {
         const uint8_t* d = resp + at;
         int point = d[3];
         if ((d[1] >> 4) != 1 || !((point >= 1 && point <= kMaxTrack) || point == kPointLeadOut))
@@ -92,7 +93,7 @@ bool VerifyPlanFromTrackToc(const uint8_t* resp, uint32_t size, VerifyPlan* plan
 {
     std::vector<TocEntry> entries;
     uint32_t end = DescriptorEnd(resp, size);
-    for (uint32_t at = kTocHeaderSize; at + kTrackTocDescriptorSize <= end; at += kTrackTocDescriptorSize) {
+    for (uint32_t at = kTocHeaderSize; at + kTrackDescriptorSize <= end; at += kTrackDescriptorSize) {
         const uint8_t* d = resp + at;
         int track = d[2];
         if (!((track >= 1 && track <= kMaxTrack) || track == kTrackLeadOut))

@@ -241,19 +241,19 @@ bool DriveReadRaw(void* context, int32_t lbn, uint32_t count, uint8_t* raw)
         return false;
     // Another window may read at 2340 between two batches: the length is
     // set for each batch and put back to 2048 after it.
-    if (cdrMode(owner, hDevice, kRawImageLength) != 0)
+    if (cdrMode(owner, hDevice, kRawSectorSize) != 0)
         return false;
     bool ok = cdrRead(owner, hDevice, raw, lbn, count, kReportSilently) == 0;
-    cdrMode(owner, hDevice, kUserData2048);
+    cdrMode(owner, hDevice, kUserDataSize);
     return ok;
 }
 
 bool DriveReadUser(void* context, int32_t lbn, uint8_t* user)
 {
-    uint8_t raw[kRawImageLength];
+    uint8_t raw[kRawSectorSize];
     if (!DriveReadRaw(context, lbn, 1, raw))
         return false;
-    memcpy(user, raw + (raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kSectorDataOffset), kUserData2048);
+    memcpy(user, raw + (raw[kModeOffset] == 2 ? kXaUserDataOffset : kDataOffset), kUserDataSize);
     return true;
 }
 

@@ -125,10 +125,10 @@ void Tell(HWND owner, UINT id)
 bool PlanFromDisc(HWND owner, VerifyPlan* plan)
 {
     static uint8_t toc[kTocResponseSize];
-    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocReadFormatFull, 0) == 0 &&
+    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatFull, 0) == 0 &&
         VerifyPlanFromFullToc(toc, sizeof toc, plan))
         return true;
-    return cdrToc(owner, hDevice, toc, sizeof toc, kTocReadFormatTrack, 0) == 0 &&
+    return cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatTrack, 0) == 0 &&
            VerifyPlanFromTrackToc(toc, sizeof toc, plan);
 }
 
