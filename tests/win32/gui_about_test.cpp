@@ -66,20 +66,19 @@ void CloseHelpViewer()
     }
 }
 
-// Text of the help viewer's rich edit pane in code page 932. The control
-// counts a line end as one character but returns CR LF, and returns nothing
-// into a buffer too small for the whole text.
+// Text of the help viewer's rich edit pane in code page 932, asked for in
+// UTF-16 into a buffer large enough for the whole text (the control returns
+// nothing into a smaller one).
 std::string WideWindowText(HWND hwnd)
 {
-    DWORD_PTR length = 0, got = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length)) return "";
-    std::vector<wchar_t> wide(2 * length + 2, L'\0');
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(wide.data()), SMTO_NORMAL,
-                        10000, &got);
-    wide.back() = L'\0';
-    std::vector<char> text(4 * wide.size(), '\0');
-    WideCharToMultiByte(932, 0, wide.data(), -1, text.data(), (int)text.size() - 1, nullptr, nullptr);
-    return text.data();
+    static wchar_t wide[65536];
+    static char text[4 * 65536];
+    DWORD_PTR got = 0;
+    wide[0] = L'\0';
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 65535, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL, 10000, &got);
+    text[0] = '\0';
+    WideCharToMultiByte(932, 0, wide, -1, text, sizeof text - 1, nullptr, nullptr);
+    return text;
 }
 
 // The help viewer's topic pane: the child with the longest text.
@@ -97,27 +96,15 @@ std::string HelpTopicText(HWND help, DWORD timeout_ms = 10000)
 }
 
 // A descendant window by class, and a text prefix unless null.
-struct Descendant {
-    const char* class_name;
-    const char* prefix;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND hwnd, LPARAM param)
-{
-    Descendant* want = reinterpret_cast<Descendant*>(param);
-    if (lstrcmpiA(ClassName(hwnd).c_str(), want->class_name) != 0 ||
-        (want->prefix && WindowText(hwnd).compare(0, strlen(want->prefix), want->prefix) != 0))
-        return TRUE;
-    want->found = hwnd;
-    return FALSE;
-}
-
 HWND FindDescendant(HWND parent, const char* class_name, const char* prefix = nullptr)
 {
-    Descendant want{class_name, prefix, nullptr};
-    EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&want));
-    return want.found;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (lstrcmpiA(ClassName(child).c_str(), class_name) == 0 &&
+            (!prefix || WindowText(child).rfind(prefix, 0) == 0))
+            return child;
+        if (HWND found = FindDescendant(child, class_name, prefix)) return found;
+    }
+    return nullptr;
 }
 
 struct GuiAbout : GuiTest {
