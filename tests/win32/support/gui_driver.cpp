@@ -28,13 +28,16 @@ std::string Env(const char* name)
 
 DWORD Elapsed(DWORD start) { return GetTickCount() - start; }
 
-std::string Ansi(const wchar_t* wide)
+// Polls `found` every 50 ms until it gives a window, the time runs out or
+// the viewer (when given) has ended.
+template <typename F>
+HWND Poll(const Viewer* viewer, DWORD timeout_ms, F found)
 {
-    int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return "";
-    std::vector<char> text(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
-    return text.data();
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+        if (HWND hwnd = found()) return hwnd;
+        if (Elapsed(start) >= timeout_ms) return nullptr;
+        if (viewer && viewer->process && WaitForSingleObject(viewer->process, 0) == WAIT_OBJECT_0) return nullptr;
+    }
 }
 
 struct FindContext {
@@ -46,12 +49,11 @@ struct FindContext {
 };
 
 // Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only its
-// buttons (ids 1-11), its text and its icon.
+// buttons (ids 1-11), its text and its icon (0x440).
 BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
 {
-    const int kIconId = 0x0440;
     int id = GetDlgCtrlID(child);
-    if ((id >= IDOK && id <= 11) || id == 0xFFFF || id == kIconId) return TRUE;
+    if ((id >= IDOK && id <= 11) || id == 0xFFFF || id == 0x0440) return TRUE;
     *reinterpret_cast<bool*>(param) = false;
     return FALSE;
 }
@@ -61,14 +63,12 @@ BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
     FindContext* ctx = reinterpret_cast<FindContext*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd)) return TRUE;
-    if (ctx->class_name && ClassName(hwnd) != ctx->class_name) return TRUE;
-    if (ctx->title && WindowText(hwnd) != ctx->title) return TRUE;
-    if (ctx->box) {
-        bool only_box_controls = GetDlgItem(hwnd, 0xFFFF) != nullptr;
-        if (only_box_controls) EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&only_box_controls));
-        if (!only_box_controls) return TRUE;
-    }
+    if (pid != ctx->pid || !IsWindowVisible(hwnd) || (ctx->class_name && ClassName(hwnd) != ctx->class_name) ||
+        (ctx->title && WindowText(hwnd) != ctx->title))
+        return TRUE;
+    bool box = GetDlgItem(hwnd, 0xFFFF) != nullptr;
+    if (ctx->box && box) EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&box));
+    if (ctx->box && !box) return TRUE;
     ctx->found = hwnd;
     return FALSE;
 }
@@ -80,26 +80,24 @@ HWND FindNow(DWORD pid, const char* class_name, const char* title, bool box = fa
     return ctx.found;
 }
 
-HWND FindBoxNow(DWORD pid) { return FindNow(pid, "#32770", nullptr, true); }
-
-// The dump pane's text limit is a value nobody else uses: posting a new one
-// and reading it back marks a point in the viewer's message queue.
-bool BarrierRound(HWND dump, DWORD mark, DWORD deadline_start, DWORD timeout_ms)
+// Runs a function of this program's copy of a DLL in the viewer, on `size`
+// bytes copied there and back; false when it did not run to its end.
+bool RunRemote(const Viewer& viewer, LPTHREAD_START_ROUTINE proc, void* data, size_t size, DWORD* result = nullptr)
 {
-    PostMessageA(dump, EM_SETLIMITTEXT, mark, 0);
-    while (Elapsed(deadline_start) < timeout_ms) {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(dump, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 5000, &result)) {
-            if (!IsWindow(dump)) return false;
-            continue;
-        }
-        if (result == mark) return true;
-        Sleep(20);
-    }
-    return false;
+    void* remote = VirtualAllocEx(viewer.process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return false;
+    WriteProcessMemory(viewer.process, remote, data, size, nullptr);
+    HANDLE thread = CreateRemoteThread(viewer.process, nullptr, 0, proc, remote, 0, nullptr);
+    bool ok = thread && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+    if (ok && result) GetExitCodeThread(thread, result);
+    if (thread) CloseHandle(thread);
+    ok = ok && ReadProcessMemory(viewer.process, remote, data, size, nullptr);
+    VirtualFreeEx(viewer.process, remote, 0, MEM_RELEASE);
+    return ok;
 }
 
-// Loads the probe into the viewer and returns its ProbeMenus there.
+// Loads the probe into the viewer and returns its ProbeMenus there: the
+// offset of the function in this process's copy from the remote module base.
 LPTHREAD_START_ROUTINE RemoteProbe(const Viewer& viewer)
 {
     static HMODULE local = nullptr;
@@ -107,37 +105,17 @@ LPTHREAD_START_ROUTINE RemoteProbe(const Viewer& viewer)
     static LPTHREAD_START_ROUTINE remote = nullptr;
     std::string dll = ProgramDir() + "\\gui_probe.dll";
     if (!local) local = LoadLibraryA(dll.c_str());
-    if (!local) return nullptr;
-    if (loaded_for == viewer.pid && remote) return remote;
-    FARPROC local_proc = GetProcAddress(local, "ProbeMenus");
+    FARPROC local_proc = local ? GetProcAddress(local, "ProbeMenus") : nullptr;
     if (!local_proc) return nullptr;
-
-    void* remote_name = VirtualAllocEx(viewer.process, nullptr, dll.size() + 1, MEM_COMMIT, PAGE_READWRITE);
-    if (!remote_name) return nullptr;
-    WriteProcessMemory(viewer.process, remote_name, dll.c_str(), dll.size() + 1, nullptr);
-    FARPROC load_library = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
-    HANDLE thread = CreateRemoteThread(viewer.process, nullptr, 0,
-                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(load_library)),
-                                       remote_name, 0, nullptr);
-    DWORD remote_module = 0;
-    if (thread) {
-        WaitForSingleObject(thread, 30000);
-        GetExitCodeThread(thread, &remote_module);
-        CloseHandle(thread);
-    }
-    VirtualFreeEx(viewer.process, remote_name, 0, MEM_RELEASE);
-    if (!remote_module) return nullptr;
+    if (loaded_for == viewer.pid && remote) return remote;
+    auto load_library = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    DWORD module = 0;
+    if (!RunRemote(viewer, load_library, &dll[0], dll.size() + 1, &module) || !module) return nullptr;
     uintptr_t offset = reinterpret_cast<uintptr_t>(local_proc) - reinterpret_cast<uintptr_t>(local);
-    remote = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(remote_module) + offset);
+    remote = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(module) + offset);
     loaded_for = viewer.pid;
     return remote;
-}
-
-HKEY OpenSettingsKey(REGSAM access)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, access, &key) != ERROR_SUCCESS) return nullptr;
-    return key;
 }
 
 }  // namespace
@@ -145,14 +123,11 @@ HKEY OpenSettingsKey(REGSAM access)
 bool StartViewer(Viewer* viewer, const std::string& args, const char* directory)
 {
     std::string exe = ProgramDir() + "\\quillet.exe";
-    std::string command = "\"" + exe + "\"";
-    if (!args.empty()) command += " " + args;
+    std::string command = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         directory ? directory : ProgramDir().c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
@@ -160,8 +135,7 @@ bool StartViewer(Viewer* viewer, const std::string& args, const char* directory)
     viewer->pid = pi.dwProcessId;
     WaitForInputIdle(pi.hProcess, 30000);
     viewer->main = FindViewerWindow(*viewer, "Quillet", nullptr, 30000);
-    if (!viewer->main) return false;
-    return Settle(*viewer);
+    return viewer->main && Settle(*viewer);
 }
 
 DWORD StopViewer(Viewer* viewer, DWORD timeout_ms)
@@ -187,21 +161,27 @@ bool WaitViewerExit(Viewer* viewer, DWORD timeout_ms, DWORD* exit_code)
     return true;
 }
 
+// The dump pane's text limit is a value nobody else uses: posting a new one
+// and reading it back marks a point in the viewer's message queue.
 bool Settle(const Viewer& viewer, DWORD timeout_ms)
 {
     static DWORD mark = 0x7FFF0000;
     HWND dump = viewer.main ? GetDlgItem(viewer.main, IDC_DUMP) : nullptr;
     if (!dump) return false;
     DWORD start = GetTickCount();
-    for (int round = 0; round < 3; round++)
-        if (!BarrierRound(dump, ++mark, start, timeout_ms)) return false;
+    for (int round = 0; round < 3; round++) {
+        PostMessageA(dump, EM_SETLIMITTEXT, ++mark, 0);
+        for (DWORD_PTR result = 0;; Sleep(20)) {
+            if (Elapsed(start) >= timeout_ms) return false;
+            if (!SendMessageTimeoutA(dump, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 5000, &result) && !IsWindow(dump))
+                return false;
+            if (result == mark) break;
+        }
+    }
     return true;
 }
 
-void PostCommand(HWND hwnd, UINT id, LPARAM lParam)
-{
-    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), lParam);
-}
+void PostCommand(HWND hwnd, UINT id, LPARAM lParam) { PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), lParam); }
 
 LRESULT SendCommand(HWND hwnd, UINT id, LPARAM lParam)
 {
@@ -223,19 +203,15 @@ void PostKey(HWND hwnd, UINT vk)
     PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
 }
 
-void PostChar(HWND hwnd, char ch)
-{
-    PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(ch), 1);
-}
+void PostChar(HWND hwnd, char ch) { PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(ch), 1); }
 
 std::string WindowText(HWND hwnd)
 {
-    DWORD_PTR length = 0;
+    DWORD_PTR length = 0, got = 0;
     if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length)) return "";
     std::vector<char> text(length + 2, '\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_NORMAL, 10000, &got);
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000,
+                        &got);
     return std::string(text.data(), strnlen(text.data(), text.size()));
 }
 
@@ -256,16 +232,14 @@ static std::vector<std::string> ItemTexts(HWND control, UINT get_count, UINT get
         if (length < 0) break;
         std::vector<wchar_t> wide(length + 2, L'\0');
         SendMessageW(control, get_text, i, reinterpret_cast<LPARAM>(wide.data()));
-        wide.back() = L'\0';
-        lines.push_back(Ansi(wide.data()));
+        std::vector<char> text(4 * wide.size(), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size() - 1, nullptr, nullptr);
+        lines.push_back(text.data());
     }
     return lines;
 }
 
-std::vector<std::string> ListBoxLines(HWND list)
-{
-    return ItemTexts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
-}
+std::vector<std::string> ListBoxLines(HWND list) { return ItemTexts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 
 std::vector<std::string> ComboBoxLines(HWND combo)
 {
@@ -281,39 +255,22 @@ std::string ClassName(HWND hwnd)
 
 HWND FindViewerWindow(const Viewer& viewer, const char* class_name, const char* title, DWORD timeout_ms)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (HWND found = FindNow(viewer.pid, class_name, title)) return found;
-        if (Elapsed(start) >= timeout_ms) return nullptr;
-        if (viewer.process && WaitForSingleObject(viewer.process, 0) == WAIT_OBJECT_0) return nullptr;
-        Sleep(50);
-    }
+    return Poll(&viewer, timeout_ms, [&] { return FindNow(viewer.pid, class_name, title); });
 }
 
 bool WaitWindowGone(HWND hwnd, DWORD timeout_ms)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(hwnd) && IsWindowVisible(hwnd)) {
-        if (Elapsed(start) >= timeout_ms) return false;
-        Sleep(50);
-    }
-    return true;
+    HWND gone = reinterpret_cast<HWND>(1);
+    return Poll(nullptr, timeout_ms, [&] { return IsWindow(hwnd) && IsWindowVisible(hwnd) ? nullptr : gone; });
 }
 
 bool WaitBox(const Viewer& viewer, Box* box, DWORD timeout_ms)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (HWND found = FindBoxNow(viewer.pid)) {
-            box->hwnd = found;
-            box->caption = WindowText(found);
-            box->text = ControlText(found, 0xFFFF);
-            return true;
-        }
-        if (Elapsed(start) >= timeout_ms) return false;
-        if (WaitForSingleObject(viewer.process, 0) == WAIT_OBJECT_0) return false;
-        Sleep(50);
-    }
+    box->hwnd = Poll(&viewer, timeout_ms, [&] { return FindNow(viewer.pid, "#32770", nullptr, true); });
+    if (!box->hwnd) return false;
+    box->caption = WindowText(box->hwnd);
+    box->text = ControlText(box->hwnd, 0xFFFF);
+    return true;
 }
 
 void AnswerBox(const Box& box, int button)
@@ -323,42 +280,26 @@ void AnswerBox(const Box& box, int button)
     WaitWindowGone(box.hwnd);
 }
 
-bool BoxShown(const Viewer& viewer) { return FindBoxNow(viewer.pid) != nullptr; }
+bool BoxShown(const Viewer& viewer) { return FindNow(viewer.pid, "#32770", nullptr, true) != nullptr; }
 
 bool ReadMenus(const Viewer& viewer, HWND hwnd, std::vector<MenuItem>* items)
 {
     items->clear();
-    LPTHREAD_START_ROUTINE probe = RemoteProbe(viewer);
-    if (!probe) return false;
-    void* remote = VirtualAllocEx(viewer.process, nullptr, sizeof(ProbeRequest), MEM_COMMIT, PAGE_READWRITE);
-    if (!remote) return false;
     static ProbeRequest request;
     memset(&request, 0, sizeof request);
     request.hwnd = hwnd;
-    WriteProcessMemory(viewer.process, remote, &request, sizeof request, nullptr);
-    HANDLE thread = CreateRemoteThread(viewer.process, nullptr, 0, probe, remote, 0, nullptr);
-    bool ok = false;
-    if (thread) {
-        ok = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
-        CloseHandle(thread);
-    }
-    if (ok) ok = ReadProcessMemory(viewer.process, remote, &request, sizeof request, nullptr);
-    VirtualFreeEx(viewer.process, remote, 0, MEM_RELEASE);
-    if (!ok || request.done != 1) return false;
+    LPTHREAD_START_ROUTINE probe = RemoteProbe(viewer);
+    if (!probe || !RunRemote(viewer, probe, &request, sizeof request) || request.done != 1) return false;
     request.text[sizeof request.text - 1] = '\0';
-
-    for (const char* line = request.text; *line;) {
-        const char* end = strchr(line, '\n');
-        if (!end) break;
-        std::string row(line, end);
-        line = end + 1;
-        size_t t1 = row.find('\t'), t2 = row.find('\t', t1 + 1), t3 = row.find('\t', t2 + 1);
-        if (t3 == std::string::npos) continue;
+    // "path TAB id TAB state TAB caption LF" per item; the caption may hold a tab.
+    for (char* line = request.text; char* end = strchr(line, '\n'); line = end + 1) {
+        *end = '\0';
+        char path[64];
         MenuItem item;
-        item.path = row.substr(0, t1);
-        item.id = atoi(row.substr(t1 + 1, t2 - t1 - 1).c_str());
-        item.state = static_cast<UINT>(strtoul(row.substr(t2 + 1, t3 - t2 - 1).c_str(), nullptr, 10));
-        item.caption = row.substr(t3 + 1);
+        int used = 0;
+        if (sscanf(line, "%63[^\t]\t%d\t%u\t%n", path, &item.id, &item.state, &used) != 3 || used == 0) continue;
+        item.path = path;
+        item.caption = line + used;
         items->push_back(item);
     }
     return true;
@@ -388,10 +329,7 @@ static bool MenuState(const Viewer& viewer, int id, UINT flag)
 bool MenuGrayed(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_GRAYED); }
 bool MenuChecked(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_CHECKED); }
 
-void DeleteSettings()
-{
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
-}
+void DeleteSettings() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey); }
 
 bool ReadSettingDword(const char* name, DWORD* value)
 {
@@ -404,8 +342,8 @@ bool ReadSettingDword(const char* name, DWORD* value)
 
 bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type)
 {
-    HKEY key = OpenSettingsKey(KEY_READ);
-    if (!key) return false;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     DWORD value_type = 0, size = 0;
     LONG rc = RegQueryValueExA(key, name, nullptr, &value_type, nullptr, &size);
     if (rc == ERROR_SUCCESS) {
@@ -418,16 +356,13 @@ bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type
     return rc == ERROR_SUCCESS;
 }
 
-void WriteSettingDword(const char* name, DWORD value)
-{
-    WriteSettingBinary(name, &value, sizeof value, REG_DWORD);
-}
+void WriteSettingDword(const char* name, DWORD value) { WriteSettingBinary(name, &value, sizeof value, REG_DWORD); }
 
 void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD type)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
@@ -441,15 +376,9 @@ std::string WinPath(const std::string& unix_path)
     return path;
 }
 
-std::string GuiImage(const char* name)
-{
-    return WinPath(Env("QUILLET_BINARY_DIR") + "/gui-images/" + name);
-}
+std::string GuiImage(const char* name) { return WinPath(Env("QUILLET_BINARY_DIR") + "/gui-images/" + name); }
 
-std::string SampleDisc()
-{
-    return WinPath(Env("QUILLET_HOST_BINARY_DIR") + "/sample/sample.cue");
-}
+std::string SampleDisc() { return WinPath(Env("QUILLET_HOST_BINARY_DIR") + "/sample/sample.cue"); }
 
 bool Screenshot(HWND hwnd, const char* name)
 {
@@ -463,7 +392,6 @@ bool Screenshot(HWND hwnd, const char* name)
     IntersectRect(&rect, &rect, &screen_rect);
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
-
     BITMAPINFOHEADER info = {sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};   // top-down rows
     std::vector<uint8_t> bits(static_cast<size_t>(width) * height * 4);
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
@@ -476,7 +404,6 @@ bool Screenshot(HWND hwnd, const char* name)
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-
     std::string dir = WinPath(Env("QUILLET_BINARY_DIR") + "/screenshots");
     CreateDirectoryA(dir.c_str(), nullptr);
     FILE* out = ok ? fopen((dir + "\\" + name + ".bmp").c_str(), "wb") : nullptr;
@@ -492,14 +419,10 @@ bool Screenshot(HWND hwnd, const char* name)
 StatusLine ParseStatus(const std::string& text)
 {
     StatusLine status;
-    int lbn = 0, mode = 0, used = 0;
     char time[16] = "";
-    if (sscanf(text.c_str(), "LBN = %d [%15[^]]]    Mode-%d Sector%n", &lbn, time, &mode, &used) == 3 &&
-        used == static_cast<int>(text.size())) {
-        status.ok = true;
-        status.lbn = lbn;
-        status.time = time;
-        status.mode = mode;
-    }
+    int used = 0;
+    status.ok = sscanf(text.c_str(), "LBN = %d [%15[^]]]    Mode-%d Sector%n", &status.lbn, time, &status.mode,
+                       &used) == 3 && used == static_cast<int>(text.size());
+    status.time = time;
     return status;
 }

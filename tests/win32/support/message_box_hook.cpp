@@ -1,5 +1,6 @@
 #include "message_box_hook.h"
 
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -21,97 +22,66 @@ bool IsVisibleChild(HWND dialog, int id)
     return item && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE);
 }
 
-unsigned ButtonStyle(HWND box)
+// The MB_ button set whose buttons all show, and the MB_ icon of the system
+// icon the box shows (0xF0 for another icon).
+unsigned BoxStyle(HWND box)
 {
-    struct Set { unsigned style; std::initializer_list<int> ids; };
-    static const Set sets[] = {
-        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
-        {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
-        {MB_YESNO, {IDYES, IDNO}},
-        {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}},
-        {MB_OKCANCEL, {IDOK, IDCANCEL}},
+    // An aggregate, so that each list's array lives as long as the table.
+    static const struct { unsigned style; std::initializer_list<int> ids; } sets[] = {
+        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}}, {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
+        {MB_YESNO, {IDYES, IDNO}}, {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}, {MB_OKCANCEL, {IDOK, IDCANCEL}},
     };
-    for (const Set& set : sets) {
-        bool all = true;
-        for (int id : set.ids)
-            all = all && IsVisibleChild(box, id);
-        if (all)
-            return set.style;
+    unsigned style = MB_OK;
+    for (const auto& set : sets)
+        if (style == MB_OK &&
+            std::all_of(set.ids.begin(), set.ids.end(), [&](int id) { return IsVisibleChild(box, id); }))
+            style = set.style;
+    HICON icon = NULL;
+    for (HWND child = GetWindow(box, GW_CHILD); child && !icon; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
     }
-    return MB_OK;
-}
-
-struct IconSearch { HICON icon; };
-
-BOOL CALLBACK FindIcon(HWND child, LPARAM param)
-{
-    char cls[16] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        HICON icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
-        if (icon) {
-            ((IconSearch*)param)->icon = icon;
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
-unsigned IconStyle(HWND box)
-{
-    IconSearch search = {NULL};
-    EnumChildWindows(box, FindIcon, (LPARAM)&search);
-    if (!search.icon)
-        return 0;
-    struct Icon { LPCSTR id; unsigned style; };
-    static const Icon icons[] = {
+    if (!icon)
+        return style;
+    static const std::pair<LPCSTR, unsigned> icons[] = {
         {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
         {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK},
     };
-    for (const Icon& i : icons)
-        if (LoadIconA(NULL, i.id) == search.icon)
-            return i.style;
-    return 0xF0;   // an icon, but not a system one
+    for (const auto& i : icons)
+        if (LoadIconA(NULL, i.first) == icon)
+            return style | i.second;
+    return style | 0xF0;
 }
 
 std::string WindowText(HWND window)
 {
     char text[2048] = {};
-    GetWindowTextA(window, text, sizeof text);
+    if (window)
+        GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
 {
-    if (code == HCBT_ACTIVATE) {
-        HWND box = (HWND)wparam;
-        char cls[16] = {};
-        GetClassNameA(box, cls, sizeof cls);
-        bool seen = false;
-        for (HWND h : state.handled)
-            seen = seen || h == box;
-        if (!seen && lstrcmpA(cls, "#32770") == 0) {
-            state.handled.push_back(box);
-            RecordedBox rec;
-            rec.caption = WindowText(box);
-            HWND text = GetDlgItem(box, 0xFFFF);
-            rec.text = text ? WindowText(text) : std::string();
-            rec.style = ButtonStyle(box) | IconStyle(box);
-            int button;
-            if (!state.answers.empty()) {
-                button = state.answers.front();
-                state.answers.pop_front();
-            } else {
-                button = IsVisibleChild(box, IDCANCEL) ? IDCANCEL : IDOK;
-            }
-            state.boxes.push_back(rec);
-            if (state.while_open) {
-                std::function<void()> action;
-                std::swap(action, state.while_open);
-                action();
-            }
-            PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+    HWND box = (HWND)wparam;
+    char cls[16] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(box, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
+        std::find(state.handled.begin(), state.handled.end(), box) == state.handled.end()) {
+        state.handled.push_back(box);
+        state.boxes.push_back(RecordedBox{WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), BoxStyle(box)});
+        int button = IsVisibleChild(box, IDCANCEL) ? IDCANCEL : IDOK;
+        if (!state.answers.empty()) {
+            button = state.answers.front();
+            state.answers.pop_front();
         }
+        if (state.while_open) {
+            std::function<void()> action;
+            std::swap(action, state.while_open);
+            action();
+        }
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
     }
     return CallNextHookEx(state.hook, code, wparam, lparam);
 }
