@@ -5,8 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <shlobj.h>
-
+#include "folderpick.h"
 #include "iso9660.h"
 #include "iso9660/isosave.h"
 #include "quillet.h"
@@ -45,24 +44,6 @@ bool SelectedLine(HWND list, TreeLineFields* line, TreeLineFields* parent)
     return false;
 }
 
-bool PickFolder(HWND tree, char* path)
-{
-    char title[128];
-    if (LoadStringA(hInst, IDS_SAVE_PICK_FOLDER, title, sizeof title) <= 0)
-        title[0] = 0;
-    BROWSEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.hwndOwner = tree;
-    info.lpszTitle = title;
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    LPITEMIDLIST id = SHBrowseForFolderA(&info);
-    if (id == NULL)
-        return false;
-    bool ok = SHGetPathFromIDListA(id, path) != FALSE;
-    CoTaskMemFree(id);
-    return ok;
-}
-
 void SaveFile(HWND tree, const TreeLineFields& line, const TreeLineFields& parent, const char* given)
 {
     IsoReads reads = {DriveReadUser, tree, 0};
@@ -96,10 +77,11 @@ void SaveFile(HWND tree, const TreeLineFields& line, const TreeLineFields& paren
 // picked; the root's contents go straight into the picked folder.
 void SaveFolder(HWND tree, const TreeLineFields& line, const char* given)
 {
-    char folder[MAX_PATH] = "";
+    char folder[MAX_PATH] = "", title[128];
+    LoadText(IDS_SAVE_PICK_FOLDER, title, (int)sizeof title);
     if (given != NULL)
         snprintf(folder, sizeof folder, "%s", given);
-    else if (!PickFolder(tree, folder))
+    else if (!PickFolder(tree, title, folder))
         return;
     std::string target = folder;
     if (line.indent > 0)
@@ -158,7 +140,7 @@ void ShowTreeSaveMenu(HWND tree, LPARAM screenPoint)
     if (!SelectedLine(list, &line, &parent))
         return;
     char text[128];
-    if (LoadStringA(hInst, line.directory ? IDS_SAVE_AS_FOLDER : IDS_SAVE_AS_FILE, text, sizeof text) <= 0)
+    if (!LoadText(line.directory ? IDS_SAVE_AS_FOLDER : IDS_SAVE_AS_FILE, text, (int)sizeof text))
         return;
     HMENU menu = CreatePopupMenu();
     if (menu == NULL)

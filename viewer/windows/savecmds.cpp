@@ -36,8 +36,8 @@ void FillHistory(HWND dlg)
 void InputError(HWND dlg, UINT id, int control)
 {
     char text[256], caption[64];
-    LoadStringA(hInst, id, text, sizeof text);
-    LoadStringA(hInst, IDS_INPUT_ERROR, caption, sizeof caption);
+    LoadText(id, text, (int)sizeof text);
+    LoadText(IDS_INPUT_ERROR, caption, (int)sizeof caption);
     MessageBoxA(dlg, text, caption, MB_OK | MB_ICONEXCLAMATION);
     SetFocus(GetDlgItem(dlg, control));
 }

@@ -31,12 +31,6 @@ BOOL bSaving;  // a save is running: a second one waits for it to end
 
 bool IsLead(uint8_t b) { return IsDBCSLeadByte(b) != 0; }
 
-void LoadText(UINT id, char* out, int size)
-{
-    if (LoadStringA(hInst, id, out, size) <= 0)
-        out[0] = 0;
-}
-
 // ---- Progress dialog ----
 
 void ShowProgress(HWND dlg, const SaveJob* job)
@@ -179,7 +173,7 @@ void Report(HWND owner, const SaveJob& job, SaveKind kind)
     snprintf(detail, sizeof detail, " %u", job.nFiles);
     if (job.nUnreadable > 0) {
         char head[256];
-        LoadText(IDS_SAVE_UNREADABLE, head, sizeof head);
+        LoadText(IDS_SAVE_UNREADABLE, head, (int)sizeof head);
         snprintf(line, sizeof line, "\n\n%s %u\n", head, job.nUnreadable);
         Append(detail, sizeof detail, line);
         for (size_t i = 0; i < job.unreadable.size(); ++i) {
@@ -191,7 +185,7 @@ void Report(HWND owner, const SaveJob& job, SaveKind kind)
     }
     if (!job.cut.empty()) {
         char head[256];
-        LoadText(IDS_SAVE_CUT, head, sizeof head);
+        LoadText(IDS_SAVE_CUT, head, (int)sizeof head);
         Append(detail, sizeof detail, "\n\n");
         Append(detail, sizeof detail, head);
         for (const std::string& path : job.cut) {
@@ -268,8 +262,8 @@ BOOL ConfirmOverwrite(HWND owner, std::vector<SaveItem>* items)
     if (existing == 0)
         return TRUE;
     char text[512], caption[128], count[16];
-    LoadText(IDS_SAVE_EXISTS, text, sizeof text);
-    LoadText(IDS_SAVE_CAPTION, caption, sizeof caption);
+    LoadText(IDS_SAVE_EXISTS, text, (int)sizeof text);
+    LoadText(IDS_SAVE_CAPTION, caption, (int)sizeof caption);
     snprintf(count, sizeof count, " %u", existing);
     Append(text, sizeof text, count);
     int answer = MessageBoxA(owner, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
@@ -308,8 +302,8 @@ BOOL RunSave(HWND owner, std::vector<SaveItem> items, SaveKind kind)
 void ShowSaveMessage(HWND owner, UINT id, const char* detail, UINT icon)
 {
     char text[kMessageSize], caption[128];
-    LoadText(id, text, sizeof text);
-    LoadText(IDS_SAVE_CAPTION, caption, sizeof caption);
+    LoadText(id, text, (int)sizeof text);
+    LoadText(IDS_SAVE_CAPTION, caption, (int)sizeof caption);
     if (detail[0] != 0 && detail[0] != ' ')
         Append(text, sizeof text, "\n");
     Append(text, sizeof text, detail);

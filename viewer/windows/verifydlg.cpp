@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
+#include "mmc.h"
 #include "tamrisk.h"
 #include "verify.h"
 #include "windows/tocreport.h"
@@ -114,10 +115,8 @@ INT_PTR CALLBACK VerifyProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
 void Tell(HWND owner, UINT id)
 {
     char text[256], caption[64];
-    if (LoadStringA(hInst, id, text, sizeof text) <= 0)
-        text[0] = '\0';
-    if (LoadStringA(hInst, IDS_VERIFY_CAPTION, caption, sizeof caption) <= 0)
-        caption[0] = '\0';
+    LoadText(id, text, (int)sizeof text);
+    LoadText(IDS_VERIFY_CAPTION, caption, (int)sizeof caption);
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
