@@ -8,10 +8,6 @@
 
 namespace {
 
-const uint8_t kSyncPattern[kSectorSyncLength] = {
-    0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,
-};
-
 const char kHexDigits[] = "0123456789ABCDEF";
 
 // Byte columns of one line: "XX " each, one more blank before the ninth.
@@ -224,4 +220,13 @@ StepAvailability StepControlsFor(int32_t address, int32_t leadout)
     long long first = kCdPregapFrames;
     long long last = (long long)leadout - 1 + kCdPregapFrames;
     return StepAvailability{address != first, address != last};
+}
+
+uint32_t DumpHexPosition(uint32_t offset)
+{
+    uint32_t line = offset / kDumpBytesPerLine, column = offset % kDumpBytesPerLine, at = 0;
+    for (uint32_t i = 0; i < line; i++)
+        at += DumpLineLength(i * kDumpBytesPerLine, kDumpBytesPerLine);
+    uint32_t line_offset = line * kDumpBytesPerLine;
+    return at + 1 + OffsetDigits(line_offset) + 1 + 3 * column + (column >= kHalfLine ? 1 : 0);
 }

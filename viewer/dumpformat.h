@@ -8,6 +8,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "cdgeometry.h"   // kXaUserDataOffset, kSyncPattern
+
 // ECMA-130 sector geometry as the dump view sees it.
 enum {
     kSectorSyncLength = 12,     // 00, FF x 10, 00
@@ -17,7 +19,6 @@ enum {
     kXaSubheaderLength = 4,     // file, channel, submode, coding; recorded twice
     kXaSubmodeOffset = 18,      // submode byte of the first subheader copy
     kXaSubmodeForm2 = 0x20,     // submode bit: Form 2
-    kXaUserDataOffset = 24,     // after header and both subheader copies
     kRawBlockLength = 2340,     // one block read at block length 2340: the sector less its sync
     kRawImageLength = 2352,     // the whole sector
     kUserData2048 = 2048,       // Mode 1 and Mode 2 Form 1 user data
@@ -97,3 +98,8 @@ struct StepAvailability {
     bool next;
 };
 StepAvailability StepControlsFor(int32_t address, int32_t leadout);
+
+// Where the hex digits of the byte at offset (counted as FormatDump counts
+// them) begin in a dump text; a selection of bytes [first, end) in the pane
+// runs from DumpHexPosition(first) to DumpHexPosition(end - 1) + 2.
+uint32_t DumpHexPosition(uint32_t offset);

@@ -110,7 +110,7 @@ bool WriteBlock(SaveJob* job, const SaveItem& item, const SaveExtent& extent, co
 {
     uint32_t offset = 0, length = kRawImageLength;
     if (item.kind == kSaveUserData) {
-        offset = raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kSectorDataOffset;
+        offset = raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kDataOffset;
         length = kUserData2048;
         uint64_t done = (uint64_t)job->block * kUserData2048;
         if (extent.bytes - done < length)
