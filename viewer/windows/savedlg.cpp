@@ -253,7 +253,7 @@ bool DriveReadUser(void* context, int32_t lbn, uint8_t* user)
     uint8_t raw[kRawImageLength];
     if (!DriveReadRaw(context, lbn, 1, raw))
         return false;
-    memcpy(user, raw + (raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kSectorDataOffset), kUserData2048);
+    memcpy(user, raw + (raw[kSectorModeOffset] == 2 ? kXaUserDataOffset : kDataOffset), kUserData2048);
     return true;
 }
 
