@@ -106,6 +106,21 @@ TEST_F(GuiFind, CancelStopsALongSearch)
     EXPECT_EQ(StatusLbn(viewer), 16);
 }
 
+// By hand (--gtest_also_run_disabled_tests): a whole search of blank.iso.
+TEST_F(GuiFind, DISABLED_RateOfAWholeDiscSearch)
+{
+    ASSERT_TRUE(Start(GuiImage("blank.iso")));
+    JumpTo(viewer, 0);
+    DWORD start = GetTickCount();
+    Find("QUILLET", IDC_FIND_AS_TEXT, IDC_FIND_USER);
+    Box box;
+    ASSERT_TRUE(WaitBox(viewer, &box, 1800000));
+    EXPECT_EQ(box.text, Cp932(u8"見つかりませんでした"));
+    double seconds = (GetTickCount() - start) / 1000.0, blocks = 700.0 * 1024 * 1024 / 2048;
+    printf("whole search of %.0f blocks: %.1f s, %.0f blocks/s\n", blocks, seconds, blocks / seconds);
+    AnswerBox(box, IDOK);
+}
+
 TEST_F(GuiFind, RefusalsKeepTheDialogOpen)
 {
     ASSERT_TRUE(Start(GuiImage("mode1.cue")));

@@ -10,13 +10,13 @@
 
 // The data blocks of the disc from the full TOC, else the track TOC.
 bool ReadDataPlan(HWND owner, VerifyPlan* plan);
-// Sets the drive to whole 2352-byte blocks, else to 2340 (no sync); 0 when
-// it takes neither, the drive then back at 2048.
-int SetRawBlockLength(HWND owner);
+// The raw block length the drive takes: whole 2352-byte blocks, else 2340
+// (no sync); 0 when neither. The drive is left at 2048.
+int ProbeRawBlockLength(HWND owner);
 
-// Reads at the length set, silently: a batch in one READ(10), where that
-// fails block by block, so that only the unreadable blocks are marked, each
-// with its sense. ctx is a DriveBatch.
+// Reads silently at block_len (set for the batch, 2048 again after it): a
+// batch in one READ(10), where that fails block by block, so that only the
+// unreadable blocks are marked, each with its sense. ctx is a DriveBatch.
 struct DriveBatch {
     HWND owner;
     int block_len;

@@ -226,7 +226,7 @@ void Search(HWND owner, bool backward)
         lbn = StepAddress(shown, 1);
 
     static FindJob job;
-    job.drive = DriveBatch{owner, SetRawBlockLength(owner)};
+    job.drive = DriveBatch{owner, ProbeRawBlockLength(owner)};
     if (job.drive.block_len == 0)
         return;
     bSearching = true;
@@ -239,7 +239,6 @@ void Search(HWND owner, bool backward)
     BatchDialog dialog = {StepFind, ShowProgress, &job, 0, 0, FALSE};
     if (more)
         RunBatchDialog(owner, "FindProgress", &dialog);
-    cdrMode(owner, hDevice, kUserDataSize);
     bSearching = false;
 
     if (job.run.unreadable > 0)

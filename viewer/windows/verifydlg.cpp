@@ -113,15 +113,20 @@ void Tell(HWND owner, UINT id)
 void ReadDriveBatch(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockStatus* status)
 {
     const DriveBatch* drive = (const DriveBatch*)ctx;
-    if (cdrRead(drive->owner, hDevice, buffer, lbn, count, 0) == 0)
-        return;
-    for (int i = 0; i < count; ++i) {
-        if (cdrRead(drive->owner, hDevice, buffer + (size_t)i * drive->block_len, lbn + i, 1, 0) == 0)
-            continue;
-        BYTE sense[kSenseSize] = {};
-        cdrGetSense(sense, sizeof sense);
-        status[i] = VerifyBlockStatus{true, (uint8_t)(sense[2] & 0x0F), sense[12], sense[13]};
+    // The side windows stay usable behind the progress dialog and may read
+    // at their own lengths between two batches: the length is set for each
+    // batch and put back to the resting 2048 after it.
+    cdrMode(drive->owner, hDevice, drive->block_len);
+    if (cdrRead(drive->owner, hDevice, buffer, lbn, count, 0) != 0) {
+        for (int i = 0; i < count; ++i) {
+            if (cdrRead(drive->owner, hDevice, buffer + (size_t)i * drive->block_len, lbn + i, 1, 0) == 0)
+                continue;
+            BYTE sense[kSenseSize] = {};
+            cdrGetSense(sense, sizeof sense);
+            status[i] = VerifyBlockStatus{true, (uint8_t)(sense[2] & 0x0F), sense[12], sense[13]};
+        }
     }
+    cdrMode(drive->owner, hDevice, kUserDataSize);
 }
 
 bool ReadDataPlan(HWND owner, VerifyPlan* plan)
@@ -134,14 +139,16 @@ bool ReadDataPlan(HWND owner, VerifyPlan* plan)
            VerifyPlanFromTrackToc(toc, sizeof toc, plan);
 }
 
-int SetRawBlockLength(HWND owner)
+int ProbeRawBlockLength(HWND owner)
 {
-    if (cdrMode(owner, hDevice, kRawSectorSize) == 0)
-        return kRawSectorSize;
-    if (cdrMode(owner, hDevice, kNoSyncSectorSize) == 0)
-        return kNoSyncSectorSize;
+    int length = kRawSectorSize;
+    if (cdrMode(owner, hDevice, length) != 0) {
+        length = kNoSyncSectorSize;
+        if (cdrMode(owner, hDevice, length) != 0)
+            length = 0;
+    }
     cdrMode(owner, hDevice, kUserDataSize);
-    return 0;
+    return length;
 }
 
 void RunBatchDialog(HWND owner, const char* dialog, BatchDialog* job)
@@ -169,12 +176,11 @@ void VerifyDisc(HWND owner)
         return;
     }
     // The whole sector where the drive gives it; else all but the sync.
-    job.drive.block_len = SetRawBlockLength(owner);
+    job.drive.block_len = ProbeRawBlockLength(owner);
     if (job.drive.block_len == 0)
         return;
     VerifyStart(&job.run, plan, job.drive.block_len);
     BatchDialog dialog = {StepVerify, ShowProgress, &job, 0, 0, FALSE};
     RunBatchDialog(owner, "VERIFYBOX", &dialog);
-    cdrMode(owner, hDevice, kUserDataSize);
     ShowVerifyResults(owner, &job.run, dialog.cancelled, dialog.elapsed);
 }
