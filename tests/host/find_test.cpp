@@ -1,9 +1,10 @@
 // Find: patterns refused with their reason, and searches over a small disc of
 // synthesised sectors, inside a sector and across sector boundaries, at both
 // ends of the disc, both directions, with and without case, raw and user data.
+// Where the selection lands in the dump text and the pattern history are
+// checked by the GUI test.
 #include "find.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -157,42 +158,6 @@ TEST(Find, IgnoringCaseLeavesDoubleByteCharactersAsTyped)
     ASSERT_EQ(ParseFindPattern("\x83\x41z", kFindText, true, &p, bad), kFindPatternOk);   // katakana A, then z
     EXPECT_EQ(p.length, 3u);
     EXPECT_EQ(memcmp(p.bytes, "\x83\x41z", 3) | memcmp(p.alt, "\x83\x41Z", 3), 0);
-}
-
-// The selection lands on the hex digits of the matching bytes in the text
-// FormatDump writes, in either pane, cut at the end of the sector.
-TEST(Find, SelectionCoversTheHexDigitsOfTheMatch)
-{
-    Disc disc = MakeDisc();
-    const std::vector<uint8_t>& raw = disc.raw[2];
-    const FindHit hit = {2, 2045, false, DetectUserData(raw.data(), kRawSectorSize)};
-    for (bool pane_raw : {false, true}) {
-        char text[kDumpTextSize];
-        int32_t length = pane_raw ? (int32_t)kRawImageLength : kDumpUserData;
-        ASSERT_GT(FormatDump(text, sizeof text, raw.data(), kRawSectorSize, length), 0);
-        FindSelection sel = FindHitInPane(hit, 6, pane_raw);
-        EXPECT_EQ(sel.end - sel.first, pane_raw ? 6u : 3u);
-        const uint8_t* shown = raw.data() + (pane_raw ? 0 : kDataOffset);
-        for (uint32_t i = sel.first; i < sel.end; ++i) {
-            char hex[3];
-            snprintf(hex, sizeof hex, "%02X", shown[i]);
-            EXPECT_EQ(std::string(text + DumpHexPosition(i), 2), hex) << i;
-        }
-        EXPECT_EQ(shown[sel.first], 'A');
-    }
-}
-
-TEST(Find, HistoryIsNewestFirstWithoutRepeatingTheNewest)
-{
-    static FindHistory h;
-    for (int i = 0; i < kFindHistorySize + 2; ++i)
-        AddFindHistory(&h, std::to_string(i).c_str(), i % 2 == 0);
-    AddFindHistory(&h, "21", false);
-    bool hex;
-    EXPECT_STREQ(GetFindHistory(&h, 0, &hex), "21");
-    EXPECT_FALSE(hex);
-    EXPECT_STREQ(GetFindHistory(&h, kFindHistorySize - 1, &hex), "2");
-    EXPECT_EQ(GetFindHistory(&h, kFindHistorySize, &hex), nullptr);
 }
 
 }  // namespace

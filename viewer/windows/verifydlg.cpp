@@ -2,7 +2,8 @@
 // at 2352 bytes (2340 where the drive refuses 2352) through the library's
 // silent reads, a batch at a time from the progress dialog's timer, so the
 // program keeps painting and Cancel answers between batches. The walk and the
-// check are verify.cpp's; nothing is written to the disc.
+// check are verify.cpp's; nothing is written to the disc. The drive side of
+// the walk and the stepped progress dialog (discwalk.h) serve the find too.
 #include "quillet.h"
 
 #include <commctrl.h>
