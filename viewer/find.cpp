@@ -218,6 +218,8 @@ void SearchSector(FindRun* run, int32_t lbn, const uint8_t* image)
             s.hi = at;
         else
             s.lo = at;
+    } else if (run->backward && lbn > run->cursor_lbn) {
+        s.hi = 0;   // read only for the head a match before the position may run into
     }
     // Only a neighbour's bytes continue this sector's.
     if (run->carry_len > 0 && run->carry_lbn != (run->backward ? lbn + 1 : lbn - 1))
@@ -336,16 +338,18 @@ void FindStart(FindRun* run, const FindPattern& pattern, const VerifyPlan& plan,
     run->found = false;
     run->hit = FindHit{};
     run->buffer.assign((size_t)kVerifyBatchBlocks * kRawSectorSize, 0);
+    // Backward the block after the position is read too, for the head of a
+    // match that starts before the position and runs into it.
+    run->next = backward && lbn < INT32_MAX ? lbn + 1 : lbn;
     // The blocks to read: the plan's on the search's side of the position.
     for (int i = 0; i < plan.extent_count; ++i) {
         const VerifyExtent& e = plan.extents[i];
         int64_t end = (int64_t)e.first + e.count;
         if (backward)
-            run->total += std::max<int64_t>(0, std::min<int64_t>(end, (int64_t)lbn + 1) - e.first);
+            run->total += std::max<int64_t>(0, std::min<int64_t>(end, (int64_t)run->next + 1) - e.first);
         else
             run->total += std::max<int64_t>(0, end - std::max<int64_t>(e.first, lbn));
     }
-    run->next = lbn;
     // Forward the walk starts in the first extent and moves up, backward in
     // the last and moves down; NextBlockInPlan passes the extents beyond.
     run->extent = backward ? plan.extent_count - 1 : 0;

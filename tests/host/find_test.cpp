@@ -38,7 +38,7 @@ void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockS
 Disc MakeDisc()
 {
     struct Put { int lbn; uint32_t offset; const char* text; };
-    const Put kPuts[] = {{0, 0, "FIRST"},   {2, 100, "Needle"}, {2, 300, "needle"}, {2, 2045, "ACR"},
+    const Put kPuts[] = {{0, 0, "FIRST"},   {0, 2045, "ZZZ"},   {1, 0, "ZZ"},       {2, 100, "Needle"}, {2, 300, "needle"}, {2, 2045, "ACR"},
                          {3, 0, "OSS"},     {4, 10, "XA"},      {5, 2044, "LAST"}};
     Disc d;
     for (int lbn = 0; lbn < 6; ++lbn) {
@@ -92,6 +92,7 @@ TEST(Find, SearchesTheDiscBothWays)
         {"ACROSS", false, false, false, true, 3, 0, 2, 2045},      // back from block 2: block 3 read for its head
         {"ACROSS", false, false, false, true, 2, 2045, -1, 0},
         {"ACROSS", false, false, true, false, 0, 0, -1, 0},        // raw: EDC and ECC stand between
+        {"ZZZ", false, false, false, true, 0, 2047, 0, 2046},       // back from one crossing match to another
         {"FIRST", false, false, false, true, 1, 0, 0, 0},          // the disc's first byte
         {"FIRST", false, false, false, true, 0, 0, -1, 0},
         {"46 49 52 53 54", true, false, true, false, 0, 0, 0, 16},

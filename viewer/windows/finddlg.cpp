@@ -217,13 +217,11 @@ void Search(HWND owner, bool backward)
         return;
     }
     // From the match shown, else from the shown sector: forward its first
-    // byte on, backward everything before the next sector.
-    int32_t shown = StepAddress(lCurrentAddress, -kPregapBlocks), lbn = shown;
-    uint32_t offset = 0;
-    if (bHitShown && lastHit.lbn == shown && lastHit.raw == settings.raw)
+    // byte on, backward its last byte down.
+    int32_t lbn = StepAddress(lCurrentAddress, -kPregapBlocks);
+    uint32_t offset = backward ? UINT32_MAX : 0;
+    if (bHitShown && lastHit.lbn == lbn && lastHit.raw == settings.raw)
         offset = backward ? lastHit.offset : lastHit.offset + 1;
-    else if (backward)
-        lbn = StepAddress(shown, 1);
 
     static FindJob job;
     job.drive = DriveBatch{owner, ProbeRawBlockLength(owner)};
