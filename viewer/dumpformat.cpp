@@ -212,3 +212,12 @@ StepAvailability StepControlsFor(int32_t address, int32_t leadout)
     long long last = (long long)leadout - 1 + kPregapBlocks;
     return StepAvailability{address != first, address != last};
 }
+
+uint32_t DumpHexPosition(uint32_t offset)
+{
+    uint32_t line = offset / kDumpBytesPerLine, column = offset % kDumpBytesPerLine, at = 0;
+    for (uint32_t i = 0; i < line; i++)
+        at += DumpLineLength(i * kDumpBytesPerLine, kDumpBytesPerLine);
+    uint32_t line_offset = line * kDumpBytesPerLine;
+    return at + 1 + OffsetDigits(line_offset) + 1 + 3 * column + (column >= kHalfLine ? 1 : 0);
+}

@@ -77,3 +77,8 @@ struct StepAvailability {
     bool next;
 };
 StepAvailability StepControlsFor(int32_t address, int32_t leadout);
+
+// Where the hex digits of the byte at offset (counted as FormatDump counts
+// them) begin in a dump text; a selection of bytes [first, end) in the pane
+// runs from DumpHexPosition(first) to DumpHexPosition(end - 1) + 2.
+uint32_t DumpHexPosition(uint32_t offset);

@@ -345,6 +345,9 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_EXIT: DestroyWindow(hwndMain); break;
     case IDM_COPY: OnCopy(); break;
     case IDM_SELECT_ALL: OnSelectAll(); break;
+    case IDM_FIND:
+    case IDM_FIND_NEXT:
+    case IDM_FIND_PREV: OnFindCommand(hwnd, id); break;
     case IDM_NEXT_SECTOR:
     case IDM_PREV_SECTOR:
     case IDM_ADDRESS: OnAddressCommand(hwnd, id); break;

@@ -109,6 +109,9 @@ struct VerifyRun;
 void VerifyDisc(HWND owner);       // command IDM_VERIFY_DISC
 void ShowVerifyResults(HWND owner, const VerifyRun* run, BOOL cancelled, DWORD elapsed_ms);
 
+// ---- Find (windows/finddlg.cpp): IDM_FIND, IDM_FIND_NEXT, IDM_FIND_PREV ----
+void OnFindCommand(HWND owner, UINT command);
+
 // ---- About box (windows/aboutbox.cpp) ----
 void ShowAbout(HWND owner);   // modal
 

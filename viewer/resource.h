@@ -12,6 +12,9 @@
 #define IDM_OPEN_IMAGE      102   // File menu: open a disc image
 #define IDM_COPY            200
 #define IDM_SELECT_ALL      201
+#define IDM_FIND            202   // Edit menu, Ctrl+F: the find dialog
+#define IDM_FIND_NEXT       203   // F3: the next match
+#define IDM_FIND_PREV       204   // Shift+F3: the previous match
 #define IDM_NEXT_SECTOR     210
 #define IDM_PREV_SECTOR     211
 #define IDM_ADDRESS         213
@@ -153,3 +156,23 @@
 #define IDS_SAVE_AS_FILE      896   // tree right-click: file line
 #define IDS_SAVE_AS_FOLDER    897   // tree right-click: directory line
 #define IDS_SAVE_COPY_REMOVED 898
+
+// ---- Find (FindBox) and its progress (FindProgress) ----
+#define IDC_FIND_TEXT         900   // combo box with the recent patterns
+#define IDC_FIND_HEX          901
+#define IDC_FIND_AS_TEXT      902
+#define IDC_FIND_CASE         903
+#define IDC_FIND_USER         904
+#define IDC_FIND_RAW          905
+#define IDC_FIND_FORWARD      906
+#define IDC_FIND_BACKWARD     907
+#define IDC_FIND_PROGRESS     908
+#define IDC_FIND_DONE         909
+#define IDS_FIND_CAPTION      910
+#define IDS_FIND_EMPTY        911
+#define IDS_FIND_ODD_DIGITS   912
+#define IDS_FIND_BAD_CHAR     913   // %c: the character
+#define IDS_FIND_TOO_LONG     914   // %d: the longest pattern in bytes
+#define IDS_FIND_NOT_FOUND    915
+#define IDS_FIND_UNREADABLE   916
+#define IDS_FIND_NO_TOC       917
