@@ -383,7 +383,9 @@ bool FindStep(FindRun* run, VerifyReadFn read, void* ctx)
         }
         const uint8_t* block = run->buffer.data() + (size_t)i * run->block_len;
         if (run->block_len != kRawSectorSize) {
-            RebuildRawImage(image, sizeof image, block, (uint32_t)run->block_len);
+            // A block read without its sync: the sync goes in front of it.
+            WriteSyncPattern(image, sizeof image);
+            memcpy(image + kSyncSize, block, kNoSyncSectorSize);
             block = image;
         }
         SearchSector(run, lbn, block);
