@@ -235,7 +235,7 @@ TEST_F(GuiAux, ControlPanelAndTocWindowFollowTheDriveAndKeepTheirPlace)
     ExpectButtons(panel, {kNext, kPrev, kAddress}, true);
     toc_window = FindViewerWindow(viewer, "#32770", "Table Of Contents");
     ASSERT_NE(toc_window, nullptr);
-    EXPECT_EQ(ReportRows(ControlText(toc_window, kTocEdit)).count("A2"), 1u);
+    EXPECT_NE(ControlText(toc_window, kTocEdit).find("    A2    "), std::string::npos);  // lead-out row
     SetWindowPos(toc_window, nullptr, 31, 37, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     PostKey(viewer.main, VK_F5);
     ASSERT_TRUE(WaitWindowGone(toc_window));
@@ -245,7 +245,7 @@ TEST_F(GuiAux, ControlPanelAndTocWindowFollowTheDriveAndKeepTheirPlace)
     RECT place;
     GetWindowRect(toc_window, &place);
     EXPECT_TRUE(place.left == 31 && place.top == 37) << place.left << "," << place.top;
-    EXPECT_EQ(ReportRows(ControlText(toc_window, kTocEdit)).count("A2"), 1u);
+    EXPECT_NE(ControlText(toc_window, kTocEdit).find("    A2    "), std::string::npos);  // lead-out row
 
     // The buttons send the step commands; each end grays its own.
     JumpTo(viewer, 1);
