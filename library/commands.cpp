@@ -12,7 +12,7 @@
 #include "sense.h"
 
 // Logical block length that reads assume; changed only by cdrMode.
-static LONG lBlockSize = kBlockLengthUserData;
+static LONG lBlockSize = kUserDataSize;
 
 enum { kAlwaysReport = 1 };
 enum : DWORD { kMaxTocAllocationLength = 0xFFFF };

@@ -19,7 +19,7 @@ enum {
     kSenseBufferSize = 32,
     kScsiTargetId = 1,
     kScsiTimeOutSeconds = 10,
-    kScratchBlockSize = kBlockLengthRaw,  // one raw CD sector
+    kScratchBlockSize = kRawSectorSize,   // one raw CD sector
     kCapabilitiesAreaSize = 32,
     kAlignmentMaskOffset = 16,      // IO_SCSI_CAPABILITIES.AlignmentMask
 };

@@ -8,17 +8,9 @@
 
 namespace {
 
-// Fixed-format sense data (SPC): the fields the decision reads.
-enum {
-    kSenseKeyOffset = 2,
-    kAdditionalLengthOffset = 7,
-    kAscOffset = 12,
-    kAscqOffset = 13,
-};
 // Shorter than this, the additional sense bytes do not reach ASC and ASCQ.
 const uint8_t kMinAdditionalLength = 5;
 
-enum : uint8_t { kKeyNoSense = 0x0, kKeyUnitAttention = 0x6 };
 // A vendor-specific ASC that the library takes as "done".
 const uint8_t kAscVendorDone = 0x80;
 
@@ -55,8 +47,8 @@ void Ask(ScsiOutcome* out, unsigned style)
 void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLookup lookup,
                  void* ctx, ScsiOutcome* out)
 {
-    const uint8_t key = SenseByte(sense, sense_len, kSenseKeyOffset) & 0x0F;
-    if (key == kKeyNoSense || key == kKeyUnitAttention) {
+    const uint8_t key = SenseByte(sense, sense_len, kSenseKeyByte) & 0x0F;
+    if (key == kSenseKeyNoSense || key == kSenseKeyUnitAttention) {
         Finish(out, kResultSuccess);
         return;
     }
@@ -69,14 +61,14 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
 
     // Too short to carry ASC/ASCQ: ask with the sense-key text as the body
     // under the default caption.
-    if (report && SenseByte(sense, sense_len, kAdditionalLengthOffset) < kMinAdditionalLength) {
+    if (report && SenseByte(sense, sense_len, kSenseAdditionalLengthByte) < kMinAdditionalLength) {
         Ask(out, kStyleRetryCancelInfo);
         CopyCp932(out->text, sizeof out->text, out->caption);
         return;
     }
 
-    const uint8_t asc = SenseByte(sense, sense_len, kAscOffset);
-    const uint8_t ascq = SenseByte(sense, sense_len, kAscqOffset);
+    const uint8_t asc = SenseByte(sense, sense_len, kSenseAscByte);
+    const uint8_t ascq = SenseByte(sense, sense_len, kSenseAscqByte);
     if (asc == kAscVendorDone) {
         Finish(out, kResultSuccess);
         return;

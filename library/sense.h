@@ -5,13 +5,14 @@
 #pragma once
 #include <stdint.h>
 
+#include "mmc.h"
+
 // The text of a string-table id ("" if none; a null return is read as "").
 typedef const char* (*StringLookup)(void* ctx, unsigned id);
 
 enum { kCaptionSize = 128, kDescriptionSize = 130, kMessageSize = 512 };
 
-// SCSI status bytes and command results.
-enum { kScsiStatusGood = 0, kScsiStatusCheckCondition = 2, kScsiStatusBusy = 8 };
+// Command results.
 enum { kResultSuccess = 0, kResultCancel = 2, kResultRetry = 4 };
 // MessageBox styles: MB_RETRYCANCEL with MB_ICONERROR / MB_ICONINFORMATION.
 enum { kStyleRetryCancelError = 0x15, kStyleRetryCancelInfo = 0x45 };

@@ -33,14 +33,15 @@ short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, LONG* last_l
 short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD alloc_length, DWORD format,
                     LONG report);
 // READ(10) of the low 16 bits of `blocks` at the block length last set by
-// cdrMode (2048 until then); buffer holds blocks * block length bytes.
+// cdrMode (kUserDataSize until then); buffer holds blocks * block length bytes.
 short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lbn, DWORD blocks, LONG report);
 // Start address of the first track of the last session, or -1 (no message).
 LONG WINAPI cdrGetLastSession(HANDLE device);
 // START STOP UNIT with LoEj: ejects the disc.
 short WINAPI cdrEject(HWND owner, HANDLE device);
-// MODE SELECT(6) with a block descriptor: 2048, 2340 or 2352. Any other
-// length is refused with a message box and -1, nothing sent.
+// MODE SELECT(6) with a block descriptor: kUserDataSize, kNoSyncSectorSize or
+// kRawSectorSize (core/cdgeometry.h). Any other length is refused with a
+// message box and -1, nothing sent.
 short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length);
 
 // --- Reporting -------------------------------------------------------------
@@ -54,7 +55,7 @@ int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text);
 // The text of string `id` of `module` ("" when it has none). The buffer is
 // shared and valid until the next call.
 LPSTR WINAPI SetString(HINSTANCE module, UINT id);
-// CD time fields ("%02d") of a frame count (LBN + 150 for a block). Each
+// CD time fields ("%02d") of a frame count (LBN + kPregapBlocks for a block). Each
 // output holds 4 bytes; a minutes value of more than three characters shows
 // as "***". Returns the length of the frames text.
 int WINAPI BlkToTime(LONG frames, LPSTR minutes, LPSTR seconds, LPSTR frames_text);

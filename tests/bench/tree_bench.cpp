@@ -91,8 +91,8 @@ struct Drive {
         TargetInit(&target, &disc);
         if (!TargetLastSessionStart(&target, &lastSession)) abort();
         uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[kSenseFixedSize];
-        int n = BuildModeSelect(cdb, params, kBlockLengthNoSync);
-        if (TargetExecute(&target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) != kScsiGood)
+        int n = BuildModeSelect(cdb, params, kNoSyncSectorSize);
+        if (TargetExecute(&target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) != kScsiStatusGood)
             abort();
     }
     ~Drive() { DiscClose(&disc); }
@@ -103,7 +103,7 @@ bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
     uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
     int n = BuildRead10(cdb, lbn, 1);
     return TargetExecute(&((Drive*)context)->target, cdb, (uint32_t)n, raw, kIsoReadBlockSize, sense,
-                         sizeof sense) == kScsiGood;
+                         sizeof sense) == kScsiStatusGood;
 }
 
 // Lines of one whole build; the root line comes on top of the entries.

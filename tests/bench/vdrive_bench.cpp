@@ -70,7 +70,7 @@ struct Drive {
         put_be24(list + 9, kRawSectorSize);
         const uint8_t select[6] = {0x15, 0x10, 0, 0, 12, 0};
         uint8_t sense[18];
-        if (TargetExecute(&target, select, 6, list, 12, sense, sizeof sense) != kScsiGood) abort();
+        if (TargetExecute(&target, select, 6, list, 12, sense, sizeof sense) != kScsiStatusGood) abort();
     }
     ~Drive() { DiscClose(&disc); }
     // One READ(10) of one block at a random LBA.
@@ -80,7 +80,7 @@ struct Drive {
         put_be32(cdb + 2, (*rng)() % kImageBlocks);
         put_be16(cdb + 7, 1);
         uint8_t sense[18];
-        if (TargetExecute(&target, cdb, 10, buf, kRawSectorSize, sense, sizeof sense) != kScsiGood) abort();
+        if (TargetExecute(&target, cdb, 10, buf, kRawSectorSize, sense, sizeof sense) != kScsiStatusGood) abort();
     }
 };
 
