@@ -50,7 +50,7 @@ static int apply_outcome(HWND owner, const ScsiOutcome& outcome)
     int answer = MessageBoxA(owner, outcome.text, outcome.has_caption ? cap_str : NULL, outcome.style);
     // Only Retry repeats the command; a box that could not be shown counts
     // as Cancel, never as success.
-    return answer == IDRETRY ? kResultRetry : kResultCancel;
+    return answer == IDRETRY ? (int)kResultRetry : (int)CDR_FAILED;
 }
 
 static int decide_and_apply(HWND owner, int status, int report)

@@ -39,7 +39,7 @@ void Finish(ScsiOutcome* out, int result)
 
 void Ask(ScsiOutcome* out, unsigned style)
 {
-    out->result = kResultCancel;  // what the caller gets if no box can be shown
+    out->result = CDR_FAILED;  // what the caller gets if no box can be shown
     out->ask = true;
     out->style = style;
 }
@@ -49,7 +49,7 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
 {
     const uint8_t key = SenseByte(sense, sense_len, kSenseKeyByte) & 0x0F;
     if (key == kSenseKeyNoSense || key == kSenseKeyUnitAttention) {
-        Finish(out, kResultSuccess);
+        Finish(out, CDR_SUCCESS);
         return;
     }
 
@@ -70,7 +70,7 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
     const uint8_t asc = SenseByte(sense, sense_len, kSenseAscByte);
     const uint8_t ascq = SenseByte(sense, sense_len, kSenseAscqByte);
     if (asc == kAscVendorDone) {
-        Finish(out, kResultSuccess);
+        Finish(out, CDR_SUCCESS);
         return;
     }
 
@@ -83,7 +83,7 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
     out->has_description = true;
 
     if (!report) {
-        Finish(out, kResultCancel);
+        Finish(out, CDR_FAILED);
         return;
     }
     Ask(out, kStyleRetryCancelInfo);
@@ -112,14 +112,14 @@ void DecideScsiOutcome(int status, const uint8_t* sense, uint32_t sense_len, int
     memset(out, 0, sizeof *out);
     switch (status) {
     case kScsiStatusGood:
-        Finish(out, kResultSuccess);
+        Finish(out, CDR_SUCCESS);
         return;
     case kScsiStatusCheckCondition:
         DecideSense(sense, sense_len, report, lookup, ctx, out);
         return;
     case kScsiStatusBusy:
         if (!report) {
-            Finish(out, kResultCancel);
+            Finish(out, CDR_FAILED);
             return;
         }
         Ask(out, kStyleRetryCancelError);
@@ -128,7 +128,7 @@ void DecideScsiOutcome(int status, const uint8_t* sense, uint32_t sense_len, int
     default:
         // Any other status, and -1 for a failed request (shown as FFFFFFFF).
         if (!report) {
-            Finish(out, kResultCancel);
+            Finish(out, CDR_FAILED);
             return;
         }
         Ask(out, kStyleRetryCancelInfo);

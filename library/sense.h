@@ -5,6 +5,7 @@
 #pragma once
 #include <stdint.h>
 
+#include "cdrresult.h"
 #include "mmc.h"
 
 // The text of a string-table id ("" if none; a null return is read as "").
@@ -12,8 +13,9 @@ typedef const char* (*StringLookup)(void* ctx, unsigned id);
 
 enum { kCaptionSize = 128, kDescriptionSize = 130, kMessageSize = 512 };
 
-// Command results.
-enum { kResultSuccess = 0, kResultCancel = 2, kResultRetry = 4 };
+// The user's Retry (IDRETRY): the library repeats the command; no export
+// returns it. The other results are cdrresult.h's.
+enum { kResultRetry = 4 };
 // MessageBox styles: MB_RETRYCANCEL with MB_ICONERROR / MB_ICONINFORMATION.
 enum { kStyleRetryCancelError = 0x15, kStyleRetryCancelInfo = 0x45 };
 
@@ -26,8 +28,8 @@ enum {
 };
 
 struct ScsiOutcome {
-    int result;            // the command result when ask is false (0 or 2)
-    bool ask;              // show a Retry/Cancel box; its answer (4 Retry, 2 Cancel) is the result
+    int result;            // the command result when ask is false (CDR_SUCCESS or CDR_FAILED)
+    bool ask;              // show a Retry/Cancel box; its answer (kResultRetry, CDR_FAILED) is the result
     unsigned style;        // MB_ style value of that box (0x15 or 0x45)
     bool has_caption;      // false: the platform's default caption
     char caption[kCaptionSize];          // sense-key caption (the library's cap_str); filled

@@ -2,14 +2,16 @@
 // reporting with Retry/Cancel, and display utilities for dialogs.
 //
 // Every export is __stdcall and exported by its plain name. Command results
-// (short): 0 success, 2 failure (Cancel, or a failure with reporting off),
-// -1 refused (cdrMode with an unsupported block length). A report flag of 0
-// makes a command fail silently with 2; nonzero asks the user Retry/Cancel.
+// (short) are CDR_SUCCESS, CDR_FAILED and CDR_REFUSED; a report flag of
+// CDR_SILENT makes a command fail silently with CDR_FAILED, CDR_REPORT (any
+// nonzero value) asks the user Retry/Cancel (core/cdrresult.h).
 #pragma once
 
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
+
+#include "core/cdrresult.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -23,10 +25,10 @@ BOOL WINAPI iscsi(HWND owner, HANDLE device);
 
 // --- CD-ROM commands -------------------------------------------------------
 
-// TEST UNIT READY: 1 when the unit is ready (result 0), else 0.
+// TEST UNIT READY: 1 when the unit is ready (CDR_SUCCESS), else 0.
 LONG WINAPI cdrInit(HWND owner, HANDLE device, LONG report);
 // READ CAPACITY: the drive's block length and the LBN of the last block.
-// The outputs are meaningful only when the result is 0.
+// The outputs are meaningful only when the result is CDR_SUCCESS.
 short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, LONG* last_lbn);
 // READ TOC in MSF form from track 1; buffer holds alloc_length bytes
 // (0-65535), format 0-3.
@@ -41,7 +43,7 @@ LONG WINAPI cdrGetLastSession(HANDLE device);
 short WINAPI cdrEject(HWND owner, HANDLE device);
 // MODE SELECT(6) with a block descriptor: kUserDataSize, kNoSyncSectorSize or
 // kRawSectorSize (core/cdgeometry.h). Any other length is refused with a
-// message box and -1, nothing sent.
+// message box and CDR_REFUSED, nothing sent.
 short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length);
 
 // --- Reporting -------------------------------------------------------------

@@ -89,11 +89,11 @@ void ShowSector(HWND owner)
         return;
     // The header and the XA subheader come only with the 2340-byte block;
     // every other reader expects the drive back at 2048.
-    if (cdrMode(owner, hDevice, kRawBlockLength) != 0)
+    if (cdrMode(owner, hDevice, kRawBlockLength) != CDR_SUCCESS)
         return;
-    if (cdrRead(owner, hDevice, abRawSector + kSectorSyncLength, LbnOf(lCurrentAddress), 1, 1) != 0)
+    if (cdrRead(owner, hDevice, abRawSector + kSectorSyncLength, LbnOf(lCurrentAddress), 1, CDR_REPORT) != CDR_SUCCESS)
         return;
-    if (cdrMode(owner, hDevice, kUserData2048) != 0)
+    if (cdrMode(owner, hDevice, kUserData2048) != CDR_SUCCESS)
         return;
     WriteSyncPattern(abRawSector, sizeof abRawSector);
 

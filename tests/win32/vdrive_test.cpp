@@ -76,28 +76,28 @@ TEST_F(ImageDrive, AnswersLikeAMultisessionDrive)
 {
     ScopedBoxHook hook;
     EXPECT_EQ(iscsi(NULL, device_), TRUE);
-    EXPECT_EQ(cdrInit(NULL, device_, 1), 1);
+    EXPECT_EQ(cdrInit(NULL, device_, CDR_REPORT), 1);
     EXPECT_EQ(cdrGetLastSession(device_), 11430);
     LONG block = 0, last = 0;
-    ASSERT_EQ(cdrSize(NULL, device_, &block, &last), 0);
+    ASSERT_EQ(cdrSize(NULL, device_, &block, &last), CDR_SUCCESS);
     EXPECT_TRUE(block == 2048 && last == 11434) << block << " " << last;
 
     // Both TOC formats reach the caller's buffer (the layouts are the SCSI target's own test).
     static uint8_t toc[4096];
-    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 2, 0), 0);
+    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 2, CDR_SILENT), CDR_SUCCESS);
     EXPECT_EQ(Bytes(toc, toc + 4), Bytes({0x00, 2 + 11 * 11, 1, 2}));
-    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 0, 1), 0);
+    ASSERT_EQ(cdrToc(NULL, device_, toc, sizeof toc, 0, CDR_REPORT), CDR_SUCCESS);
     EXPECT_EQ(Bytes(toc, toc + 4), Bytes({0x00, 0x22, 1, 3}));
 
     // Reads at each block length are the target's test; here they reach the caller.
     static uint8_t buffer[4 * 2352];
-    ASSERT_EQ(cdrMode(NULL, device_, 2340), 0);
-    ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 1, 1), 0);
+    ASSERT_EQ(cdrMode(NULL, device_, 2340), CDR_SUCCESS);
+    ASSERT_EQ(cdrRead(NULL, device_, buffer, 16, 1, CDR_REPORT), CDR_SUCCESS);
     EXPECT_EQ(Bytes(buffer, buffer + 4), Bytes({0x00, 0x02, 0x16, 0x01}));  // 00:02:16, mode 1
     EXPECT_EQ(memcmp(buffer + 4, &data_[16 * 2048], 2048), 0);
 
-    ASSERT_EQ(cdrMode(NULL, device_, 2352), 0);
-    ASSERT_EQ(cdrRead(NULL, device_, buffer, 20, 1, 1), 0);
+    ASSERT_EQ(cdrMode(NULL, device_, 2352), CDR_SUCCESS);
+    ASSERT_EQ(cdrRead(NULL, device_, buffer, 20, 1, CDR_REPORT), CDR_SUCCESS);
     EXPECT_EQ(memcmp(buffer, Pattern(2352, 2).data(), 2352), 0);
     EXPECT_TRUE(hook.boxes().empty());
 }
@@ -108,24 +108,24 @@ TEST_F(ImageDrive, FailuresCarryTheSenseOfADrive)
     {
         // Audio at 2048: illegal mode for this track; Retry once, then Cancel.
         ScopedBoxHook hook({IDRETRY, IDCANCEL});
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 20, 1, 1), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 20, 1, CDR_REPORT), CDR_FAILED);
         ASSERT_EQ(hook.boxes().size(), 2u);
         EXPECT_EQ(hook.boxes()[0].style & 0xF, (unsigned)MB_RETRYCANCEL);
     }
     {
         ScopedBoxHook hook;
         // Between the sessions: a silent failure.
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 5000, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 5000, 1, CDR_SILENT), CDR_FAILED);
         EXPECT_TRUE(hook.boxes().empty());
     }
     {
         ScopedBoxHook hook({IDCANCEL});
-        ASSERT_EQ(cdrEject(NULL, device_), 0);
-        EXPECT_EQ(cdrInit(NULL, device_, 0), 0);
+        ASSERT_EQ(cdrEject(NULL, device_), CDR_SUCCESS);
+        EXPECT_EQ(cdrInit(NULL, device_, CDR_SILENT), 0);
         EXPECT_EQ(cdrGetLastSession(device_), -1);
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 0, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 0, 1, CDR_SILENT), CDR_FAILED);
         LONG block, last;
-        EXPECT_EQ(cdrSize(NULL, device_, &block, &last), 2);  // always reported: one box, Cancel
+        EXPECT_EQ(cdrSize(NULL, device_, &block, &last), CDR_FAILED);  // always reported: one box, Cancel
         EXPECT_EQ(hook.boxes().size(), 1u);
         DWORD returned = 0;
         EXPECT_FALSE(cdrDeviceIoControl(device_, 0x74800, NULL, 0, NULL, 0, &returned));

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
-constexpr LONG kReportSilently = 0;
-
 // Fills controls 600-612 from a raw 2340-byte block. False after the warning
 // when the block holds no ISO 9660 (or CD-I) descriptor.
 bool FillLabel(HWND dlg, const uint8_t* block)
@@ -33,7 +30,7 @@ bool FillLabel(HWND dlg, const uint8_t* block)
 // drive is left at 2048 whenever the first switch succeeded.
 BOOL OnInitDialog(HWND dlg)
 {
-    if (cdrMode(dlg, hDevice, (LONG)kIsoReadBlockSize) != 0) {
+    if (cdrMode(dlg, hDevice, (LONG)kIsoReadBlockSize) != CDR_SUCCESS) {
         EndDialog(dlg, 0);
         return FALSE;
     }
@@ -43,7 +40,7 @@ BOOL OnInitDialog(HWND dlg)
     if (buffer != NULL) {
         int64_t lbn = (int64_t)lLastSession + kVolumeDescriptorLbn;
         if (lbn <= INT32_MAX &&
-            cdrRead(dlg, hDevice, buffer, (LONG)lbn, 1, kReportSilently) != kResultFailed)
+            cdrRead(dlg, hDevice, buffer, (LONG)lbn, 1, CDR_SILENT) != CDR_FAILED)
             shown = FillLabel(dlg, buffer);
         GlobalUnlock(hBuffer);
     }
@@ -51,7 +48,7 @@ BOOL OnInitDialog(HWND dlg)
         GlobalFree(hBuffer);
     // Every reader sets the length it needs, but 2048 is the drive's
     // resting length: put it back on the failure paths too.
-    bool restored = cdrMode(dlg, hDevice, (LONG)kIsoUserDataSize) == 0;
+    bool restored = cdrMode(dlg, hDevice, (LONG)kIsoUserDataSize) == CDR_SUCCESS;
     if (!shown || !restored) {
         EndDialog(dlg, 0);
         return FALSE;
