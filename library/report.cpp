@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "sense.h"
+#include "tamrisk_ids.h"
 #include "textutil.h"
 
 // Texts of the last reported failure: the sense-key caption and the ASC/ASCQ
@@ -13,7 +14,7 @@
 static char cap_str[kCaptionSize];
 static char szSCSIstr[kDescriptionSize];
 
-enum { kStrErrorCodeLabel = 1200, kPrintErrorTextSize = 256, kSystemTextSize = 256 };
+enum { kPrintErrorTextSize = 256, kSystemTextSize = 256 };
 
 namespace {
 
@@ -88,7 +89,7 @@ extern "C" int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text)
     // The label is loaded into a buffer of its own: the caller's text may be
     // SetString's shared buffer, which SetString would overwrite.
     char label[64];
-    if (LoadStringA(hInst, kStrErrorCodeLabel, label, sizeof label) <= 0)
+    if (LoadStringA(hInst, IDS_CDR_ERROR_CODE_LABEL, label, sizeof label) <= 0)
         label[0] = '\0';
     char message[kPrintErrorTextSize];
     ComposeErrorText(message, sizeof message, system_text, label, (long)(LONG)code, text);

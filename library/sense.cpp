@@ -123,7 +123,7 @@ void DecideScsiOutcome(int status, const uint8_t* sense, uint32_t sense_len, int
             return;
         }
         Ask(out, kStyleRetryCancelError);
-        CopyCp932(out->text, sizeof out->text, Lookup(lookup, ctx, kStrBusy));
+        CopyCp932(out->text, sizeof out->text, Lookup(lookup, ctx, IDS_CDR_BUSY));
         return;
     default:
         // Any other status, and -1 for a failed request (shown as FFFFFFFF).

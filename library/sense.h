@@ -7,6 +7,7 @@
 
 #include "cdrresult.h"
 #include "mmc.h"
+#include "tamrisk_ids.h"
 
 // The text of a string-table id ("" if none; a null return is read as "").
 typedef const char* (*StringLookup)(void* ctx, unsigned id);
@@ -19,13 +20,6 @@ enum { kResultRetry = 4 };
 // MessageBox styles: MB_RETRYCANCEL with MB_ICONERROR / MB_ICONINFORMATION.
 enum { kStyleRetryCancelError = 0x15, kStyleRetryCancelInfo = 0x45 };
 
-// String ids of the library's table.
-enum {
-    kStrBusy = 1000,               // status BUSY
-    kStrSenseKeyFirst = 1020,      // sense-key captions 1020-1030
-    kStrSenseDescFirst = 1100,     // ASC/ASCQ descriptions 1100-1177
-    kStrSenseDescLast = 1177,
-};
 
 struct ScsiOutcome {
     int result;            // the command result when ask is false (CDR_SUCCESS or CDR_FAILED)

@@ -14,11 +14,11 @@
 #include "target.h"
 #include "toc.h"
 #include "tamrisk.h"
+#include "tamrisk_ids.h"
 
 namespace {
 
 enum {
-    kStrImageCaption = 1300,         // caption of the image error box
     kMaxTransferLength = 0x10000,    // what the adapter claims to move at once
     kAlignmentMask = 3,              // 4-byte aligned buffers
     kMessageSize = 768,
@@ -100,7 +100,7 @@ const VirtualDeviceOps kImageOps = {image_pass_through, image_capabilities, imag
 void show_image_error(HWND owner, const char* text)
 {
     char caption[128];
-    if (LoadStringA(hInst, kStrImageCaption, caption, sizeof caption) <= 0)
+    if (LoadStringA(hInst, IDS_CDR_IMAGE_CAPTION, caption, sizeof caption) <= 0)
         snprintf(caption, sizeof caption, "%s", "TAMRISK");
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONERROR);
 }
