@@ -54,7 +54,7 @@ struct DiscFileId {
 };
 
 // Fills id for an open file; false where the platform cannot tell. Defined
-// in disc.cpp on POSIX hosts and by the Win32 adapter (vdrive_win32.cpp).
+// in disc.cpp on POSIX hosts and by the Win32 shell (library/fileid.cpp).
 bool DiscFileIdentity(FILE* fp, DiscFileId* id);
 
 struct Disc {

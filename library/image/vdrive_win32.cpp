@@ -1,7 +1,6 @@
 // cdrOpenImage: a disc image served as a device handle. The handler answers
 // the four device requests from the portable disc model and SCSI target.
 #include <windows.h>
-#include <io.h>
 #include <ntddscsi.h>
 #include <stdio.h>
 
@@ -106,19 +105,6 @@ void show_image_error(HWND owner, const char* text)
 }
 
 }  // namespace
-
-// The disc model's file identity: the volume and the file index, which stay
-// the same whatever name, case or path reached the file.
-bool DiscFileIdentity(FILE* fp, DiscFileId* id)
-{
-    HANDLE file = (HANDLE)_get_osfhandle(_fileno(fp));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info))
-        return false;
-    id->volume = info.dwVolumeSerialNumber;
-    id->file = (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
-    return true;
-}
 
 extern "C" HANDLE WINAPI cdrOpenImage(HWND owner, LPCSTR path)
 {
