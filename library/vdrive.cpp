@@ -7,7 +7,6 @@
 #include <new>
 #include <vector>
 
-#include "bytes.h"
 #include "disc.h"
 #include "internal.h"
 #include "target.h"
