@@ -20,7 +20,6 @@ enum { kResultRetry = 4 };
 // MessageBox styles: MB_RETRYCANCEL with MB_ICONERROR / MB_ICONINFORMATION.
 enum { kStyleRetryCancelError = 0x15, kStyleRetryCancelInfo = 0x45 };
 
-
 struct ScsiOutcome {
     int result;            // the command result when ask is false (CDR_SUCCESS or CDR_FAILED)
     bool ask;              // show a Retry/Cancel box; its answer (kResultRetry, CDR_FAILED) is the result

@@ -18,8 +18,8 @@ void TargetInit(Target* target, const Disc* disc);
 // Runs one command. data/data_len is the caller's buffer (in or out by the
 // command); sense/sense_len receives fixed-format sense data (kSenseFixedSize
 // bytes at most) on CHECK CONDITION and is cleared otherwise. Returns the
-// SCSI status (kScsiStatus...). Nothing is
-// read or written outside the buffers given, whatever the CDB says.
+// SCSI status (kScsiStatus...). Nothing is read or written outside the
+// buffers given, whatever the CDB says.
 int TargetExecute(Target* target, const uint8_t* cdb, uint32_t cdb_len, uint8_t* data, uint32_t data_len,
                   uint8_t* sense, uint32_t sense_len);
 
