@@ -12,9 +12,8 @@
 #include "sense.h"
 
 // Logical block length that reads assume; changed only by cdrMode.
-static LONG lBlockSize = kBlockLengthUserData;
+static LONG lBlockSize = kUserDataSize;
 
-enum { kAlwaysReport = 1 };
 enum : DWORD { kMaxTocAllocationLength = 0xFFFF };
 
 // Runs the command until its result is not Retry. after_attempt, when given,
@@ -38,7 +37,7 @@ extern "C" LONG WINAPI cdrInit(HWND owner, HANDLE device, LONG report)
 {
     BYTE cdb[kCdbAreaSize];
     int length = BuildTestUnitReady(cdb);
-    return run_command(owner, device, cdb, length, NULL, 0, report) == kResultSuccess ? 1 : 0;
+    return run_command(owner, device, cdb, length, NULL, 0, report) == CDR_SUCCESS ? 1 : 0;
 }
 
 namespace {
@@ -70,7 +69,7 @@ extern "C" short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, L
     request.last_lbn = last_lbn;
     BYTE cdb[kCdbAreaSize];
     int length = BuildReadCapacity(cdb);
-    return run_command(owner, device, cdb, length, request.response, sizeof request.response, kAlwaysReport,
+    return run_command(owner, device, cdb, length, request.response, sizeof request.response, CDR_REPORT,
                        store_capacity, &request);
 }
 
@@ -115,7 +114,7 @@ extern "C" short WINAPI cdrEject(HWND owner, HANDLE device)
 {
     BYTE cdb[kCdbAreaSize];
     int length = BuildEject(cdb);
-    return run_command(owner, device, cdb, length, NULL, 0, kAlwaysReport);
+    return run_command(owner, device, cdb, length, NULL, 0, CDR_REPORT);
 }
 
 extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
@@ -124,7 +123,7 @@ extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
         char text[64];
         snprintf(text, sizeof text, "Illigal block size (%ldbyte)", (long)block_length);
         MessageBoxA(owner, text, NULL, MB_OK | MB_ICONINFORMATION);
-        return -1;
+        return CDR_REFUSED;
     }
     // The new length holds for the following reads even when the drive
     // refuses the mode or the user cancels.
@@ -132,5 +131,5 @@ extern "C" short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length)
     BYTE cdb[kCdbAreaSize];
     BYTE parameters[kModeParamListSize];   // mode parameter header and one block descriptor
     int length = BuildModeSelect(cdb, parameters, block_length);
-    return run_command(owner, device, cdb, length, parameters, sizeof parameters, kAlwaysReport);
+    return run_command(owner, device, cdb, length, parameters, sizeof parameters, CDR_REPORT);
 }

@@ -19,7 +19,7 @@ enum {
     kSenseBufferSize = 32,
     kScsiTargetId = 1,
     kScsiTimeOutSeconds = 10,
-    kScratchBlockSize = kBlockLengthRaw,  // one raw CD sector
+    kScratchBlockSize = kRawSectorSize,   // one raw CD sector
     kCapabilitiesAreaSize = 32,
     kAlignmentMaskOffset = 16,      // IO_SCSI_CAPABILITIES.AlignmentMask
 };
@@ -52,7 +52,7 @@ static_assert(kIoctlCdromGetLastSession == 0x24038, "last-session control code")
 static_assert(IOCTL_DISK_CHECK_VERIFY == 0x74800, "media check control code");
 static_assert(kIoctlCdromCheckVerify == 0x24800 && kIoctlStorageCheckVerify == 0x2D4800, "media check codes");
 
-// Module instance of the library (its string table).
+// dllmain.cpp: module instance of the library (its string table).
 extern HINSTANCE hInst;
 
 // transport.cpp
@@ -63,7 +63,8 @@ int scsi_cmd(HWND owner, HANDLE device, const BYTE* cdb, int cdb_length, void* d
 const BYTE* scsi_sense_buffer();
 
 // report.cpp
-// The command result of a status: 0, 2, or 4 for the user's Retry.
+// The command result of a status: CDR_SUCCESS, CDR_FAILED, or kResultRetry
+// for the user's Retry.
 int scsi_err(HWND owner, HANDLE device, int status, int report);
 // Decodes the sense data of the last command (status CHECK CONDITION).
 int scsi_request(HWND owner, int report);

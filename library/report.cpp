@@ -1,9 +1,6 @@
 // Status and sense reporting: turns a command's status and sense data into a
-// command result, asking the user Retry/Cancel where a failure is reported;
-// and PrintError for platform error codes.
+// command result, asking the user Retry/Cancel where a failure is reported.
 #include "internal.h"
-
-#include <stdio.h>
 
 #include "sense.h"
 #include "textutil.h"
@@ -12,8 +9,6 @@
 // description.
 static char cap_str[kCaptionSize];
 static char szSCSIstr[kDescriptionSize];
-
-enum { kStrErrorCodeLabel = 1200, kPrintErrorTextSize = 256, kSystemTextSize = 256 };
 
 namespace {
 
@@ -50,7 +45,7 @@ static int apply_outcome(HWND owner, const ScsiOutcome& outcome)
     int answer = MessageBoxA(owner, outcome.text, outcome.has_caption ? cap_str : NULL, outcome.style);
     // Only Retry repeats the command; a box that could not be shown counts
     // as Cancel, never as success.
-    return answer == IDRETRY ? kResultRetry : kResultCancel;
+    return answer == IDRETRY ? (int)kResultRetry : (int)CDR_FAILED;
 }
 
 static int decide_and_apply(HWND owner, int status, int report)
@@ -73,24 +68,4 @@ int scsi_err(HWND owner, HANDLE device, int status, int report)
     if (status == kScsiStatusCheckCondition)
         return scsi_request(owner, report);
     return decide_and_apply(owner, status, report);
-}
-
-extern "C" int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text)
-{
-    char system_text[kSystemTextSize];
-    // Inserts are ignored: with no arguments to fill them, a system text
-    // with %1 would otherwise be read with arguments that do not exist.
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0,
-                                  system_text, sizeof system_text, NULL);
-    if (length == 0)
-        snprintf(system_text, sizeof system_text, "Format message failed.  Error: %d\n", (int)GetLastError());
-
-    // The label is loaded into a buffer of its own: the caller's text may be
-    // SetString's shared buffer, which SetString would overwrite.
-    char label[64];
-    if (LoadStringA(hInst, kStrErrorCodeLabel, label, sizeof label) <= 0)
-        label[0] = '\0';
-    char message[kPrintErrorTextSize];
-    ComposeErrorText(message, sizeof message, system_text, label, (long)(LONG)code, text);
-    return MessageBoxA(owner, message, "Vorant Library", MB_OK | MB_ICONWARNING);
 }

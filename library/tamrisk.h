@@ -2,14 +2,16 @@
 // reporting with Retry/Cancel, and display utilities for dialogs.
 //
 // Every export is __stdcall and exported by its plain name. Command results
-// (short): 0 success, 2 failure (Cancel, or a failure with reporting off),
-// -1 refused (cdrMode with an unsupported block length). A report flag of 0
-// makes a command fail silently with 2; nonzero asks the user Retry/Cancel.
+// (short) are CDR_SUCCESS, CDR_FAILED and CDR_REFUSED; a report flag of
+// CDR_SILENT makes a command fail silently with CDR_FAILED, CDR_REPORT (any
+// nonzero value) asks the user Retry/Cancel (core/cdrresult.h).
 #pragma once
 
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
+
+#include "core/cdrresult.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -23,17 +25,17 @@ BOOL WINAPI iscsi(HWND owner, HANDLE device);
 
 // --- CD-ROM commands -------------------------------------------------------
 
-// TEST UNIT READY: 1 when the unit is ready (result 0), else 0.
+// TEST UNIT READY: 1 when the unit is ready (CDR_SUCCESS), else 0.
 LONG WINAPI cdrInit(HWND owner, HANDLE device, LONG report);
 // READ CAPACITY: the drive's block length and the LBN of the last block.
-// The outputs are meaningful only when the result is 0.
+// The outputs are meaningful only when the result is CDR_SUCCESS.
 short WINAPI cdrSize(HWND owner, HANDLE device, LONG* block_length, LONG* last_lbn);
 // READ TOC in MSF form from track 1; buffer holds alloc_length bytes
 // (0-65535), format 0-3.
 short WINAPI cdrToc(HWND owner, HANDLE device, void* buffer, DWORD alloc_length, DWORD format,
                     LONG report);
 // READ(10) of the low 16 bits of `blocks` at the block length last set by
-// cdrMode (2048 until then); buffer holds blocks * block length bytes.
+// cdrMode (kUserDataSize until then); buffer holds blocks * block length bytes.
 short WINAPI cdrRead(HWND owner, HANDLE device, void* buffer, LONG lbn, DWORD blocks, LONG report);
 // The sense data (fixed format) of the last command, so that a caller that
 // asked for no report can still tell why it failed. Copies at most size
@@ -43,8 +45,9 @@ DWORD WINAPI cdrGetSense(BYTE* buffer, DWORD size);
 LONG WINAPI cdrGetLastSession(HANDLE device);
 // START STOP UNIT with LoEj: ejects the disc.
 short WINAPI cdrEject(HWND owner, HANDLE device);
-// MODE SELECT(6) with a block descriptor: 2048, 2340 or 2352. Any other
-// length is refused with a message box and -1, nothing sent.
+// MODE SELECT(6) with a block descriptor: kUserDataSize, kNoSyncSectorSize or
+// kRawSectorSize (core/cdgeometry.h). Any other length is refused with a
+// message box and CDR_REFUSED, nothing sent.
 short WINAPI cdrMode(HWND owner, HANDLE device, LONG block_length);
 
 // --- Reporting -------------------------------------------------------------
@@ -58,7 +61,7 @@ int WINAPI PrintError(HWND owner, DWORD code, LPCSTR text);
 // The text of string `id` of `module` ("" when it has none). The buffer is
 // shared and valid until the next call.
 LPSTR WINAPI SetString(HINSTANCE module, UINT id);
-// CD time fields ("%02d") of a frame count (LBN + 150 for a block). Each
+// CD time fields ("%02d") of a frame count (LBN + kPregapBlocks for a block). Each
 // output holds 4 bytes; a minutes value of more than three characters shows
 // as "***". Returns the length of the frames text.
 int WINAPI BlkToTime(LONG frames, LPSTR minutes, LPSTR seconds, LPSTR frames_text);

@@ -1,10 +1,8 @@
 // Pass-through transport: one SCSI command through IOCTL_SCSI_PASS_THROUGH_DIRECT,
-// the adapter's capabilities, and the library's module handle.
+// and the adapter's capabilities.
 #include "internal.h"
 
 #include <stdio.h>
-
-HINSTANCE hInst;
 
 static ScsiRequestRecord sptdwb;
 static BYTE capabilities[kCapabilitiesAreaSize];
@@ -12,19 +10,6 @@ static BYTE capabilities[kCapabilitiesAreaSize];
 // The scratch block carries no data, so an adapter that claims an alignment
 // wider than this (a wild value) gets this one rather than a huge allocation.
 static const DWORD kMaxScratchAlignmentMask = 0xFFFF;
-
-extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
-    (void)reason;
-    (void)reserved;
-    hInst = instance;
-    return TRUE;
-}
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
-    return DllEntryPoint(instance, reason, reserved);
-}
 
 const BYTE* scsi_sense_buffer()
 {

@@ -231,7 +231,7 @@ void EjectDisc(HWND owner)
     if (!IsDeviceOpen())
         return;
     HCURSOR previous = SetCursor(LoadCursorA(NULL, IDC_WAIT));
-    if (cdrEject(owner, hDevice) != 0)
+    if (cdrEject(owner, hDevice) != CDR_SUCCESS)
         PrintError(owner, GetLastError(), "CD-ROM Eject error");
     SetCursor(previous);
     bEjected = TRUE;

@@ -110,11 +110,11 @@ void ShowSector(HWND owner)
         return;
     // The header and the XA subheader come only with the block less its
     // sync; every other reader expects the drive back at user-data length.
-    if (cdrMode(owner, hDevice, kNoSyncSectorSize) != 0)
+    if (cdrMode(owner, hDevice, kNoSyncSectorSize) != CDR_SUCCESS)
         return;
-    if (cdrRead(owner, hDevice, abRawSector + kSyncSize, LbnOf(lCurrentAddress), 1, 1) != 0)
+    if (cdrRead(owner, hDevice, abRawSector + kSyncSize, LbnOf(lCurrentAddress), 1, CDR_REPORT) != CDR_SUCCESS)
         return;
-    if (cdrMode(owner, hDevice, kUserDataSize) != 0)
+    if (cdrMode(owner, hDevice, kUserDataSize) != CDR_SUCCESS)
         return;
     WriteSyncPattern(abRawSector, sizeof abRawSector);
 

@@ -165,7 +165,7 @@ bool VerifyStep(VerifyRun* run, VerifyReadFn read, void* ctx)
 void FormatVerifyLine(const VerifyFailure& f, const char* sense_text, char* line, size_t size)
 {
     char time[16];
-    FormatCdTime(time, sizeof time, f.lbn <= INT32_MAX - kCdPregapFrames ? f.lbn + kCdPregapFrames : INT32_MAX);
+    FormatCdTime(time, sizeof time, f.lbn <= INT32_MAX - kPregapBlocks ? f.lbn + kPregapBlocks : INT32_MAX);
     if (f.unreadable) {
         snprintf(line, size, "%7ld  %s  %-13s  unreadable %02X/%02X/%02X %s", (long)f.lbn, time, "-",
                  f.sense.sense_key, f.sense.asc, f.sense.ascq, sense_text ? sense_text : "");

@@ -14,6 +14,19 @@ enum : uint8_t {
     kOpReadToc = 0x43,
 };
 
+// CDB fields that the library writes and the virtual drive reads.
+enum {
+    kCdbRead10Lba = 2, kCdbRead10Blocks = 7,   // READ(10): LBA (32 bits), transfer length (16)
+    kCdbReadTocMsf = 1, kCdbReadTocFormat = 2, kCdbReadTocStart = 6, kCdbReadTocAllocLength = 7,
+    kCdbReadTocOldFormat = 9,                  // format in bits 7-6, where SCSI-2 drives read it
+    kCdbModeSelectListLength = 4,
+    kCdbStartStopFlags = 4,
+};
+enum : uint8_t {
+    kReadTocMsfBit = 0x02, kModeSelectPageFormat = 0x10,
+    kStartStopStart = 0x01, kStartStopLoadEject = 0x02,
+};
+
 // Status byte of a command.
 enum { kScsiStatusGood = 0x00, kScsiStatusCheckCondition = 0x02, kScsiStatusBusy = 0x08 };
 
@@ -48,6 +61,8 @@ enum { kReadCapacityResponseSize = 8 };
 
 // MODE SELECT(6) parameter list: mode parameter header and one block descriptor.
 enum { kModeHeader6Size = 4, kBlockDescriptorSize = 8, kModeParamListSize = kModeHeader6Size + kBlockDescriptorSize };
+// The header's block descriptor length byte; the descriptor's block length (24 bits).
+enum { kModeHeader6BlockDescLength = 3, kBlockDescBlockLength = 5 };
 
 // READ TOC/PMA/ATIP (MMC): a 4-byte header (data length, first, last) and
 // descriptors of 8 bytes (format 0 and 1) or 11 bytes (format 2: the Q

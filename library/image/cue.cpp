@@ -6,9 +6,11 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cdgeometry.h"
+
 namespace {
 
-enum { kFramesPerSecond = 75, kSecondsPerMinute = 60, kMaxTokens = 8 };
+enum { kMaxTokens = 8 };
 
 struct Token {
     const char* p;
@@ -115,6 +117,7 @@ struct ModeName {
     const char* name;
     CueMode mode;
 };
+// The sheet's keywords: the numbers name the bytes a sector takes in the file.
 const ModeName kModes[] = {
     {"AUDIO", kCueAudio},           {"MODE1/2048", kCueMode1_2048}, {"MODE1/2352", kCueMode1_2352},
     {"MODE2/2336", kCueMode2_2336}, {"MODE2/2352", kCueMode2_2352},
@@ -310,9 +313,9 @@ bool ParseLine(Parser* ps, const char* p, size_t n)
 uint32_t CueModeSectorSize(CueMode mode)
 {
     switch (mode) {
-    case kCueMode1_2048: return 2048;
-    case kCueMode2_2336: return 2336;
-    default: return 2352;
+    case kCueMode1_2048: return kUserDataSize;
+    case kCueMode2_2336: return kMode2DataSize;
+    default: return kRawSectorSize;
     }
 }
 

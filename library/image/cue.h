@@ -14,8 +14,9 @@ uint32_t CueModeSectorSize(CueMode mode);
 
 enum { kCueMaxTracks = 99, kCueMaxText = 1 << 20 };
 
-// Q-channel CONTROL bits a FLAGS line may set.
-enum { kControlPreEmphasis = 0x1, kControlCopyPermitted = 0x2, kControlData = 0x4, kControlFourChannel = 0x8 };
+// Q-channel CONTROL bits a FLAGS line may set (the data bit, mmc.h's
+// kControlDataTrack, follows from the track's mode).
+enum { kControlPreEmphasis = 0x1, kControlCopyPermitted = 0x2, kControlFourChannel = 0x8 };
 
 struct CueFile {
     std::string name;  // as written in the sheet, quotes removed

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "mmc.h"
+
 namespace {
 
 bool Fail(char* err, size_t err_len, const char* fmt, ...)
@@ -114,7 +116,7 @@ bool EndsWithNoCase(const char* s, const char* suffix)
 
 uint8_t TrackControl(CueMode mode, uint8_t flags)
 {
-    return (uint8_t)((mode == kCueAudio ? 0 : kControlData) | (flags & 0x0F));
+    return (uint8_t)((mode == kCueAudio ? 0 : kControlDataTrack) | (flags & 0x0F));
 }
 
 bool IsMode2(CueMode mode) { return mode == kCueMode2_2336 || mode == kCueMode2_2352; }
@@ -138,7 +140,7 @@ void FinishSessions(Disc* disc)
 // block does, so every whole block can still be examined.
 uint64_t BlocksWithPartial(uint64_t bytes, uint32_t sector) { return bytes / sector + (bytes % sector != 0); }
 
-// One track covering a whole file of raw or 2048-byte sectors.
+// One track covering a whole file of raw or user-data sectors.
 bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char* err, size_t err_len)
 {
     uint64_t blocks = BlocksWithPartial(size, CueModeSectorSize(mode));

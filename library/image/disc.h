@@ -1,6 +1,6 @@
 // The disc model behind the virtual drive: sessions, tracks and their index
 // points, laid out in logical block addresses as a drive reports them, and the
-// reading of any block as the raw 2352-byte sector a drive returns. Sectors
+// reading of any block as the raw sector (kRawSectorSize) a drive returns. Sectors
 // are read from the image files on demand; nothing is loaded whole.
 #pragma once
 #include <stddef.h>
@@ -54,7 +54,7 @@ struct DiscFileId {
 };
 
 // Fills id for an open file; false where the platform cannot tell. Defined
-// in disc.cpp on POSIX hosts and by the Win32 adapter (vdrive_win32.cpp).
+// in disc.cpp on POSIX hosts and by the Win32 shell (library/fileid.cpp).
 bool DiscFileIdentity(FILE* fp, DiscFileId* id);
 
 struct Disc {

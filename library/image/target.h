@@ -4,15 +4,11 @@
 #include <stdint.h>
 
 #include "disc.h"
-
-enum {
-    kScsiGood = 0x00, kScsiCheckCondition = 0x02,
-    kSenseFixedSize = 18,  // fixed format 0x70 with additional length 10
-};
+#include "mmc.h"
 
 struct Target {
     const Disc* disc;
-    uint32_t block_length;  // set by MODE SELECT: 2048, 2340 or 2352
+    uint32_t block_length;  // set by MODE SELECT: kUserDataSize, kNoSyncSectorSize or kRawSectorSize
     bool medium_present;    // false after an eject
     uint32_t transferred;   // data bytes the last command moved
 };
@@ -20,9 +16,10 @@ struct Target {
 void TargetInit(Target* target, const Disc* disc);
 
 // Runs one command. data/data_len is the caller's buffer (in or out by the
-// command); sense/sense_len receives fixed-format sense data on CHECK
-// CONDITION and is cleared otherwise. Returns the SCSI status. Nothing is
-// read or written outside the buffers given, whatever the CDB says.
+// command); sense/sense_len receives fixed-format sense data (kSenseFixedSize
+// bytes at most) on CHECK CONDITION and is cleared otherwise. Returns the
+// SCSI status (kScsiStatus...). Nothing is read or written outside the
+// buffers given, whatever the CDB says.
 int TargetExecute(Target* target, const uint8_t* cdb, uint32_t cdb_len, uint8_t* data, uint32_t data_len,
                   uint8_t* sense, uint32_t sense_len);
 

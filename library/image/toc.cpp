@@ -3,17 +3,12 @@
 #include "toc.h"
 
 #include "bytes.h"
+#include "mmc.h"
 
 namespace {
 
-enum {
-    kAdrPosition = 1, kAdrMode5 = 5,
-    kPointFirstTrack = 0xA0, kPointLastTrack = 0xA1, kPointLeadout = 0xA2,
-    kPointNextArea = 0xB0, kPointDiscInfo = 0xC0,
-    kDiscTypeCdrom = 0x00, kDiscTypeXa = 0x20,
-    kMaxBcdMinutes = 99, kMaxBinaryMinutes = 255,
-    kTrackDescriptorSize = 8, kFullDescriptorSize = 11,
-};
+// The largest minute a BCD time and a binary MSF byte hold.
+enum { kMaxBcdMinutes = 99, kMaxBinaryMinutes = 255 };
 
 // Last possible lead-out start of an 80-minute disc, and the start of the
 // first lead-in reported in C0 (the values a blank 80-minute CD-R carries).
@@ -43,19 +38,24 @@ uint8_t AdrControl(int adr, uint8_t control) { return (uint8_t)((adr << 4) | (co
 
 void TrackDescriptor(std::vector<uint8_t>* out, uint8_t control, int number, int32_t lba, bool msf)
 {
-    uint8_t d[kTrackDescriptorSize] = {0, AdrControl(kAdrPosition, control), (uint8_t)number, 0};
-    PutAddress(d + 4, lba, msf);
+    uint8_t d[kTrackDescriptorSize] = {};
+    d[kTrackDescAdrControl] = AdrControl(kAdrPosition, control);
+    d[kTrackDescNumber] = (uint8_t)number;
+    PutAddress(d + kTrackDescAddress, lba, msf);
     out->insert(out->end(), d, d + sizeof d);
 }
 
-// One 11-byte full-TOC descriptor: session, ADR/CONTROL, TNO 0, POINT,
-// MIN SEC FRAME, ZERO, PMIN PSEC PFRAME.
+// One full-TOC descriptor with TNO 0; time (MIN SEC FRAME) null for zeros.
 void FullDescriptor(std::vector<uint8_t>* out, int session, int adr, uint8_t control, uint8_t point,
                     const uint8_t* time, uint8_t zero, const uint8_t* ptime)
 {
-    uint8_t d[kFullDescriptorSize] = {(uint8_t)session, AdrControl(adr, control), 0, point, 0, 0, 0, zero, 0, 0, 0};
-    if (time) d[4] = time[0], d[5] = time[1], d[6] = time[2];
-    d[8] = ptime[0], d[9] = ptime[1], d[10] = ptime[2];
+    uint8_t d[kFullDescriptorSize] = {};
+    d[kFullDescSession] = (uint8_t)session;
+    d[kFullDescAdrControl] = AdrControl(adr, control);
+    d[kFullDescPoint] = point;
+    if (time) d[kFullDescMin] = time[0], d[kFullDescSec] = time[1], d[kFullDescFrame] = time[2];
+    d[kFullDescZero] = zero;
+    d[kFullDescPmin] = ptime[0], d[kFullDescPsec] = ptime[1], d[kFullDescPframe] = ptime[2];
     out->insert(out->end(), d, d + sizeof d);
 }
 
@@ -90,7 +90,7 @@ void FullSession(const Disc& disc, size_t index, std::vector<uint8_t>* out)
     }
     if (first_session) {
         const uint8_t none[3] = {0, 0, 0};
-        FullDescriptor(out, s.number, kAdrMode5, first.control, kPointDiscInfo, none, 0, kFirstLeadinMsf);
+        FullDescriptor(out, s.number, kAdrMode5, first.control, kPointFirstLeadIn, none, 0, kFirstLeadinMsf);
     }
 }
 
@@ -113,7 +113,7 @@ void FramesToMsf(int64_t frames, int max_minutes, uint8_t* m, uint8_t* s, uint8_
 
 bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::vector<uint8_t>* out)
 {
-    out->assign(4, 0);
+    out->assign(kTocHeaderSize, 0);
     if (disc.sessions.empty()) return false;
     const DiscSession& last_session = disc.sessions.back();
     switch (format) {
@@ -121,8 +121,8 @@ bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::ve
         const DiscTrack& first = disc.tracks.front();
         const DiscTrack& last = disc.tracks.back();
         if (start > last.number && start != kTocLeadoutTrack) return false;
-        (*out)[2] = (uint8_t)first.number;
-        (*out)[3] = (uint8_t)last.number;
+        (*out)[kTocFirst] = (uint8_t)first.number;
+        (*out)[kTocLast] = (uint8_t)last.number;
         for (const DiscTrack& t : disc.tracks)
             if (t.number >= start) TrackDescriptor(out, t.control, t.number, t.start, msf);
         TrackDescriptor(out, last.control, kTocLeadoutTrack, last_session.leadout, msf);
@@ -130,15 +130,15 @@ bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::ve
     }
     case kTocFormatSession: {
         const DiscTrack& t = disc.tracks[last_session.first_track];
-        (*out)[2] = (uint8_t)disc.sessions.front().number;
-        (*out)[3] = (uint8_t)last_session.number;
+        (*out)[kTocFirst] = (uint8_t)disc.sessions.front().number;
+        (*out)[kTocLast] = (uint8_t)last_session.number;
         TrackDescriptor(out, t.control, t.number, t.start, msf);
         break;
     }
     case kTocFormatFull: {
         if (start > last_session.number) return false;
-        (*out)[2] = (uint8_t)disc.sessions.front().number;
-        (*out)[3] = (uint8_t)last_session.number;
+        (*out)[kTocFirst] = (uint8_t)disc.sessions.front().number;
+        (*out)[kTocLast] = (uint8_t)last_session.number;
         for (size_t i = 0; i < disc.sessions.size(); ++i)
             if (disc.sessions[i].number >= start) FullSession(disc, i, out);
         break;
@@ -146,6 +146,6 @@ bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::ve
     default:
         return false;
     }
-    put_be16(out->data(), (uint32_t)(out->size() - 2));
+    put_be16(out->data() + kTocDataLength, (uint32_t)(out->size() - kTocDataLengthSize));
     return true;
 }

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "disc.h"
+#include "mmc.h"
 
-enum { kTocFormatTrack = 0, kTocFormatSession = 1, kTocFormatFull = 2, kTocLeadoutTrack = 0xAA };
-
-// Builds the whole response for READ TOC with the given format, MSF bit and
-// starting track/session number into out. Returns false when the CDB asks for
-// something the disc cannot answer (unknown format, starting number past the
-// last one): INVALID FIELD IN CDB.
+// Builds the whole response for READ TOC with the given format (mmc.h's
+// kTocFormat...), MSF bit and starting track/session number into out.
+// Returns false when the CDB asks for something the disc cannot answer
+// (unknown format, starting number past the last one): INVALID FIELD IN CDB.
 bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::vector<uint8_t>* out);
 
 // Minute, second and frame of an absolute address (frames); minutes saturate

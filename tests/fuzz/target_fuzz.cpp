@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint8_t sense[24];
         int status = TargetExecute(&target, cdb_len ? cdb.data() : nullptr, cdb_len, len ? buf.data() : nullptr, len,
                                    sense, sizeof sense);
-        if (status != kScsiGood && status != kScsiCheckCondition) abort();
-        if (status == kScsiCheckCondition && (sense[0] & 0x7F) != 0x70) abort();
+        if (status != kScsiStatusGood && status != kScsiStatusCheckCondition) abort();
+        if (status == kScsiStatusCheckCondition && (sense[0] & 0x7F) != 0x70) abort();
         if (target.block_length != 2048 && target.block_length != 2340 && target.block_length != 2352) abort();
     }
     return 0;

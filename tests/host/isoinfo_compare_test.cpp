@@ -44,7 +44,7 @@ struct Drive {
 bool Execute(Target* target, const uint8_t* cdb, int cdbLen, uint8_t* data, uint32_t dataLen)
 {
     uint8_t sense[kSenseFixedSize];
-    return TargetExecute(target, cdb, (uint32_t)cdbLen, data, dataLen, sense, sizeof sense) == kScsiGood;
+    return TargetExecute(target, cdb, (uint32_t)cdbLen, data, dataLen, sense, sizeof sense) == kScsiStatusGood;
 }
 
 bool OpenDrive(const std::string& path, Drive* drive)
@@ -57,7 +57,7 @@ bool OpenDrive(const std::string& path, Drive* drive)
     TargetInit(&drive->target, &drive->disc);
     EXPECT_TRUE(TargetLastSessionStart(&drive->target, &drive->lastSession));
     uint8_t cdb[kCdbAreaSize], params[kModeParamListSize];
-    int n = BuildModeSelect(cdb, params, kBlockLengthNoSync);
+    int n = BuildModeSelect(cdb, params, kNoSyncSectorSize);
     return Execute(&drive->target, cdb, n, params, sizeof params);
 }
 

@@ -71,9 +71,9 @@ TEST(SenseTable, DescriptionIds)
         for (unsigned ascq = 0; ascq < 256; ++ascq)
             if (unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq))
                 seen.insert(id);
-    EXPECT_EQ(seen.size(), (size_t)(kStrSenseDescLast - kStrSenseDescFirst + 1));
-    EXPECT_EQ(*seen.begin(), (unsigned)kStrSenseDescFirst);
-    EXPECT_EQ(*seen.rbegin(), (unsigned)kStrSenseDescLast);
+    EXPECT_EQ(seen.size(), (size_t)(IDS_CDR_SENSE_DESC_LAST - IDS_CDR_SENSE_DESC_FIRST + 1));
+    EXPECT_EQ(*seen.begin(), (unsigned)IDS_CDR_SENSE_DESC_FIRST);
+    EXPECT_EQ(*seen.rbegin(), (unsigned)IDS_CDR_SENSE_DESC_LAST);
 }
 
 TEST(SenseTable, SenseKeyCaptions)

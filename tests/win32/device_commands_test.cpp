@@ -24,9 +24,9 @@ uint8_t buffer[0x10000];
 TEST(Transport, RequestRecordIsFilledExactly)
 {
     ScriptedDevice device;
-    ASSERT_EQ(cdrRead(NULL, device.handle, buffer, 0x01020304, 1, 1), 0);
+    ASSERT_EQ(cdrRead(NULL, device.handle, buffer, 0x01020304, 1, CDR_REPORT), CDR_SUCCESS);
     // A six-byte command after a ten-byte one: nothing of the old CDB follows it.
-    ASSERT_EQ(cdrEject(NULL, device.handle), 0);
+    ASSERT_EQ(cdrEject(NULL, device.handle), CDR_SUCCESS);
     ASSERT_EQ(device.sent.size(), 2u);
     const Bytes& r = device.sent[0].record;
     ASSERT_EQ(r.size(), 80u);
@@ -55,7 +55,7 @@ TEST(Transport, FailedRequestShowsPrintErrorThenAsksWhenReporting)
         // Reporting off still shows the platform error.
         ScopedBoxHook hook;
         device.Reply(failure);
-        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 16, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 16, 1, CDR_SILENT), CDR_FAILED);
         ASSERT_EQ(hook.boxes().size(), 1u);
         const RecordedBox& box = hook.boxes()[0];
         EXPECT_EQ(box.caption, "Vorant Library");
@@ -67,7 +67,7 @@ TEST(Transport, FailedRequestShowsPrintErrorThenAsksWhenReporting)
     ScopedBoxHook hook({IDOK, IDRETRY, IDOK, IDCANCEL});
     device.Reply(failure);
     device.Reply(failure);
-    EXPECT_EQ(cdrEject(NULL, device.handle), 2);
+    EXPECT_EQ(cdrEject(NULL, device.handle), CDR_FAILED);
     EXPECT_EQ(device.sent.size(), 3u);
     ASSERT_EQ(hook.boxes().size(), 4u);
     EXPECT_EQ(hook.boxes()[1].text, "CD-ROM error SCSI status:[FFFFFFFF]\n");
@@ -85,7 +85,7 @@ TEST(Transport, RealHandleGoesToThePlatform)
                               FILE_FLAG_DELETE_ON_CLOSE, NULL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ScopedBoxHook hook;
-    EXPECT_EQ(cdrInit(NULL, file, 0), 0);
+    EXPECT_EQ(cdrInit(NULL, file, CDR_SILENT), 0);
     ASSERT_EQ(hook.boxes().size(), 1u);
     EXPECT_EQ(hook.boxes()[0].caption, "Vorant Library");
     EXPECT_EQ(cdrGetLastSession(file), -1);
@@ -100,7 +100,7 @@ TEST(Transport, IscsiReadsCapabilitiesOrSaysWhy)
     {
         ScopedBoxHook hook;
         EXPECT_EQ(iscsi(NULL, device.handle), 1);
-        EXPECT_EQ(cdrInit(NULL, device.handle, 1), 1);
+        EXPECT_EQ(cdrInit(NULL, device.handle, CDR_REPORT), 1);
         EXPECT_TRUE(hook.boxes().empty());
     }
     device.capabilities_error = ERROR_INVALID_FUNCTION;
@@ -111,7 +111,7 @@ TEST(Transport, IscsiReadsCapabilitiesOrSaysWhy)
     EXPECT_EQ(box.caption + "|" + box.text, "TAMRISK|SCSI Get Capability error 1");
     EXPECT_EQ(box.style, (unsigned)(MB_OK | MB_ICONWARNING));
     // Commands go on with the capabilities of the last good answer.
-    EXPECT_EQ(cdrInit(NULL, device.handle, 1), 1);
+    EXPECT_EQ(cdrInit(NULL, device.handle, CDR_REPORT), 1);
 }
 
 TEST(Transport, AlignedBufferHonoursTheMask)
@@ -137,12 +137,12 @@ TEST(Commands, EachExportSendsItsCdbAndTransferLength)
     const Case cases[] = {
         {"READ CAPACITY", [](HANDLE d) { LONG b, l; return cdrSize(NULL, d, &b, &l); },
          {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8},
-        {"READ TOC at the field's limit", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65535, 0, 1); },
+        {"READ TOC at the field's limit", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65535, 0, CDR_REPORT); },
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x00}, 65535},
         // Past 16 bits the length is clamped, never cut to its low bits.
-        {"READ TOC of 65536", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65536, 2, 1); },
+        {"READ TOC of 65536", [](HANDLE d) { return cdrToc(NULL, d, buffer, 65536, 2, CDR_REPORT); },
          {0x43, 0x02, 0, 0, 0, 0, 0x01, 0xFF, 0xFF, 0x80}, 65535},
-        {"READ(10) of 65536 blocks", [](HANDLE d) { return cdrRead(NULL, d, buffer, 16, 65536, 1); },
+        {"READ(10) of 65536 blocks", [](HANDLE d) { return cdrRead(NULL, d, buffer, 16, 65536, CDR_REPORT); },
          {0x28, 0, 0, 0, 0, 0x10, 0, 0x00, 0x00, 0}, 0},
     };
     for (const Case& c : cases) {
@@ -159,8 +159,8 @@ TEST(Commands, ModeSelectSendsBlockDescriptorAndSetsReadLength)
     struct Case { LONG length; uint8_t hi, lo; };
     for (const Case& c : {Case{2340, 0x09, 0x24}, Case{2352, 0x09, 0x30}, Case{2048, 0x08, 0x00}}) {
         ScriptedDevice device;
-        EXPECT_EQ(cdrMode(NULL, device.handle, c.length), 0);
-        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 0, 1, 1), 0);
+        EXPECT_EQ(cdrMode(NULL, device.handle, c.length), CDR_SUCCESS);
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 0, 1, CDR_REPORT), CDR_SUCCESS);
         ASSERT_EQ(device.sent.size(), 2u);
         EXPECT_EQ(device.sent[0].cdb, Bytes({0x15, 0x10, 0, 0, 0x0C, 0}));
         EXPECT_EQ(device.sent[0].data_out, Bytes({0, 0, 0, 8, 0, 0, 0, 0, 0, 0, c.hi, c.lo}));
@@ -171,27 +171,27 @@ TEST(Commands, ModeSelectSendsBlockDescriptorAndSetsReadLength)
 TEST(Commands, RefusedLengthKeepsTheOldOneAndCancelledModeSelectSetsTheNew)
 {
     ScriptedDevice device;
-    ASSERT_EQ(cdrMode(NULL, device.handle, 2340), 0);
+    ASSERT_EQ(cdrMode(NULL, device.handle, 2340), CDR_SUCCESS);
     {
         ScopedBoxHook hook;
-        EXPECT_EQ(cdrMode(NULL, device.handle, 2336), -1);
+        EXPECT_EQ(cdrMode(NULL, device.handle, 2336), CDR_REFUSED);
         ASSERT_EQ(hook.boxes().size(), 1u);
         EXPECT_EQ(hook.boxes()[0].text, "Illigal block size (2336byte)");
         EXPECT_EQ(hook.boxes()[0].caption, DefaultBoxCaption());
         EXPECT_EQ(hook.boxes()[0].style, (unsigned)(MB_OK | MB_ICONINFORMATION));
     }
     EXPECT_EQ(device.sent.size(), 1u);   // nothing sent for 2336
-    cdrRead(NULL, device.handle, buffer, 0, 1, 0);
+    cdrRead(NULL, device.handle, buffer, 0, 1, CDR_SILENT);
     EXPECT_EQ(device.sent.back().data_length, 2340u);
 
     device.Reply(CheckCondition(5, 0x26, 0x00));
     {
         ScopedBoxHook hook({IDCANCEL});
-        EXPECT_EQ(cdrMode(NULL, device.handle, 2352), 2);
+        EXPECT_EQ(cdrMode(NULL, device.handle, 2352), CDR_FAILED);
     }
-    cdrRead(NULL, device.handle, buffer, 0, 1, 0);
+    cdrRead(NULL, device.handle, buffer, 0, 1, CDR_SILENT);
     EXPECT_EQ(device.sent.back().data_length, 2352u);
-    EXPECT_EQ(cdrMode(NULL, device.handle, 2048), 0);   // the library's resting length for later tests
+    EXPECT_EQ(cdrMode(NULL, device.handle, 2048), CDR_SUCCESS);   // the library's resting length for later tests
 }
 
 TEST(Commands, LastSessionStartFromTheFirstTrackDescriptor)

@@ -47,7 +47,7 @@ TEST(Reporting, EachFailureAsksWithItsBox)
         ScriptedDevice device;
         device.Reply(c.reply);
         ScopedBoxHook hook({IDCANCEL});
-        EXPECT_EQ(cdrEject(NULL, device.handle), 2) << c.name;
+        EXPECT_EQ(cdrEject(NULL, device.handle), CDR_FAILED) << c.name;
         ASSERT_EQ(hook.boxes().size(), 1u) << c.name;
         const RecordedBox& box = hook.boxes()[0];
         EXPECT_EQ(box.caption, c.caption ? Cp932(c.caption) : DefaultBoxCaption()) << c.name;
@@ -69,7 +69,7 @@ TEST(Reporting, RetrySendsTheSameCommandAgainUntilSuccessOrCancel)
         for (const ScsiReply& r : c.replies)
             device.Reply(r);
         ScopedBoxHook hook(c.answers);
-        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 1000, 1, 1), c.expected);
+        EXPECT_EQ(cdrRead(NULL, device.handle, buffer, 1000, 1, CDR_REPORT), c.expected);
         EXPECT_EQ(hook.boxes().size(), c.answers.size());
         ASSERT_EQ(device.sent.size(), c.answers.size() + (c.expected == 0));
         EXPECT_EQ(device.sent.back().cdb, device.sent[0].cdb);
@@ -81,7 +81,7 @@ TEST(Reporting, RetryResendsItsOwnCommandAfterANestedOne)
     // While the box is open, another window sends a command of its own.
     struct Case { const char* name; short (*run)(HANDLE); void (*nested)(HANDLE); };
     const Case cases[] = {
-        {"read, eject", [](HANDLE d) { return cdrRead(NULL, d, buffer, 1000, 1, 1); },
+        {"read, eject", [](HANDLE d) { return cdrRead(NULL, d, buffer, 1000, 1, CDR_REPORT); },
          [](HANDLE d) { cdrEject(NULL, d); }},
         {"mode select, mode select", [](HANDLE d) { return cdrMode(NULL, d, 2340); },
          [](HANDLE d) { cdrMode(NULL, d, 2352); }},

@@ -79,24 +79,24 @@ TEST_F(ImageDrive, FailuresCarryTheSenseOfADrive)
     {
         // Audio at 2048: illegal mode for this track; Retry once, then Cancel.
         ScopedBoxHook hook({IDRETRY, IDCANCEL});
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 20, 1, 1), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 20, 1, CDR_REPORT), CDR_FAILED);
         ASSERT_EQ(hook.boxes().size(), 2u);
         EXPECT_EQ(hook.boxes()[0].style & 0xF, (unsigned)MB_RETRYCANCEL);
     }
     {
         ScopedBoxHook hook;
         // Between the sessions: a silent failure.
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 5000, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 5000, 1, CDR_SILENT), CDR_FAILED);
         EXPECT_TRUE(hook.boxes().empty());
     }
     {
         ScopedBoxHook hook({IDCANCEL});
-        ASSERT_EQ(cdrEject(NULL, device_), 0);
-        EXPECT_EQ(cdrInit(NULL, device_, 0), 0);
+        ASSERT_EQ(cdrEject(NULL, device_), CDR_SUCCESS);
+        EXPECT_EQ(cdrInit(NULL, device_, CDR_SILENT), 0);
         EXPECT_EQ(cdrGetLastSession(device_), -1);
-        EXPECT_EQ(cdrRead(NULL, device_, buffer, 0, 1, 0), 2);
+        EXPECT_EQ(cdrRead(NULL, device_, buffer, 0, 1, CDR_SILENT), CDR_FAILED);
         LONG block, last;
-        EXPECT_EQ(cdrSize(NULL, device_, &block, &last), 2);  // always reported: one box, Cancel
+        EXPECT_EQ(cdrSize(NULL, device_, &block, &last), CDR_FAILED);  // always reported: one box, Cancel
         EXPECT_EQ(hook.boxes().size(), 1u);
         DWORD returned = 0;
         EXPECT_FALSE(cdrDeviceIoControl(device_, 0x74800, NULL, 0, NULL, 0, &returned));

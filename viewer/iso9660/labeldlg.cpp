@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
-constexpr LONG kReportSilently = 0;
 
 // Fills the field controls from a block read without its sync. False after the warning
 // when the block holds no ISO 9660 (or CD-I) descriptor.
@@ -33,7 +31,7 @@ bool FillLabel(HWND dlg, const uint8_t* block)
 // it. The drive is left at user-data length whenever the first switch succeeded.
 BOOL OnInitDialog(HWND dlg)
 {
-    if (cdrMode(dlg, hDevice, kNoSyncSectorSize) != 0) {
+    if (cdrMode(dlg, hDevice, kNoSyncSectorSize) != CDR_SUCCESS) {
         EndDialog(dlg, 0);
         return FALSE;
     }
@@ -43,7 +41,7 @@ BOOL OnInitDialog(HWND dlg)
     if (buffer != NULL) {
         int64_t lbn = (int64_t)lLastSession + kVolumeDescriptorLbn;
         if (lbn <= INT32_MAX &&
-            cdrRead(dlg, hDevice, buffer, (LONG)lbn, 1, kReportSilently) != kResultFailed)
+            cdrRead(dlg, hDevice, buffer, (LONG)lbn, 1, CDR_SILENT) != CDR_FAILED)
             shown = FillLabel(dlg, buffer);
         GlobalUnlock(hBuffer);
     }
@@ -51,7 +49,7 @@ BOOL OnInitDialog(HWND dlg)
         GlobalFree(hBuffer);
     // Every reader sets the length it needs, but user-data length is the
     // drive's resting length: put it back on the failure paths too.
-    bool restored = cdrMode(dlg, hDevice, kUserDataSize) == 0;
+    bool restored = cdrMode(dlg, hDevice, kUserDataSize) == CDR_SUCCESS;
     if (!shown || !restored) {
         EndDialog(dlg, 0);
         return FALSE;

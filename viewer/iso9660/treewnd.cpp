@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr LONG kResultFailed = 2;  // cdrRead: Cancel, or a failure with reporting off
-constexpr LONG kReportSilently = 0;
 constexpr int kLineTextSize = 256;   // LB_GETTEXT buffer of the jump
 constexpr int kTabStops[2] = {120, 240};  // dialog template units
 constexpr DWORD kFirstLevel = 1;
@@ -27,7 +25,7 @@ HWND TreeList(HWND window) { return GetDlgItem(window, IDC_TREE_LIST); }
 bool ReadDriveBlock(void* context, int32_t lbn, uint8_t* raw)
 {
     // The drive's block length is already kNoSyncSectorSize for the whole build.
-    return cdrRead((HWND)context, hDevice, raw, lbn, 1, kReportSilently) != kResultFailed;
+    return cdrRead((HWND)context, hDevice, raw, lbn, 1, CDR_SILENT) != CDR_FAILED;
 }
 
 bool AddListLine(void* context, const char* line)
@@ -44,7 +42,7 @@ void BuildDirectoryTree(HWND window, DWORD level)
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     // Without a device the list stays empty: a rebuild sends nothing.
-    if (IsDeviceOpen() && cdrMode(window, hDevice, kNoSyncSectorSize) == 0) {
+    if (IsDeviceOpen() && cdrMode(window, hDevice, kNoSyncSectorSize) == CDR_SUCCESS) {
         DirWalk walk = MakeDirWalk(ReadDriveBlock, window, AddListLine, list);
         BuildDirectoryTree(&walk, lLastSession, lLeadout, level);
         cdrMode(window, hDevice, kUserDataSize);

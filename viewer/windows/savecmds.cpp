@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "cdgeometry.h"
+#include "mmc.h"
 #include "quillet.h"
 #include "tamrisk.h"
 #include "windows/address.h"
@@ -13,8 +14,7 @@
 
 namespace {
 
-enum { kFieldSize = 80, kTocBufferSize = 4096, kReportSilently = 0, kReportToUser = 1 };
-enum { kTocFull = 2, kTocTracks = 0 };
+enum { kFieldSize = 80 };
 
 struct SectorRange {
     int32_t first;
@@ -85,11 +85,11 @@ INT_PTR CALLBACK SaveSectorsProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 // library's questions.
 bool ReadLayout(HWND owner, CopyLayout* layout)
 {
-    static uint8_t toc[kTocBufferSize];
-    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocFull, kReportSilently) == 0 &&
+    static uint8_t toc[kTocResponseSize];
+    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatFull, CDR_SILENT) == CDR_SUCCESS &&
         LayoutFromFullToc(toc, sizeof toc, layout))
         return true;
-    return cdrToc(owner, hDevice, toc, sizeof toc, kTocTracks, kReportToUser) == 0 &&
+    return cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatTrack, CDR_REPORT) == CDR_SUCCESS &&
            LayoutFromTrackToc(toc, sizeof toc, layout);
 }
 

@@ -22,7 +22,6 @@ enum {
     kProgressRange = 1000,
     kMessageSize = 2048,
     kDetailSize = 1400,
-    kReportSilently = 0,
 };
 
 SaveRequest waitingRequest;
@@ -235,9 +234,9 @@ bool DriveReadRaw(void* context, int32_t lbn, uint32_t count, uint8_t* raw)
         return false;
     // Another window may read at 2340 between two batches: the length is
     // set for each batch and put back to 2048 after it.
-    if (cdrMode(owner, hDevice, kRawSectorSize) != 0)
+    if (cdrMode(owner, hDevice, kRawSectorSize) != CDR_SUCCESS)
         return false;
-    bool ok = cdrRead(owner, hDevice, raw, lbn, count, kReportSilently) == 0;
+    bool ok = cdrRead(owner, hDevice, raw, lbn, count, CDR_SILENT) == CDR_SUCCESS;
     cdrMode(owner, hDevice, kUserDataSize);
     return ok;
 }

@@ -117,9 +117,9 @@ void ReadDriveBatch(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBl
     // at their own lengths between two batches: the length is set for each
     // batch and put back to the resting 2048 after it.
     cdrMode(drive->owner, hDevice, drive->block_len);
-    if (cdrRead(drive->owner, hDevice, buffer, lbn, count, 0) != 0) {
+    if (cdrRead(drive->owner, hDevice, buffer, lbn, count, CDR_SILENT) != CDR_SUCCESS) {
         for (int i = 0; i < count; ++i) {
-            if (cdrRead(drive->owner, hDevice, buffer + (size_t)i * drive->block_len, lbn + i, 1, 0) == 0)
+            if (cdrRead(drive->owner, hDevice, buffer + (size_t)i * drive->block_len, lbn + i, 1, CDR_SILENT) == CDR_SUCCESS)
                 continue;
             BYTE sense[kSenseSize] = {};
             cdrGetSense(sense, sizeof sense);
@@ -132,19 +132,19 @@ void ReadDriveBatch(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBl
 bool ReadDataPlan(HWND owner, VerifyPlan* plan)
 {
     static uint8_t toc[kTocResponseSize];
-    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatFull, 0) == 0 &&
+    if (cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatFull, CDR_SILENT) == CDR_SUCCESS &&
         VerifyPlanFromFullToc(toc, sizeof toc, plan))
         return true;
-    return cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatTrack, 0) == 0 &&
+    return cdrToc(owner, hDevice, toc, sizeof toc, kTocFormatTrack, CDR_SILENT) == CDR_SUCCESS &&
            VerifyPlanFromTrackToc(toc, sizeof toc, plan);
 }
 
 int ProbeRawBlockLength(HWND owner)
 {
     int length = kRawSectorSize;
-    if (cdrMode(owner, hDevice, length) != 0) {
+    if (cdrMode(owner, hDevice, length) != CDR_SUCCESS) {
         length = kNoSyncSectorSize;
-        if (cdrMode(owner, hDevice, length) != 0)
+        if (cdrMode(owner, hDevice, length) != CDR_SUCCESS)
             length = 0;
     }
     cdrMode(owner, hDevice, kUserDataSize);

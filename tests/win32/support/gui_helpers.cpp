@@ -36,7 +36,7 @@ ImageToc ReadImageToc(const std::string& image)
     if (device == INVALID_HANDLE_VALUE)
         return toc;
     std::vector<unsigned char> resp(4096);
-    EXPECT_EQ(cdrToc(nullptr, device, resp.data(), (DWORD)resp.size(), 0, 0), 0);
+    EXPECT_EQ(cdrToc(nullptr, device, resp.data(), (DWORD)resp.size(), 0, CDR_SILENT), CDR_SUCCESS);
     // Track descriptors with MSF addresses; the lead-out (AA) comes from READ CAPACITY.
     const unsigned end = (resp[0] << 8 | resp[1]) + 2;
     for (unsigned off = 4; off + 8 <= end && off + 8 <= resp.size(); off += 8) {
@@ -45,7 +45,7 @@ ImageToc ReadImageToc(const std::string& image)
             toc.starts[d[2]] = d[5] * 4500L + d[6] * 75L + d[7] - kPregap;
     }
     LONG block = 0, last = 0;
-    if (cdrSize(nullptr, device, &block, &last) == 0)
+    if (cdrSize(nullptr, device, &block, &last) == CDR_SUCCESS)
         toc.leadout = last + 1;
     toc.last_session = cdrGetLastSession(device);
     cdrClose(device);

@@ -6,22 +6,22 @@
 // and UNIT ATTENTION (never shown) and for EQUAL, VOLUME OVERFLOW and the
 // reserved key, which take the fatal-error caption.
 const uint16_t kSenseKeyCaptionIds[16] = {
-    0,     // 0 NO SENSE
-    1020,  // 1 RECOVERED ERROR
-    1021,  // 2 NOT READY
-    1022,  // 3 MEDIUM ERROR
-    1023,  // 4 HARDWARE ERROR
-    1024,  // 5 ILLEGAL REQUEST
-    0,     // 6 UNIT ATTENTION
-    1025,  // 7 DATA PROTECT
-    1026,  // 8 BLANK CHECK
-    1027,  // 9 VENDOR SPECIFIC
-    1028,  // A COPY ABORTED
-    1029,  // B ABORTED COMMAND
-    0,     // C EQUAL
-    0,     // D VOLUME OVERFLOW
-    1030,  // E MISCOMPARE
-    0,     // F reserved
+    0,                            // 0 NO SENSE
+    IDS_CDR_KEY_RECOVERED_ERROR,  // 1 RECOVERED ERROR
+    IDS_CDR_KEY_NOT_READY,        // 2 NOT READY
+    IDS_CDR_KEY_MEDIUM_ERROR,     // 3 MEDIUM ERROR
+    IDS_CDR_KEY_HARDWARE_ERROR,   // 4 HARDWARE ERROR
+    IDS_CDR_KEY_ILLEGAL_REQUEST,  // 5 ILLEGAL REQUEST
+    0,                            // 6 UNIT ATTENTION
+    IDS_CDR_KEY_DATA_PROTECT,     // 7 DATA PROTECT
+    IDS_CDR_KEY_BLANK_CHECK,      // 8 BLANK CHECK
+    IDS_CDR_KEY_VENDOR_SPECIFIC,  // 9 VENDOR SPECIFIC
+    IDS_CDR_KEY_COPY_ABORTED,     // A COPY ABORTED
+    IDS_CDR_KEY_ABORTED_COMMAND,  // B ABORTED COMMAND
+    0,                            // C EQUAL
+    0,                            // D VOLUME OVERFLOW
+    IDS_CDR_KEY_MISCOMPARE,       // E MISCOMPARE
+    0,                            // F reserved
 };
 
 // Searched in order; the first row whose ASC matches and whose ASCQ matches
@@ -29,6 +29,8 @@ const uint16_t kSenseKeyCaptionIds[16] = {
 // same ASC stands for "every other qualifier". Id 0: the reserved-error text.
 // An ASC without a row also takes the reserved-error text. ASC 0x80 has no
 // row: the decision counts it as success before it looks here.
+// Rows: {ASC, ASCQ, id}; the ids are IDS_CDR_SENSE_DESC_FIRST to _LAST
+// (tamrisk_ids.h), whose texts the resource script gives in that order.
 const SenseDescriptionRow kSenseDescriptionRows[] = {
     {0x00, 0x00, 1100},      {0x00, 0x3A, 1101},      {0x00, kAnyAscq, 0},
     {0x02, kAnyAscq, 1102},  {0x03, kAnyAscq, 1103},

@@ -4,14 +4,17 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "cdgeometry.h"
+
+
 int FormatCdTimeFields(int32_t frames, char* minutes, char* seconds, char* frames_text)
 {
     // C++ division truncates toward zero, so every field keeps the count's sign;
-    // INT32_MIN / 4500 cannot overflow.
-    const int32_t within_minute = frames % kCdFramesPerMinute;
-    snprintf(minutes, kCdTimeFieldSize, "%02d", (int)(frames / kCdFramesPerMinute));
-    snprintf(seconds, kCdTimeFieldSize, "%02d", (int)(within_minute / kCdFramesPerSecond));
-    snprintf(frames_text, kCdTimeFieldSize, "%02d", (int)(within_minute % kCdFramesPerSecond));
+    // INT32_MIN / kFramesPerMinute cannot overflow.
+    const int32_t within_minute = frames % kFramesPerMinute;
+    snprintf(minutes, kCdTimeFieldSize, "%02d", (int)(frames / kFramesPerMinute));
+    snprintf(seconds, kCdTimeFieldSize, "%02d", (int)(within_minute / kFramesPerSecond));
+    snprintf(frames_text, kCdTimeFieldSize, "%02d", (int)(within_minute % kFramesPerSecond));
     return (int)strlen(frames_text);
 }
 

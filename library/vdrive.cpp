@@ -1,27 +1,24 @@
 // cdrOpenImage: a disc image served as a device handle. The handler answers
 // the four device requests from the portable disc model and SCSI target.
 #include <windows.h>
-#include <io.h>
 #include <ntddscsi.h>
 #include <stdio.h>
 
 #include <new>
+#include <vector>
 
-#include "bytes.h"
 #include "disc.h"
 #include "internal.h"
 #include "target.h"
+#include "toc.h"
 #include "tamrisk.h"
+#include "tamrisk_ids.h"
 
 namespace {
 
 enum {
-    kStrImageCaption = 1300,         // caption of the image error box
     kMaxTransferLength = 0x10000,    // what the adapter claims to move at once
     kAlignmentMask = 3,              // 4-byte aligned buffers
-    kSessionDataSize = 12,           // CDROM_TOC_SESSION_DATA with one track
-    kSessionDataLength = 10,         // bytes after its Length field
-    kAdrPosition = 1,
     kMessageSize = 768,
 };
 
@@ -67,28 +64,19 @@ DWORD image_capabilities(void*, void* out, DWORD out_size, DWORD* returned)
     return 0;
 }
 
-// CDROM_TOC_SESSION_DATA: Length (big-endian), first and last complete
-// session, then the first track of the last session with its LBA.
+// CDROM_TOC_SESSION_DATA is the READ TOC session-format response with LBAs:
+// first and last complete session, then the first track of the last session.
 DWORD image_last_session(void* ctx, void* out, DWORD out_size, DWORD* returned)
 {
     const ImageDevice* device = static_cast<const ImageDevice*>(ctx);
-    if (out_size < kSessionDataSize)
+    if (out_size < kTocHeaderSize + kTrackDescriptorSize)
         return ERROR_INSUFFICIENT_BUFFER;
-    int32_t start = 0;
-    if (!TargetLastSessionStart(&device->target, &start))
+    std::vector<uint8_t> response;
+    if (!TargetMediumPresent(&device->target) ||
+        !BuildTocResponse(device->disc, kTocFormatSession, false, 0, &response))
         return ERROR_NOT_READY;
-    const Disc& disc = device->disc;
-    const DiscSession& last = disc.sessions.back();
-    const DiscTrack& track = disc.tracks[last.first_track];
-    BYTE* p = static_cast<BYTE*>(out);
-    memset(p, 0, kSessionDataSize);
-    put_be16(p, kSessionDataLength);
-    p[2] = (BYTE)disc.sessions.front().number;
-    p[3] = (BYTE)last.number;
-    p[5] = (BYTE)((kAdrPosition << 4) | track.control);  // Control in bits 3-0, Adr in 7-4
-    p[6] = (BYTE)track.number;
-    put_be32(p + 8, (uint32_t)start);
-    *returned = kSessionDataSize;
+    memcpy(out, response.data(), response.size());
+    *returned = (DWORD)response.size();
     return 0;
 }
 
@@ -110,25 +98,12 @@ const VirtualDeviceOps kImageOps = {image_pass_through, image_capabilities, imag
 void show_image_error(HWND owner, const char* text)
 {
     char caption[128];
-    if (LoadStringA(hInst, kStrImageCaption, caption, sizeof caption) <= 0)
+    if (LoadStringA(hInst, IDS_CDR_IMAGE_CAPTION, caption, sizeof caption) <= 0)
         snprintf(caption, sizeof caption, "%s", "TAMRISK");
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
-
-// The disc model's file identity: the volume and the file index, which stay
-// the same whatever name, case or path reached the file.
-bool DiscFileIdentity(FILE* fp, DiscFileId* id)
-{
-    HANDLE file = (HANDLE)_get_osfhandle(_fileno(fp));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info))
-        return false;
-    id->volume = info.dwVolumeSerialNumber;
-    id->file = (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
-    return true;
-}
 
 extern "C" HANDLE WINAPI cdrOpenImage(HWND owner, LPCSTR path)
 {

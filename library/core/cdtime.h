@@ -1,11 +1,16 @@
 // CD time text: a frame count as minutes, seconds and frames, "%02d" per field.
 // Division and remainder truncate toward zero, so negative counts give
-// negative fields ("-1" frames for -1). The 150-frame offset of LBN 0 is the
-// caller's: pass LBN + 150 for a block.
+// negative fields ("-1" frames for -1). The offset of LBN 0 is the caller's:
+// pass LBN + kPregapBlocks for a block.
 #pragma once
 #include <stdint.h>
 
-enum { kCdFramesPerSecond = 75, kCdFramesPerMinute = 4500, kCdPregapFrames = 150 };
+#include "cdgeometry.h"
+
+// Older names of cdgeometry.h's kFramesPerSecond, kFramesPerMinute and
+// kPregapBlocks (cdtime.cpp checks that they agree), kept only while viewer
+// code still spells them so and carries copies that clash with cdgeometry.h.
+// To be removed with their last use; new code includes cdgeometry.h.
 
 // A field holds any 32-bit value with its sign ("-477218" at most); the joined
 // text of any frame count fits kCdTimeTextSize.

@@ -7,26 +7,15 @@
 
 namespace {
 
-enum : uint8_t {
-    kOpTestUnitReady = 0x00,
-    kOpModeSelect6 = 0x15,
-    kOpStartStopUnit = 0x1B,
-    kOpReadCapacity = 0x25,
-    kOpRead10 = 0x28,
-    kOpReadToc = 0x43,
-};
-
 const uint8_t kTestUnitReadyCdb[6] = {kOpTestUnitReady, 0, 0, 0, 0, 0};
-// Byte 4: LoEj set, Start clear.
-const uint8_t kEjectCdb[6] = {kOpStartStopUnit, 0, 0, 0, 0x02, 0};
-// PF set, SP clear, parameter list length 12.
-const uint8_t kModeSelectCdb[6] = {kOpModeSelect6, 0x10, 0, 0, kModeParamListSize, 0};
+// LoEj set, Start clear.
+const uint8_t kEjectCdb[6] = {kOpStartStopUnit, 0, 0, 0, kStartStopLoadEject, 0};
+// PF set, SP clear, the parameter list length.
+const uint8_t kModeSelectCdb[6] = {kOpModeSelect6, kModeSelectPageFormat, 0, 0, kModeParamListSize, 0};
 // No relative address, LBA 0, PMI 0.
 const uint8_t kReadCapacityCdb[10] = {kOpReadCapacity, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-const uint8_t kTocMsfBit = 0x02;
 const uint8_t kTocStartingTrack = 1;
-const uint8_t kBlockDescriptorLength = 8;
 
 template <size_t N> int CopyTemplate(uint8_t* cdb, const uint8_t (&tmpl)[N])
 {
@@ -42,23 +31,21 @@ int BuildReadCapacity(uint8_t* cdb) { return CopyTemplate(cdb, kReadCapacityCdb)
 
 int BuildReadToc(uint8_t* cdb, uint32_t alloc_len, uint32_t format)
 {
+    memset(cdb, 0, 10);
     cdb[0] = kOpReadToc;
-    cdb[1] = kTocMsfBit;
-    cdb[2] = cdb[3] = cdb[4] = cdb[5] = 0;
-    cdb[6] = kTocStartingTrack;
-    put_be16(cdb + 7, alloc_len & 0xFFFF);
-    cdb[9] = (uint8_t)(format << 6);
+    cdb[kCdbReadTocMsf] = kReadTocMsfBit;
+    cdb[kCdbReadTocStart] = kTocStartingTrack;
+    put_be16(cdb + kCdbReadTocAllocLength, alloc_len & 0xFFFF);
+    cdb[kCdbReadTocOldFormat] = (uint8_t)(format << 6);
     return 10;
 }
 
 int BuildRead10(uint8_t* cdb, int32_t lbn, uint32_t blocks)
 {
+    memset(cdb, 0, 10);
     cdb[0] = kOpRead10;
-    cdb[1] = 0;
-    put_be32(cdb + 2, (uint32_t)lbn);
-    cdb[6] = 0;
-    put_be16(cdb + 7, blocks & 0xFFFF);
-    cdb[9] = 0;
+    put_be32(cdb + kCdbRead10Lba, (uint32_t)lbn);
+    put_be16(cdb + kCdbRead10Blocks, blocks & 0xFFFF);
     return 10;
 }
 
@@ -66,8 +53,7 @@ int BuildEject(uint8_t* cdb) { return CopyTemplate(cdb, kEjectCdb); }
 
 bool IsSupportedBlockLength(int32_t block_len)
 {
-    return block_len == kBlockLengthUserData || block_len == kBlockLengthNoSync ||
-           block_len == kBlockLengthRaw;
+    return block_len == kUserDataSize || block_len == kNoSyncSectorSize || block_len == kRawSectorSize;
 }
 
 int BuildModeSelect(uint8_t* cdb, uint8_t* params, int32_t block_len)
@@ -78,8 +64,8 @@ int BuildModeSelect(uint8_t* cdb, uint8_t* params, int32_t block_len)
     // parameter, block descriptor length), then one block descriptor: density
     // code 0, number of blocks 0, reserved, block length.
     memset(params, 0, kModeParamListSize);
-    params[3] = kBlockDescriptorLength;
-    put_be24(params + 9, (uint32_t)block_len);
+    params[kModeHeader6BlockDescLength] = kBlockDescriptorSize;
+    put_be24(params + kModeHeader6Size + kBlockDescBlockLength, (uint32_t)block_len);
     return CopyTemplate(cdb, kModeSelectCdb);
 }
 
@@ -98,7 +84,8 @@ void ParseReadCapacity(const uint8_t* resp8, int32_t* last_lbn, int32_t* block_l
 
 int32_t ParseLastSession(const uint8_t* out, uint32_t out_len)
 {
-    if (out == nullptr || out_len < 12)
+    // The READ TOC session-format layout: header, then one track descriptor.
+    if (out == nullptr || out_len < kTocHeaderSize + kTrackDescriptorSize)
         return -1;
-    return (int32_t)get_be32(out + 8);
+    return (int32_t)get_be32(out + kTocHeaderSize + kTrackDescAddress);
 }

@@ -5,28 +5,24 @@
 #pragma once
 #include <stdint.h>
 
+#include "cdrresult.h"
+#include "mmc.h"
+#include "tamrisk_ids.h"
+
 // The text of a string-table id ("" if none; a null return is read as "").
 typedef const char* (*StringLookup)(void* ctx, unsigned id);
 
 enum { kCaptionSize = 128, kDescriptionSize = 130, kMessageSize = 512 };
 
-// SCSI status bytes and command results.
-enum { kScsiStatusGood = 0, kScsiStatusCheckCondition = 2, kScsiStatusBusy = 8 };
-enum { kResultSuccess = 0, kResultCancel = 2, kResultRetry = 4 };
+// The user's Retry (IDRETRY): the library repeats the command; no export
+// returns it. The other results are cdrresult.h's.
+enum { kResultRetry = 4 };
 // MessageBox styles: MB_RETRYCANCEL with MB_ICONERROR / MB_ICONINFORMATION.
 enum { kStyleRetryCancelError = 0x15, kStyleRetryCancelInfo = 0x45 };
 
-// String ids of the library's table.
-enum {
-    kStrBusy = 1000,               // status BUSY
-    kStrSenseKeyFirst = 1020,      // sense-key captions 1020-1030
-    kStrSenseDescFirst = 1100,     // ASC/ASCQ descriptions 1100-1177
-    kStrSenseDescLast = 1177,
-};
-
 struct ScsiOutcome {
-    int result;            // the command result when ask is false (0 or 2)
-    bool ask;              // show a Retry/Cancel box; its answer (4 Retry, 2 Cancel) is the result
+    int result;            // the command result when ask is false (CDR_SUCCESS or CDR_FAILED)
+    bool ask;              // show a Retry/Cancel box; its answer (kResultRetry, CDR_FAILED) is the result
     unsigned style;        // MB_ style value of that box (0x15 or 0x45)
     bool has_caption;      // false: the platform's default caption
     char caption[kCaptionSize];          // sense-key caption (the library's cap_str); filled

@@ -7,14 +7,14 @@
 #pragma once
 #include <stdint.h>
 
-enum { kCdbAreaSize = 12, kModeParamListSize = 12 };
+#include "cdgeometry.h"
+#include "mmc.h"
 
-// Logical block lengths a CD-ROM drive is switched between: user data only,
-// the raw sector without its 12-byte sync field, and the whole raw sector.
-enum { kBlockLengthUserData = 2048, kBlockLengthNoSync = 2340, kBlockLengthRaw = 2352 };
+enum { kCdbAreaSize = 12 };
 
-// Response sizes the library reads.
-enum { kReadCapacityResponseSize = 8, kLastSessionResponseSize = 100 };
+// Output area of the platform's last-session request: room for more than
+// its 12 bytes (the READ TOC session-format header and one descriptor).
+enum { kLastSessionResponseSize = 100 };
 
 int BuildTestUnitReady(uint8_t* cdb);                                   // 6 bytes
 int BuildReadCapacity(uint8_t* cdb);                                    // 10 bytes
@@ -25,7 +25,9 @@ int BuildReadToc(uint8_t* cdb, uint32_t alloc_len, uint32_t format);    // 10 by
 // 16 bits (65536 sends 0).
 int BuildRead10(uint8_t* cdb, int32_t lbn, uint32_t blocks);            // 10 bytes
 int BuildEject(uint8_t* cdb);                                           // 6 bytes: START STOP UNIT, LoEj
-bool IsSupportedBlockLength(int32_t block_len);                         // 2048, 2340, 2352
+// The logical block lengths a CD-ROM drive is switched between: user data
+// only, the raw sector without its sync field, and the whole raw sector.
+bool IsSupportedBlockLength(int32_t block_len);
 // MODE SELECT(6), PF set, with a 12-byte parameter list (mode parameter
 // header + one block descriptor carrying block_len) written to params.
 // Returns 6; for a length IsSupportedBlockLength refuses, writes nothing

@@ -8,17 +8,9 @@
 
 namespace {
 
-// Fixed-format sense data (SPC): the fields the decision reads.
-enum {
-    kSenseKeyOffset = 2,
-    kAdditionalLengthOffset = 7,
-    kAscOffset = 12,
-    kAscqOffset = 13,
-};
 // Shorter than this, the additional sense bytes do not reach ASC and ASCQ.
 const uint8_t kMinAdditionalLength = 5;
 
-enum : uint8_t { kKeyNoSense = 0x0, kKeyUnitAttention = 0x6 };
 // A vendor-specific ASC that the library takes as "done".
 const uint8_t kAscVendorDone = 0x80;
 
@@ -47,7 +39,7 @@ void Finish(ScsiOutcome* out, int result)
 
 void Ask(ScsiOutcome* out, unsigned style)
 {
-    out->result = kResultCancel;  // what the caller gets if no box can be shown
+    out->result = CDR_FAILED;  // what the caller gets if no box can be shown
     out->ask = true;
     out->style = style;
 }
@@ -55,9 +47,9 @@ void Ask(ScsiOutcome* out, unsigned style)
 void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLookup lookup,
                  void* ctx, ScsiOutcome* out)
 {
-    const uint8_t key = SenseByte(sense, sense_len, kSenseKeyOffset) & 0x0F;
-    if (key == kKeyNoSense || key == kKeyUnitAttention) {
-        Finish(out, kResultSuccess);
+    const uint8_t key = SenseByte(sense, sense_len, kSenseKeyByte) & 0x0F;
+    if (key == kSenseKeyNoSense || key == kSenseKeyUnitAttention) {
+        Finish(out, CDR_SUCCESS);
         return;
     }
 
@@ -69,16 +61,16 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
 
     // Too short to carry ASC/ASCQ: ask with the sense-key text as the body
     // under the default caption.
-    if (report && SenseByte(sense, sense_len, kAdditionalLengthOffset) < kMinAdditionalLength) {
+    if (report && SenseByte(sense, sense_len, kSenseAdditionalLengthByte) < kMinAdditionalLength) {
         Ask(out, kStyleRetryCancelInfo);
         CopyCp932(out->text, sizeof out->text, out->caption);
         return;
     }
 
-    const uint8_t asc = SenseByte(sense, sense_len, kAscOffset);
-    const uint8_t ascq = SenseByte(sense, sense_len, kAscqOffset);
+    const uint8_t asc = SenseByte(sense, sense_len, kSenseAscByte);
+    const uint8_t ascq = SenseByte(sense, sense_len, kSenseAscqByte);
     if (asc == kAscVendorDone) {
-        Finish(out, kResultSuccess);
+        Finish(out, CDR_SUCCESS);
         return;
     }
 
@@ -91,7 +83,7 @@ void DecideSense(const uint8_t* sense, uint32_t sense_len, int report, StringLoo
     out->has_description = true;
 
     if (!report) {
-        Finish(out, kResultCancel);
+        Finish(out, CDR_FAILED);
         return;
     }
     Ask(out, kStyleRetryCancelInfo);
@@ -120,23 +112,23 @@ void DecideScsiOutcome(int status, const uint8_t* sense, uint32_t sense_len, int
     memset(out, 0, sizeof *out);
     switch (status) {
     case kScsiStatusGood:
-        Finish(out, kResultSuccess);
+        Finish(out, CDR_SUCCESS);
         return;
     case kScsiStatusCheckCondition:
         DecideSense(sense, sense_len, report, lookup, ctx, out);
         return;
     case kScsiStatusBusy:
         if (!report) {
-            Finish(out, kResultCancel);
+            Finish(out, CDR_FAILED);
             return;
         }
         Ask(out, kStyleRetryCancelError);
-        CopyCp932(out->text, sizeof out->text, Lookup(lookup, ctx, kStrBusy));
+        CopyCp932(out->text, sizeof out->text, Lookup(lookup, ctx, IDS_CDR_BUSY));
         return;
     default:
         // Any other status, and -1 for a failed request (shown as FFFFFFFF).
         if (!report) {
-            Finish(out, kResultCancel);
+            Finish(out, CDR_FAILED);
             return;
         }
         Ask(out, kStyleRetryCancelInfo);
