@@ -7,11 +7,6 @@
 
 #include "cdgeometry.h"
 
-// Older names of cdgeometry.h's kFramesPerSecond, kFramesPerMinute and
-// kPregapBlocks (cdtime.cpp checks that they agree), kept only while viewer
-// code still spells them so and carries copies that clash with cdgeometry.h.
-// To be removed with their last use; new code includes cdgeometry.h.
-
 // A field holds any 32-bit value with its sign ("-477218" at most); the joined
 // text of any frame count fits kCdTimeTextSize.
 enum { kCdTimeFieldSize = 12, kCdTimeTextSize = 16 };
