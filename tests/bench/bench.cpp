@@ -56,7 +56,7 @@ struct Drive {
         TargetInit(&target, &disc);
         uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[kSenseFixedSize];
         int n = BuildModeSelect(cdb, params, block_len);
-        Check(TargetExecute(&target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiGood,
+        Check(TargetExecute(&target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiStatusGood,
               "MODE SELECT");
     }
     ~Drive() { DiscClose(&disc); }
@@ -64,7 +64,7 @@ struct Drive {
     {
         uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
         int n = BuildRead10(cdb, lbn, 1);
-        return TargetExecute(&target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiGood;
+        return TargetExecute(&target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiStatusGood;
     }
 };
 
@@ -152,7 +152,7 @@ bool TreeBench()
         image.insert(image.end(), block, block + sizeof block);
     fclose(fp);
 
-    Drive drive(iso, kBlockLengthNoSync);
+    Drive drive(iso, kNoSyncSectorSize);
     int32_t last_session = 0, leadout = DiscLeadout(drive.disc);
     Check(TargetLastSessionStart(&drive.target, &last_session), "last session");
     size_t lines = 0;

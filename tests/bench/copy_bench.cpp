@@ -23,7 +23,7 @@ const double kMinMegabytesPerSecond = 100;
 bool Command(Target* target, const uint8_t* cdb, uint32_t len, uint8_t* data, uint32_t data_len)
 {
     uint8_t sense[18];
-    return TargetExecute(target, cdb, len, data, data_len, sense, sizeof sense) == kScsiGood;
+    return TargetExecute(target, cdb, len, data, data_len, sense, sizeof sense) == kScsiStatusGood;
 }
 
 bool SetBlockLength(Target* target, uint32_t length)

@@ -53,7 +53,7 @@ void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockS
     Drive* d = (Drive*)ctx;
     uint8_t cdb[kCdbAreaSize], sense[18];
     int len = BuildRead10(cdb, lbn, count);
-    if (TargetExecute(&d->target, cdb, len, buffer, (uint32_t)count * kRawSectorSize, sense, sizeof sense) != kScsiGood)
+    if (TargetExecute(&d->target, cdb, len, buffer, (uint32_t)count * kRawSectorSize, sense, sizeof sense) != kScsiStatusGood)
         for (int i = 0; i < count; ++i) status[i] = VerifyBlockStatus{true, sense[2], sense[12], sense[13]};
 }
 
@@ -62,11 +62,11 @@ int64_t SearchDisc(Drive* d)
 {
     uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[18];
     int len = BuildModeSelect(cdb, params, kRawSectorSize);
-    if (TargetExecute(&d->target, cdb, len, params, sizeof params, sense, sizeof sense) != kScsiGood) return -1;
+    if (TargetExecute(&d->target, cdb, len, params, sizeof params, sense, sizeof sense) != kScsiStatusGood) return -1;
     // READ TOC, MSF, format 2 (full TOC), 4096 bytes.
     uint8_t toc_cdb[10] = {0x43, 0x02, 0x02, 0, 0, 0, 1, 0x10, 0x00, 0};
     static uint8_t toc[4096];
-    if (TargetExecute(&d->target, toc_cdb, 10, toc, sizeof toc, sense, sizeof sense) != kScsiGood) return -1;
+    if (TargetExecute(&d->target, toc_cdb, 10, toc, sizeof toc, sense, sizeof sense) != kScsiStatusGood) return -1;
     VerifyPlan plan;
     if (!VerifyPlanFromFullToc(toc, sizeof toc, &plan)) return -1;
     FindPattern p;

@@ -35,7 +35,7 @@ struct Drive {
         TargetInit(&target, &disc);
         uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[18];
         int len = BuildModeSelect(cdb, params, kRawSectorSize);
-        if (TargetExecute(&target, cdb, len, params, sizeof params, sense, sizeof sense) != kScsiGood) abort();
+        if (TargetExecute(&target, cdb, len, params, sizeof params, sense, sizeof sense) != kScsiStatusGood) abort();
     }
     ~Drive() { DiscClose(&disc); }
 };
@@ -45,7 +45,7 @@ void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockS
     Drive* d = (Drive*)ctx;
     uint8_t cdb[kCdbAreaSize], sense[18];
     int len = BuildRead10(cdb, lbn, count);
-    if (TargetExecute(&d->target, cdb, len, buffer, (uint32_t)count * kRawSectorSize, sense, sizeof sense) != kScsiGood)
+    if (TargetExecute(&d->target, cdb, len, buffer, (uint32_t)count * kRawSectorSize, sense, sizeof sense) != kScsiStatusGood)
         for (int i = 0; i < count; ++i) status[i] = VerifyBlockStatus{true, sense[2], sense[12], sense[13]};
 }
 
@@ -54,7 +54,7 @@ int64_t VerifyDisc(Drive* d)
 {
     uint8_t cdb[10] = {0x43, 0x02, 0x02, 0, 0, 0, 1, 0x10, 0x00, 0}, sense[18];
     static uint8_t toc[4096];
-    if (TargetExecute(&d->target, cdb, 10, toc, sizeof toc, sense, sizeof sense) != kScsiGood) return -1;
+    if (TargetExecute(&d->target, cdb, 10, toc, sizeof toc, sense, sizeof sense) != kScsiStatusGood) return -1;
     VerifyPlan plan;
     if (!VerifyPlanFromFullToc(toc, sizeof toc, &plan)) return -1;
     VerifyRun run;
