@@ -6,8 +6,8 @@
 #pragma once
 #include <windows.h>
 #include "resource.h"
-#include "windows/settings_rules.h"
-#include "windows/tocreport.h"
+#include "settings_rules.h"
+#include "tocreport.h"
 
 // ---- State the windows share (state.cpp) ----
 extern HINSTANCE hInst;

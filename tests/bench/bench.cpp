@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cdb.h"
-#include "iso9660/dirwalk.h"
+#include "dirwalk.h"
 #include "target.h"
 
 namespace {

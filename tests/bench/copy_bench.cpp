@@ -12,7 +12,7 @@
 
 #include "bytes.h"
 #include "target.h"
-#include "windows/disccopy.h"
+#include "disccopy.h"
 
 namespace {
 

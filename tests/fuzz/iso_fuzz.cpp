@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "iso9660/dirwalk.h"
-#include "iso9660/volume.h"
+#include "dirwalk.h"
+#include "volume.h"
 #include "seeds.h"
 
 namespace {

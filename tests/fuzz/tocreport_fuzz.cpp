@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "seeds.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

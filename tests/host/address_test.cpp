@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cdtime.h"
-#include "windows/address.h"
+#include "address.h"
 
 namespace {
 

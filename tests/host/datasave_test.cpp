@@ -10,10 +10,10 @@
 #include "bytes.h"
 #include "discbuild.h"
 #include "external_tools.h"
-#include "iso9660/isosave.h"
+#include "isosave.h"
 #include "toc.h"
-#include "windows/disccopy.h"
-#include "windows/saverange.h"
+#include "disccopy.h"
+#include "saverange.h"
 
 namespace {
 

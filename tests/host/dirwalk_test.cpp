@@ -12,7 +12,7 @@
 
 #include "bytes.h"
 #include "discbuild.h"
-#include "iso9660/dirwalk.h"
+#include "dirwalk.h"
 
 namespace {
 

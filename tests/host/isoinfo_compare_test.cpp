@@ -14,8 +14,8 @@
 
 #include "cdb.h"
 #include "external_tools.h"
-#include "iso9660/dirwalk.h"
-#include "iso9660/volume.h"
+#include "dirwalk.h"
+#include "volume.h"
 #include "target.h"
 #include "vcd_image.h"
 

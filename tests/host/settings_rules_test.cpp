@@ -1,5 +1,5 @@
 // Settings values: names, defaults, and when a stored value gives way to its default.
-#include "windows/settings_rules.h"
+#include "settings_rules.h"
 
 #include <gtest/gtest.h>
 

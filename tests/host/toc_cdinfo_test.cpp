@@ -12,7 +12,7 @@
 #include "disc.h"
 #include "external_tools.h"
 #include "toc.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mmc.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "iso9660/volume.h"
+#include "volume.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "iso9660/volume.h"
+#include "volume.h"
 #include "tamrisk.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "folderpick.h"
 #include "iso9660.h"
-#include "iso9660/isosave.h"
+#include "isosave.h"
 #include "quillet.h"
 #include "windows/savedlg.h"
 

@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "iso9660/dirwalk.h"
+#include "dirwalk.h"
 #include "tamrisk.h"
 #include "windows/savedlg.h"
 

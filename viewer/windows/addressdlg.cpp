@@ -7,7 +7,7 @@
 #include "tamrisk.h"
 #include "cdgeometry.h"
 #include "cdtime.h"
-#include "windows/address.h"
+#include "address.h"
 
 static INT_PTR CALLBACK InputProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 

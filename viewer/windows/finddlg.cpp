@@ -12,7 +12,7 @@
 
 #include "find.h"
 #include "tamrisk.h"
-#include "windows/address.h"
+#include "address.h"
 #include "windows/discwalk.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include "mmc.h"
 #include "quillet.h"
 #include "tamrisk.h"
-#include "windows/address.h"
-#include "windows/disccopy.h"
+#include "address.h"
+#include "disccopy.h"
 #include "windows/savedlg.h"
-#include "windows/saverange.h"
+#include "saverange.h"
 
 namespace {
 

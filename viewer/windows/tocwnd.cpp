@@ -3,7 +3,7 @@
 
 #include "quillet.h"
 #include "tamrisk.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "verify.h"
 #include "cdgeometry.h"
 #include "windows/discwalk.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // ISO 9660 primary volume descriptor fields.
-#include "iso9660/volume.h"
+#include "volume.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,5 +1,5 @@
 // Saving ISO 9660 files and folders as recorded.
-#include "iso9660/isosave.h"
+#include "isosave.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -11,7 +11,7 @@
 
 #include "dumpformat.h"
 #include "verify.h"
-#include "windows/address.h"
+#include "address.h"
 
 enum {
     kFindMaxPattern = 256,    // bytes

@@ -1,5 +1,5 @@
 // ISO 9660 directory tree walk.
-#include "iso9660/dirwalk.h"
+#include "dirwalk.h"
 
 #include <stdio.h>
 #include <string.h>

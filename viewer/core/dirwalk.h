@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "iso9660/volume.h"
+#include "volume.h"
 
 // Reads the block at an LBN, without its sync (kNoSyncSectorSize bytes),
 // into raw (kRawSectorSize bytes); returns success. The drive's block length

@@ -1,5 +1,5 @@
 // Settings kept in the registry, portable part.
-#include "windows/settings_rules.h"
+#include "settings_rules.h"
 
 #include "bytes.h"
 

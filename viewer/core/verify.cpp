@@ -10,7 +10,7 @@
 #include "cdtime.h"
 #include "mmc.h"
 #include "sector.h"
-#include "windows/tocreport.h"
+#include "tocreport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Whole-disc copy to BIN/CUE.
-#include "windows/disccopy.h"
+#include "disccopy.h"
 
 #include <stdio.h>
 #include <string.h>

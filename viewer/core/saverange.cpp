@@ -1,10 +1,10 @@
 // Block range of "save sectors".
-#include "windows/saverange.h"
+#include "saverange.h"
 
 #include <string.h>
 
 #include "cdgeometry.h"
-#include "windows/address.h"
+#include "address.h"
 
 namespace {
 
