@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "cdrtoc.h"
+
 namespace {
 
 bool Fail(char* err, size_t err_len, const char* fmt, ...)
@@ -203,6 +205,17 @@ bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
     return DiscFromCue(sheet, path, base.c_str(), known ? &sheet_id : nullptr, disc, err, err_len);
 }
 
+// Descriptor files under another extension are told by their first bytes.
+bool IsCdrTocText(const char* path)
+{
+    FILE* fp = fopen(path, "rb");
+    if (!fp) return false;
+    char head[512];
+    size_t n = fread(head, 1, sizeof head, fp);
+    fclose(fp);
+    return LooksLikeCdrToc(head, n);
+}
+
 }  // namespace
 
 #ifndef _WIN32
@@ -321,7 +334,13 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
 {
     DiscClose(disc);
     if (err_len) err[0] = 0;
-    bool ok = EndsWithNoCase(path, ".cue") ? OpenCue(path, disc, err, err_len) : OpenPlain(path, disc, err, err_len);
+    bool ok;
+    if (EndsWithNoCase(path, ".cue"))
+        ok = OpenCue(path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".toc") || IsCdrTocText(path))
+        ok = DiscOpenCdrToc(path, disc, err, err_len);
+    else
+        ok = OpenPlain(path, disc, err, err_len);
     if (!ok) DiscClose(disc);
     return ok;
 }
@@ -362,13 +381,23 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
         BuildRawSector(raw, lba, *type, nullptr, nullptr);
         return kDiscReadOk;
     }
-    uint32_t sector = CueModeSectorSize(t->mode);
-    uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * sector;
+    uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * DiscStride(*t);
     FILE* fp = disc.files[t->file].fp;
     uint8_t stored_data[kMode2DataSize];
+    if (t->xa_form) {
+        // Mode 2 user data without its subheader: a plain data subheader.
+        bool form2 = t->xa_form == 2;
+        uint8_t subheader[kSubheaderCopySize] = {0, 0, (uint8_t)(form2 ? kSubmodeForm2 : kSubmodeData), 0};
+        *type = form2 ? kSectorMode2Form2 : kSectorMode2Form1;
+        if (!SeekRead(fp, offset, stored_data, form2 ? kForm2UserDataSize : kUserDataSize)) return kDiscReadIoError;
+        BuildRawSector(raw, lba, *type, stored_data, subheader);
+        return kDiscReadOk;
+    }
     switch (t->mode) {
     case kCueAudio:
         if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        if (t->swap_audio)
+            for (int i = 0; i < kRawSectorSize; i += 2) std::swap(raw[i], raw[i + 1]);
         *type = kSectorAudio;
         return kDiscReadOk;
     case kCueMode1_2048:
@@ -379,6 +408,10 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     case kCueMode2_2336:
         if (!SeekRead(fp, offset, stored_data, kMode2DataSize)) return kDiscReadIoError;
         BuildMode2FromStored(raw, lba, stored_data);
+        if (t->formless) {
+            *type = kSectorMode2Formless;
+            return kDiscReadOk;
+        }
         break;
     case kCueMode1_2352:
     case kCueMode2_2352:
@@ -396,3 +429,35 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     }
     return kDiscReadOk;
 }
+
+uint32_t DiscStride(const DiscTrack& t)
+{
+    if (t.stride) return t.stride;
+    if (t.xa_form) return t.xa_form == 2 ? kForm2UserDataSize : kUserDataSize;
+    return CueModeSectorSize(t.mode);
+}
+
+bool DiscAddFile(Disc* disc, const std::string& path, char* err, size_t err_len)
+{
+    uint64_t size = 0;
+    int error = 0;
+    FILE* fp = OpenFile(path, &size, &error);
+    if (!fp) return Fail(err, err_len, "%s", strerror(error));
+    disc->files.push_back(DiscFile{path, fp, size});
+    return true;
+}
+
+std::string DiscResolveName(const char* base_dir, const std::string& name) { return ResolveName(base_dir, name); }
+
+std::string DiscBaseDir(const char* path)
+{
+    std::string base(path);
+    size_t cut = base.size();
+    while (cut > 0 && !IsSeparator(base[cut - 1])) --cut;
+    base.resize(cut);
+    return base;
+}
+
+void DiscFinishSessions(Disc* disc) { FinishSessions(disc); }
+
+bool DiscEndsWithNoCase(const char* s, const char* suffix) { return EndsWithNoCase(s, suffix); }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "cdrtoc.h"
 #include "discbuild_internal.h"
 
 using namespace discbuild;
@@ -167,15 +168,129 @@ bool WriteCue(const BuiltDisc& disc, const std::string& path, const DiscWriteOpt
 }
 
 
+// The 96 subchannel bytes stored after a sector: a pattern of the block,
+// since nothing reads them yet but a test that they are kept.
+void SubchannelBytes(int32_t lba, uint8_t* out)
+{
+    for (int i = 0; i < kCdrSubchannelSize; ++i) out[i] = (uint8_t)(lba * 3 + i);
+}
+
+// Stored blocks of a track as another format keeps them: audio samples
+// big-endian where it asks, and subchannel data after each sector.
+bool WriteFormatBlocks(FILE* f, const BuiltTrack& t, const DiscWriteOptions& o, const BuiltDisc& disc,
+                       int32_t skip_tail, bool big_endian_audio, std::string* error)
+{
+    uint8_t buffer[kRawSectorSize + kCdrSubchannelSize];
+    int size = 0;
+    size_t count = t.blocks.size() - (size_t)std::min<int32_t>(skip_tail, (int32_t)t.blocks.size());
+    int32_t first = t.start - (t.pregap_stored ? t.pregap : 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (!StoredBlock(t, i, o, disc, buffer, &size, error))
+            return false;
+        if (t.kind == kTrackAudio && big_endian_audio)
+            for (int b = 0; b < size; b += 2) std::swap(buffer[b], buffer[b + 1]);
+        if (o.subchannel) {
+            SubchannelBytes(first + (int32_t)i, buffer + size);
+            size += kCdrSubchannelSize;
+        }
+        if (fwrite(buffer, 1, (size_t)size, f) != (size_t)size)
+            return Fail(error, "cannot write the image");
+    }
+    return true;
+}
+
+bool CheckSizes(const DiscWriteOptions& o, std::string* error)
+{
+    if ((o.mode1_size != kUserDataSize && o.mode1_size != kRawSectorSize) ||
+        (o.mode2_size != kMode2DataSize && o.mode2_size != kRawSectorSize))
+        return Fail(error, "Mode 1 tracks are stored in 2048 or 2352 bytes, Mode 2 in 2336 or 2352");
+    return true;
+}
+
+bool WriteText(const std::string& path, const std::string& text, std::string* error)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(error, "cannot create " + path);
+    bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (fclose(f) != 0 || !ok)
+        return Fail(error, "cannot write " + path);
+    return true;
+}
+
+// cdrdao TOC: one session, every track's data in one .bin as cdrdao's
+// read-cd writes it (FILE for audio with big-endian samples, DATAFILE for
+// data, byte offsets after '#', a stored pregap marked by START).
+bool WriteCdrToc(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+{
+    if (!CheckSizes(o, error))
+        return false;
+    if (disc.session_start.size() > 1)
+        return Fail(error, "a cdrdao TOC file describes one session");
+    std::string stem = path.substr(0, path.size() - 4), bin_path = stem + ".bin";
+    bool mode2 = false, data = false;
+    for (const BuiltTrack& t : disc.tracks) {
+        mode2 = mode2 || t.kind == kTrackMode2;
+        data = data || t.kind != kTrackAudio;
+    }
+    std::string toc = mode2 ? "CD_ROM_XA\n\n" : data ? "CD_ROM\n\n" : "CD_DA\n\n";
+    FILE* bin = fopen(bin_path.c_str(), "wb");
+    if (!bin)
+        return Fail(error, "cannot create " + bin_path);
+    bool ok = true;
+    uint64_t offset = 0;
+    for (size_t i = 0; i < disc.tracks.size() && ok; ++i) {
+        const BuiltTrack& t = disc.tracks[i];
+        const char* mode = t.kind == kTrackAudio ? "AUDIO"
+                           : t.kind == kTrackMode1 ? (o.mode1_size == kUserDataSize ? "MODE1" : "MODE1_RAW")
+                           : (o.mode2_size == kMode2DataSize ? "MODE2_FORM_MIX" : "MODE2_RAW");
+        int stride = StoredSize(t.kind, o) + (o.subchannel ? kCdrSubchannelSize : 0);
+        bool last = i + 1 == disc.tracks.size();
+        int32_t stored = (int32_t)t.blocks.size() - (last ? std::min<int32_t>(disc.truncate_blocks, (int32_t)t.blocks.size()) : 0);
+        char line[160], msf[16];
+        snprintf(line, sizeof line, "// Track %d\nTRACK %s%s\n", t.number, mode, o.subchannel ? " RW_RAW" : "");
+        toc += line;
+        if (t.pregap > 0 && !t.pregap_stored) {
+            MsfText(msf, sizeof msf, t.pregap);
+            snprintf(line, sizeof line, "PREGAP %s\n", msf);
+            toc += line;
+        }
+        MsfText(msf, sizeof msf, stored);
+        if (t.kind == kTrackAudio)
+            snprintf(line, sizeof line, "FILE \"%s\" #%llu 0 %s\n", BaseName(bin_path).c_str(),
+                     (unsigned long long)offset, msf);
+        else
+            snprintf(line, sizeof line, "DATAFILE \"%s\" #%llu %s // length in bytes: %llu\n",
+                     BaseName(bin_path).c_str(), (unsigned long long)offset, msf,
+                     (unsigned long long)stored * (unsigned long long)stride);
+        toc += line;
+        if (t.pregap > 0 && t.pregap_stored) {
+            MsfText(msf, sizeof msf, t.pregap);
+            snprintf(line, sizeof line, "START %s\n", msf);
+            toc += line;
+        }
+        toc += "\n";
+        ok = WriteFormatBlocks(bin, t, o, disc, last ? disc.truncate_blocks : 0, true, error);
+        offset += (uint64_t)stored * (uint64_t)stride;
+    }
+    if (fclose(bin) != 0 || !ok)
+        return error->empty() ? Fail(error, "cannot write " + bin_path) : false;
+    return WriteText(path, toc, error);
+}
+
 }  // namespace
 
 bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
 {
     if (EndsWith(path, ".iso"))
         return WriteIso(disc, path, error);
+    if (options.subchannel && !EndsWith(path, ".toc"))
+        return Fail(error, "subchannel data is written with .toc images only");
     if (EndsWith(path, ".cue"))
         return WriteCue(disc, path, options, error);
-    return Fail(error, "the image name must end in .iso or .cue");
+    if (EndsWith(path, ".toc"))
+        return WriteCdrToc(disc, path, options, error);
+    return Fail(error, "the image name must end in .iso, .cue or .toc");
 }
 
 bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)

@@ -1,0 +1,154 @@
+// cdrdao TOC images: the builder's .toc of each layout serves what its
+// BIN/CUE serves, cdrdao's toc2cue agrees, hand-written TOCs lay out their
+// pieces, and broken ones are refused or served in part.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cdrtoc.h"
+#include "discbuild.h"
+#include "external_tools.h"
+#include "image_compare.h"
+
+namespace {
+
+const char kSingle[] = "track mode1\nfile /A.DAT size=40000\ndir /D\nfile /D/B.DAT size=3000\n";
+const char kMixed[] =
+    "xa on\ntrack mode2\nfile /A.DAT size=30000\nfile /V.XA size=23240 form2 filenum=1\n"
+    "audio blocks=300 tone=440\naudio blocks=200 tone=880 gap=cue\n";
+const char kMulti[] = "track mode1\nfile /A.DAT size=5000\nsession\ntrack mode1\nfile /B.DAT size=5000\n";
+
+struct TocFiles : ::testing::Test {
+    std::string dir = MakeTempDir("cdrtoc") + "/";
+    void TearDown() override { RemoveTempDir(dir.substr(0, dir.size() - 1)); }
+    // The layout as dir/cue/x.cue and dir/toc/x.toc.
+    void Make(const char* script, DiscWriteOptions o)
+    {
+        std::string error;
+        ASSERT_EQ(0, system(("mkdir -p " + ShellQuote(dir + "cue") + " " + ShellQuote(dir + "toc")).c_str()));
+        ASSERT_TRUE(MakeDiscImage(script, dir + "toc/x.toc", o, &error)) << error;
+        o.subchannel = false;
+        ASSERT_TRUE(MakeDiscImage(script, dir + "cue/x.cue", o, &error)) << error;
+    }
+};
+
+TEST_F(TocFiles, BuiltLayoutsServeWhatTheirCueServes)
+{
+    struct Case { const char* script; int mode1, mode2; bool sub; } cases[] = {
+        {kSingle, kUserDataSize, kRawSectorSize, false}, {kSingle, kRawSectorSize, kRawSectorSize, true},
+        {kMixed, kRawSectorSize, kMode2DataSize, false}, {kMixed, kRawSectorSize, kRawSectorSize, true},
+    };
+    for (const Case& c : cases) {
+        DiscWriteOptions o;
+        o.mode1_size = c.mode1, o.mode2_size = c.mode2, o.subchannel = c.sub;
+        Make(c.script, o);
+        EXPECT_EQ("", CompareImages(dir + "cue/x.cue", dir + "toc/x.toc")) << c.script << c.mode1 << c.mode2 << c.sub;
+        if (ToolAvailable("toc2cue") && !c.sub) {
+            // toc2cue keeps the big-endian audio of the .bin under a cue sheet.
+            std::string out;
+            EXPECT_EQ(0, RunCommand("toc2cue " + ShellQuote(dir + "toc/x.toc") + " " + ShellQuote(dir + "toc/y.cue"), &out));
+            ImageCompareOptions swapped;
+            swapped.swap_audio = true;
+            EXPECT_EQ("", CompareImages(dir + "toc/x.toc", dir + "toc/y.cue", swapped)) << out;
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(MakeDiscImage(kMulti, dir + "m.toc", DiscWriteOptions(), &error));
+    EXPECT_NE(std::string::npos, error.find("one session"));
+}
+
+TEST_F(TocFiles, PiecesGapsAndModesLayOut)
+{
+    std::vector<uint8_t> data(10 * kUserDataSize, 0x11), audio(4 + 4 * kRawSectorSize), form2(3 * kForm2UserDataSize, 0x22);
+    for (size_t i = 0; i < audio.size(); ++i) audio[i] = (uint8_t)i;
+    ASSERT_TRUE(WriteFileBytes(dir + "d.bin", data.data(), data.size()));
+    ASSERT_TRUE(WriteFileBytes(dir + "a.raw", audio.data(), audio.size()));
+    ASSERT_TRUE(WriteFileBytes(dir + "f2.bin", form2.data(), form2.size()));
+    // Named .img: recognised by its text.
+    ASSERT_TRUE(WriteFileText(dir + "disc.img",
+                              "// made by hand\nCD_ROM_XA\nCATALOG \"0000000000000\"\nCD_TEXT { LANGUAGE_MAP { 0 : EN } }\n"
+                              "TRACK MODE1\nDATAFILE \"d.bin\" 00:00:10\n"
+                              "TRACK AUDIO\nCOPY\nSILENCE 00:00:03\nFILE \"a.raw\" #4 0 00:00:04 START 00:00:02\n"
+                              "SILENCE 588\nTRACK MODE2_FORM1\nPREGAP 00:00:02\nDATAFILE \"d.bin\" #2048 8192\n"
+                              "TRACK MODE2_FORM2 RW\nDATAFILE \"f2.bin\"\nINDEX 00:00:01\n"));
+    Disc disc;
+    char err[256];
+    ASSERT_TRUE(DiscOpen((dir + "disc.img").c_str(), &disc, err, sizeof err)) << err;
+    struct Expect { int32_t pregap_start, start, end, stored_first, stored_count; uint64_t offset; uint8_t control; } expect[] = {
+        {0, 0, 10, 0, 10, 0, 4}, {10, 12, 18, 13, 4, 4, 2}, {18, 20, 24, 20, 4, 2048, 4},
+        {24, 24, 27, 24, 3, 0, 4},  // 3 x 2324 bytes in blocks of 2324 + 96: 3 blocks, the last partial
+    };
+    ASSERT_EQ(4u, disc.tracks.size());
+    for (int i = 0; i < 4; ++i) {
+        const DiscTrack& t = disc.tracks[i];
+        const Expect& e = expect[i];
+        EXPECT_EQ(e.pregap_start, t.pregap_start) << i;
+        EXPECT_EQ(e.start, t.start) << i;
+        EXPECT_EQ(e.end, t.end) << i;
+        EXPECT_EQ(e.stored_first, t.stored_first) << i;
+        EXPECT_EQ(e.stored_count, t.stored_count) << i;
+        EXPECT_EQ(e.offset, t.file_offset) << i;
+        EXPECT_EQ(e.control, t.control) << i;
+    }
+    EXPECT_TRUE(disc.sessions[0].xa);
+    EXPECT_TRUE(disc.tracks[3].has_sub && disc.tracks[3].sub_stride == kForm2UserDataSize + kCdrSubchannelSize);
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 13, raw, &type));  // big-endian samples turned around
+    EXPECT_EQ(kSectorAudio, type);
+    EXPECT_EQ(5, raw[0]);
+    EXPECT_EQ(4, raw[1]);
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 21, raw, &type));
+    EXPECT_EQ(kSectorMode2Form1, type);
+    EXPECT_EQ(kSubmodeData, raw[kSubmodeOffset]);
+    EXPECT_EQ(0x11, raw[kXaUserDataOffset]);
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 25, raw, &type));
+    EXPECT_EQ(kSectorMode2Form2, type);
+    EXPECT_EQ(0x22, raw[kXaUserDataOffset]);
+    DiscClose(&disc);
+}
+
+TEST_F(TocFiles, BrokenTocsAreRefusedOrServedInPart)
+{
+    std::vector<uint8_t> data(10 * kUserDataSize, 0x33);
+    ASSERT_TRUE(WriteFileBytes(dir + "d.bin", data.data(), data.size()));
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += "TRACK MODE1 DATAFILE \"d.bin\"\n";
+    struct Case { std::string text, message; } cases[] = {
+        {"TRACK MODE1\nDATAFILE \"gone.bin\"\n", "line 2: cannot open \"gone.bin\""},
+        {"TRACK MODE1\nDATAFILE \"d.bin\" #99999999\n", "line 2: the data starts past the end"},
+        {"TRACK MODE1\nDATAFILE \"d.bin\n", "line 2: unterminated string"},
+        {many, "line 100: more than 99 tracks"},
+        {"TRACK MODE1\nZERO 00:00:05\nDATAFILE \"d.bin\"\nSTART 00:01:00\n", "line 4: the pregap is longer"},
+        {"TRACK MODE1\nDATAFILE \"d.bin\" 4096\nZERO 1\nDATAFILE \"d.bin\" #4096\n", "line 4: track 01 takes its data from several"},
+        {"TRACK MODE1\nZERO 999:59:74\nDATAFILE \"d.bin\"\n", "past 99:59:74"},
+        {"TRACK MODE1\nDATAFILE \"d.bin\" 999999999999999\n", "past 99:59:74"},
+        {"TRACK MODE3\n", "line 1: unknown track mode"},
+        {"CD_TEXT { { }\nTRACK AUDIO\n", "closing }"},
+        {"TRACK AUDIO\nFILE \"a.wav\" 0\n", "WAVE audio"},
+        {"TRACK MODE1\nFIFO \"/dev/zero\" 100\n", "FIFO"},
+        {"TRACK MODE1\nSTART 00:00:01\n", "the pregap is longer"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteFileText(dir + "bad.toc", c.text));
+        Disc disc;
+        char err[256];
+        EXPECT_FALSE(DiscOpen((dir + "bad.toc").c_str(), &disc, err, sizeof err)) << c.message;
+        EXPECT_NE(std::string::npos, std::string(err).find(c.message)) << err;
+        EXPECT_NE(std::string::npos, std::string(err).find("bad.toc")) << err;
+    }
+    // A data file shorter than the TOC says: its blocks are served, the rest fail.
+    ASSERT_TRUE(WriteFileText(dir + "short.toc", "TRACK MODE1\nDATAFILE \"d.bin\" 00:00:20\n"));
+    Disc disc;
+    char err[256];
+    ASSERT_TRUE(DiscOpen((dir + "short.toc").c_str(), &disc, err, sizeof err)) << err;
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    EXPECT_EQ(20, DiscLeadout(disc));
+    EXPECT_EQ(kDiscReadOk, DiscReadRaw(disc, 9, raw, &type));
+    EXPECT_EQ(kDiscReadIoError, DiscReadRaw(disc, 10, raw, &type));
+    DiscClose(&disc);
+}
+
+}  // namespace
