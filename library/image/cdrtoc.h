@@ -13,7 +13,7 @@ enum CdrTocMode {
     kCdrAudio, kCdrMode1, kCdrMode1Raw, kCdrMode2, kCdrMode2Form1, kCdrMode2Form2, kCdrMode2FormMix, kCdrMode2Raw,
 };
 enum CdrTocSessionType { kCdrSessionDa, kCdrSessionRom, kCdrSessionRomXa, kCdrSessionI };
-enum { kCdrSubchannelSize = 96, kCdrMaxText = 1 << 20, kCdrMaxTracks = 99 };
+enum { kCdrSubchannelSize = kDiscSubchannelSize, kCdrMaxText = 1 << 20, kCdrMaxTracks = 99 };
 
 // Bytes one block of the mode takes in a data file (without subchannel data).
 uint32_t CdrTocSectorSize(CdrTocMode mode);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "ccd.h"
 #include "cdrtoc.h"
 
 namespace {
@@ -206,14 +207,29 @@ bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
 }
 
 // Descriptor files under another extension are told by their first bytes.
-bool IsCdrTocText(const char* path)
+bool HeadIs(const char* path, bool (*looks_like)(const char*, size_t))
 {
     FILE* fp = fopen(path, "rb");
     if (!fp) return false;
     char head[512];
     size_t n = fread(head, 1, sizeof head, fp);
     fclose(fp);
-    return LooksLikeCdrToc(head, n);
+    return looks_like(head, n);
+}
+
+// A CloneCD .img opened by itself: its .ccd beside it says what it holds.
+std::string CcdBeside(const char* path)
+{
+    std::string s(path);
+    return s.substr(0, s.size() - 4) + ".ccd";
+}
+
+bool HasCcdBeside(const char* path)
+{
+    if (!EndsWithNoCase(path, ".img")) return false;
+    FILE* fp = fopen(CcdBeside(path).c_str(), "rb");
+    if (fp) fclose(fp);
+    return fp != nullptr;
 }
 
 }  // namespace
@@ -337,8 +353,10 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
     bool ok;
     if (EndsWithNoCase(path, ".cue"))
         ok = OpenCue(path, disc, err, err_len);
-    else if (EndsWithNoCase(path, ".toc") || IsCdrTocText(path))
+    else if (EndsWithNoCase(path, ".toc") || HeadIs(path, LooksLikeCdrToc))
         ok = DiscOpenCdrToc(path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".ccd") || HeadIs(path, LooksLikeCcd) || HasCcdBeside(path))
+        ok = DiscOpenCcd(HasCcdBeside(path) ? CcdBeside(path).c_str() : path, disc, err, err_len);
     else
         ok = OpenPlain(path, disc, err, err_len);
     if (!ok) DiscClose(disc);
@@ -352,6 +370,7 @@ void DiscClose(Disc* disc)
     disc->files.clear();
     disc->tracks.clear();
     disc->sessions.clear();
+    disc->recorded_toc.clear();
 }
 
 int32_t DiscLeadout(const Disc& disc) { return disc.sessions.empty() ? 0 : disc.sessions.back().leadout; }

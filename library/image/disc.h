@@ -17,6 +17,8 @@ enum {
     // TOC's BCD fields hold, less the kPregapBlocks before LBN 0. A longer disc
     // would get a TOC that cannot say where it ends while READ CAPACITY can.
     kMaxLeadout = kMaxCdTimeFrames - kPregapBlocks,
+    // Subchannel data some images keep with a block: P to W, 96 bytes.
+    kDiscSubchannelSize = 96,
 };
 
 struct DiscTrack {
@@ -73,6 +75,9 @@ struct Disc {
     std::vector<DiscFile> files;
     std::vector<DiscTrack> tracks;
     std::vector<DiscSession> sessions;
+    // A full TOC as an image records it (11-byte READ TOC format 2
+    // descriptors, in order); empty when the TOC follows from the tracks.
+    std::vector<uint8_t> recorded_toc;
 };
 
 // Opens .iso, raw .bin/.img or .cue (chosen by the content and the extension).

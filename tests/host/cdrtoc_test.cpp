@@ -13,36 +13,22 @@
 
 namespace {
 
-const char kSingle[] = "track mode1\nfile /A.DAT size=40000\ndir /D\nfile /D/B.DAT size=3000\n";
-const char kMixed[] =
-    "xa on\ntrack mode2\nfile /A.DAT size=30000\nfile /V.XA size=23240 form2 filenum=1\n"
-    "audio blocks=300 tone=440\naudio blocks=200 tone=880 gap=cue\n";
-const char kMulti[] = "track mode1\nfile /A.DAT size=5000\nsession\ntrack mode1\nfile /B.DAT size=5000\n";
-
 struct TocFiles : ::testing::Test {
     std::string dir = MakeTempDir("cdrtoc") + "/";
     void TearDown() override { RemoveTempDir(dir.substr(0, dir.size() - 1)); }
-    // The layout as dir/cue/x.cue and dir/toc/x.toc.
-    void Make(const char* script, DiscWriteOptions o)
-    {
-        std::string error;
-        ASSERT_EQ(0, system(("mkdir -p " + ShellQuote(dir + "cue") + " " + ShellQuote(dir + "toc")).c_str()));
-        ASSERT_TRUE(MakeDiscImage(script, dir + "toc/x.toc", o, &error)) << error;
-        o.subchannel = false;
-        ASSERT_TRUE(MakeDiscImage(script, dir + "cue/x.cue", o, &error)) << error;
-    }
 };
 
 TEST_F(TocFiles, BuiltLayoutsServeWhatTheirCueServes)
 {
     struct Case { const char* script; int mode1, mode2; bool sub; } cases[] = {
-        {kSingle, kUserDataSize, kRawSectorSize, false}, {kSingle, kRawSectorSize, kRawSectorSize, true},
-        {kMixed, kRawSectorSize, kMode2DataSize, false}, {kMixed, kRawSectorSize, kRawSectorSize, true},
+        {kLayoutSingle, kUserDataSize, kRawSectorSize, false}, {kLayoutSingle, kRawSectorSize, kRawSectorSize, true},
+        {kLayoutMixed, kRawSectorSize, kMode2DataSize, false}, {kLayoutMixed, kRawSectorSize, kRawSectorSize, true},
     };
     for (const Case& c : cases) {
         DiscWriteOptions o;
         o.mode1_size = c.mode1, o.mode2_size = c.mode2, o.subchannel = c.sub;
-        Make(c.script, o);
+        std::string error;
+        ASSERT_TRUE(WriteLayoutPair(c.script, dir, "toc", o, &error)) << error;
         EXPECT_EQ("", CompareImages(dir + "cue/x.cue", dir + "toc/x.toc")) << c.script << c.mode1 << c.mode2 << c.sub;
         if (ToolAvailable("toc2cue") && !c.sub) {
             // toc2cue keeps the big-endian audio of the .bin under a cue sheet.
@@ -54,7 +40,7 @@ TEST_F(TocFiles, BuiltLayoutsServeWhatTheirCueServes)
         }
     }
     std::string error;
-    EXPECT_FALSE(MakeDiscImage(kMulti, dir + "m.toc", DiscWriteOptions(), &error));
+    EXPECT_FALSE(MakeDiscImage(kLayoutMulti, dir + "m.toc", DiscWriteOptions(), &error));
     EXPECT_NE(std::string::npos, error.find("one session"));
 }
 

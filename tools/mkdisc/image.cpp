@@ -278,19 +278,135 @@ bool WriteCdrToc(const BuiltDisc& disc, const std::string& path, const DiscWrite
     return WriteText(path, toc, error);
 }
 
+// One [Entry N] of a .ccd: the lead-in's Q subcode as CloneCD records it,
+// the times as binary numbers, the disc type in A0's PSEC as its byte.
+struct CcdEntryText {
+    int session, point, adr, control, amin, asec, aframe, zero, pmin, psec, pframe;
+};
+
+void AppendCcdEntry(std::string* out, int index, const CcdEntryText& e)
+{
+    char text[400];
+    int plba = e.pmin * kFramesPerMinute + e.psec * kFramesPerSecond + e.pframe - kPregapBlocks;
+    int alba = e.amin * kFramesPerMinute + e.asec * kFramesPerSecond + e.aframe - kPregapBlocks;
+    snprintf(text, sizeof text,
+             "[Entry %d]\r\nSession=%d\r\nPoint=0x%02x\r\nADR=0x%02x\r\nControl=0x%02x\r\nTrackNo=0\r\n"
+             "AMin=%d\r\nASec=%d\r\nAFrame=%d\r\nALBA=%d\r\nZero=%d\r\nPMin=%d\r\nPSec=%d\r\nPFrame=%d\r\n"
+             "PLBA=%d\r\n",
+             index, e.session, e.point, e.adr, e.control, e.amin, e.asec, e.aframe, alba, e.zero, e.pmin, e.psec,
+             e.pframe, plba);
+    *out += text;
+}
+
+void Msf(int32_t lba, int* m, int* s, int* f)
+{
+    int32_t frames = lba + kPregapBlocks;
+    *m = frames / kFramesPerMinute;
+    *s = frames / kFramesPerSecond % kSecondsPerMinute;
+    *f = frames % kFramesPerSecond;
+}
+
+// CloneCD: NAME.ccd with the full TOC of every session, NAME.img with the
+// raw sectors of each session's tracks one after another (pregaps inside a
+// session included, the areas between sessions left out), NAME.sub with 96
+// bytes of subchannel data a block when asked for.
+bool WriteCcd(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+{
+    std::string stem = path.substr(0, path.size() - 4);
+    std::vector<CcdEntryText> entries;
+    size_t sessions = disc.session_start.size();
+    for (size_t s = 0; s < sessions; ++s) {
+        const BuiltTrack *first = nullptr, *last = nullptr;
+        bool xa = false;
+        for (const BuiltTrack& t : disc.tracks)
+            if (t.session == (int)s + 1) {
+                first = first ? first : &t;
+                last = &t;
+                xa = xa || t.kind == kTrackMode2;
+            }
+        if (!first)
+            return Fail(error, "a session without tracks");
+        int session = (int)s + 1;
+        auto control = [](const BuiltTrack* t) { return t->kind == kTrackAudio ? 0 : 4; };
+        int m, sec, f;
+        entries.push_back({session, 0xA0, 1, control(first), 0, 0, 0, 0, first->number, xa ? 0x20 : 0, 0});
+        entries.push_back({session, 0xA1, 1, control(last), 0, 0, 0, 0, last->number, 0, 0});
+        Msf(disc.session_leadout[s], &m, &sec, &f);
+        entries.push_back({session, 0xA2, 1, control(last), 0, 0, 0, 0, m, sec, f});
+        for (const BuiltTrack& t : disc.tracks)
+            if (t.session == session) {
+                Msf(t.start, &m, &sec, &f);
+                entries.push_back({session, t.number, 1, control(&t), 0, 0, 0, 0, m, sec, f});
+            }
+        if (sessions > 1 && s + 1 < sessions) {
+            // B0: the next program area after this lead-out and the next lead-in;
+            // the last possible lead-out of an 80-minute disc.
+            Msf(disc.session_leadout[s] + (s == 0 ? kLeadoutFirstSession : kLeadoutLaterSession) + kLeadinBlocks, &m,
+                &sec, &f);
+            entries.push_back({session, 0xB0, 5, control(first), m, sec, f, s == 0 ? 2 : 1, 79, 59, 74});
+        }
+        if (sessions > 1 && s == 0)
+            entries.push_back({session, 0xC0, 5, control(first), 0, 0, 0, 0, 97, 26, 66});
+    }
+    char line[160];
+    std::string ccd = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\n";
+    snprintf(line, sizeof line, "TocEntries=%zu\r\nSessions=%zu\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n",
+             entries.size(), sessions);
+    ccd += line;
+    for (size_t s = 0; s < sessions; ++s) {
+        const BuiltTrack* first = nullptr;
+        for (const BuiltTrack& t : disc.tracks)
+            if (!first && t.session == (int)s + 1) first = &t;
+        snprintf(line, sizeof line, "[Session %zu]\r\nPreGapMode=%d\r\nPreGapSubC=0\r\n", s + 1,
+                 first->kind == kTrackAudio ? 0 : first->kind == kTrackMode1 ? 1 : 2);
+        ccd += line;
+    }
+    for (size_t i = 0; i < entries.size(); ++i) AppendCcdEntry(&ccd, (int)i, entries[i]);
+    for (const BuiltTrack& t : disc.tracks) {
+        snprintf(line, sizeof line, "[TRACK %d]\r\nMODE=%d\r\n", t.number,
+                 t.kind == kTrackAudio ? 0 : t.kind == kTrackMode1 ? 1 : 2);
+        ccd += line;
+        if (t.pregap > 0 && (t.number > 1 && disc.tracks[(size_t)t.number - 2].session == t.session)) {
+            snprintf(line, sizeof line, "INDEX 0=%d\r\n", t.start - t.pregap);
+            ccd += line;
+        }
+        snprintf(line, sizeof line, "INDEX 1=%d\r\n", t.start);
+        ccd += line;
+    }
+    FILE* img = fopen((stem + ".img").c_str(), "wb");
+    FILE* sub = o.subchannel ? fopen((stem + ".sub").c_str(), "wb") : nullptr;
+    bool ok = img && (sub || !o.subchannel);
+    for (size_t s = 0; s < sessions && ok; ++s) {
+        int32_t end = disc.session_leadout[s] - (s + 1 == sessions ? disc.truncate_blocks : 0);
+        for (int32_t lba = disc.session_start[s]; lba < end && ok; ++lba) {
+            uint8_t raw[kRawSectorSize], subchannel[kCdrSubchannelSize];
+            ok = ReadDiscSector(disc, lba, raw) && fwrite(raw, 1, sizeof raw, img) == sizeof raw;
+            SubchannelBytes(lba, subchannel);
+            if (ok && sub) ok = fwrite(subchannel, 1, sizeof subchannel, sub) == sizeof subchannel;
+        }
+    }
+    if (img && fclose(img) != 0) ok = false;
+    if (sub && fclose(sub) != 0) ok = false;
+    if (!ok)
+        return Fail(error, "cannot write " + stem + ".img");
+    return WriteText(path, ccd, error);
+}
+
 }  // namespace
 
 bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
 {
     if (EndsWith(path, ".iso"))
         return WriteIso(disc, path, error);
-    if (options.subchannel && !EndsWith(path, ".toc"))
-        return Fail(error, "subchannel data is written with .toc images only");
+    if (options.subchannel && !EndsWith(path, ".toc") && !EndsWith(path, ".ccd"))
+        return Fail(error, "subchannel data is written with .toc and .ccd images only");
+    if (EndsWith(path, ".ccd"))
+        return WriteCcd(disc, path, options, error);
     if (EndsWith(path, ".cue"))
         return WriteCue(disc, path, options, error);
     if (EndsWith(path, ".toc"))
         return WriteCdrToc(disc, path, options, error);
-    return Fail(error, "the image name must end in .iso, .cue or .toc");
+    return Fail(error, "the image name must end in .iso, .cue, .toc or .ccd");
 }
 
 bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)

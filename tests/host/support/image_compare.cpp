@@ -7,7 +7,27 @@
 #include <vector>
 
 #include "disc.h"
+#include "external_tools.h"
 #include "toc.h"
+
+const char kLayoutSingle[] = "track mode1\nfile /A.DAT size=40000\ndir /D\nfile /D/B.DAT size=3000\n";
+const char kLayoutMixed[] =
+    "xa on\ntrack mode2\nfile /A.DAT size=30000\nfile /V.XA size=23240 form2 filenum=1\n"
+    "audio blocks=300 tone=440\naudio blocks=200 tone=880 gap=cue\n";
+const char kLayoutMulti[] =
+    "xa on\ntrack mode2\nfile /A.DAT size=5000\naudio blocks=100 tone=440\nsession\ntrack mode2\n"
+    "file /B.DAT size=5000\nsession\ntrack mode2\nfile /C.XA size=4648 form2\n";
+
+bool WriteLayoutPair(const char* script, const std::string& dir, const char* ext, DiscWriteOptions options,
+                     std::string* error)
+{
+    std::string out;
+    if (RunCommand("mkdir -p " + ShellQuote(dir + "/cue") + " " + ShellQuote(dir + "/" + ext), &out) != 0)
+        return *error = out, false;
+    if (!MakeDiscImage(script, dir + "/" + ext + "/x." + ext, options, error)) return false;
+    options.subchannel = false;
+    return MakeDiscImage(script, dir + "/cue/x.cue", options, error);
+}
 
 std::string CompareImages(const std::string& a, const std::string& b, const ImageCompareOptions& options)
 {
