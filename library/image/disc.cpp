@@ -13,6 +13,7 @@
 
 #include "ccd.h"
 #include "cdrtoc.h"
+#include "mds.h"
 
 namespace {
 
@@ -217,19 +218,17 @@ bool HeadIs(const char* path, bool (*looks_like)(const char*, size_t))
     return looks_like(head, n);
 }
 
-// A CloneCD .img opened by itself: its .ccd beside it says what it holds.
-std::string CcdBeside(const char* path)
+// A data file opened by itself (CloneCD .img, Alcohol .mdf): the
+// descriptor beside it says what it holds. Empty when there is none.
+std::string DescriptorBeside(const char* path, const char* data_ext, const char* descriptor_ext)
 {
+    if (!EndsWithNoCase(path, data_ext)) return std::string();
     std::string s(path);
-    return s.substr(0, s.size() - 4) + ".ccd";
-}
-
-bool HasCcdBeside(const char* path)
-{
-    if (!EndsWithNoCase(path, ".img")) return false;
-    FILE* fp = fopen(CcdBeside(path).c_str(), "rb");
-    if (fp) fclose(fp);
-    return fp != nullptr;
+    s = s.substr(0, s.size() - strlen(data_ext)) + descriptor_ext;
+    FILE* fp = fopen(s.c_str(), "rb");
+    if (!fp) return std::string();
+    fclose(fp);
+    return s;
 }
 
 }  // namespace
@@ -355,8 +354,14 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
         ok = OpenCue(path, disc, err, err_len);
     else if (EndsWithNoCase(path, ".toc") || HeadIs(path, LooksLikeCdrToc))
         ok = DiscOpenCdrToc(path, disc, err, err_len);
-    else if (EndsWithNoCase(path, ".ccd") || HeadIs(path, LooksLikeCcd) || HasCcdBeside(path))
-        ok = DiscOpenCcd(HasCcdBeside(path) ? CcdBeside(path).c_str() : path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".ccd") || HeadIs(path, LooksLikeCcd))
+        ok = DiscOpenCcd(path, disc, err, err_len);
+    else if (!DescriptorBeside(path, ".img", ".ccd").empty())
+        ok = DiscOpenCcd(DescriptorBeside(path, ".img", ".ccd").c_str(), disc, err, err_len);
+    else if (EndsWithNoCase(path, ".mds") || HeadIs(path, LooksLikeMds))
+        ok = DiscOpenMds(path, disc, err, err_len);
+    else if (!DescriptorBeside(path, ".mdf", ".mds").empty())
+        ok = DiscOpenMds(DescriptorBeside(path, ".mdf", ".mds").c_str(), disc, err, err_len);
     else
         ok = OpenPlain(path, disc, err, err_len);
     if (!ok) DiscClose(disc);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "bytes.h"
 #include "cdrtoc.h"
 #include "discbuild_internal.h"
 
@@ -392,21 +393,133 @@ bool WriteCcd(const BuiltDisc& disc, const std::string& path, const DiscWriteOpt
     return WriteText(path, ccd, error);
 }
 
+// A block as a format stores it: raw sectors cut to their size (2048: the
+// Mode 1 user data, 2336: after the header), and subchannel bytes after.
+size_t FormatBlock(const BuiltDisc& disc, int32_t lba, int size, bool subchannel, uint8_t* out)
+{
+    uint8_t raw[kRawSectorSize];
+    ReadDiscSector(disc, lba, raw);
+    memcpy(out, size == kRawSectorSize ? raw : raw + kDataOffset, (size_t)size);
+    if (subchannel) SubchannelBytes(lba, out + size);
+    return (size_t)size + (subchannel ? kCdrSubchannelSize : 0);
+}
+
+// Alcohol: NAME.mds (header, one session block each, the lead-in points A0,
+// A1, A2 and the tracks as 80-byte blocks, an 8-byte extra block per track
+// with its pregap and length, a footer naming "*.mdf") and NAME.mdf with the
+// tracks' blocks from INDEX 01 (a later track's pregap included, a session's
+// first pregap not).
+bool WriteMds(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+{
+    if (!CheckSizes(o, error))
+        return false;
+    enum { kHeader = 88, kSession = 24, kBlock = 80, kExtra = 8, kFooter = 16 };
+    size_t sessions = disc.session_start.size(), tracks = disc.tracks.size();
+    size_t blocks = tracks + 3 * sessions;
+    size_t extra_at = kHeader + kSession * sessions + kBlock * blocks, footer_at = extra_at + kExtra * tracks;
+    std::vector<uint8_t> mds(footer_at + kFooter + 6, 0);
+    memcpy(&mds[0], "MEDIA DESCRIPTOR", 16);
+    mds[16] = 1, mds[17] = 5;
+    put_le16(&mds[0x14], (uint32_t)sessions);
+    put_le32(&mds[0x50], kHeader);
+    put_le32(&mds[footer_at], (uint32_t)(footer_at + kFooter));  // the name follows the footer
+    memcpy(&mds[footer_at + kFooter], "*.mdf", 5);
+    std::string mdf_path = path.substr(0, path.size() - 4) + ".mdf";
+    FILE* mdf = fopen(mdf_path.c_str(), "wb");
+    if (!mdf)
+        return Fail(error, "cannot create " + mdf_path);
+    size_t block = 0, track_index = 0;
+    uint64_t offset = 0;
+    bool ok = true;
+    for (size_t s = 0; s < sessions; ++s) {
+        std::vector<const BuiltTrack*> in;
+        for (const BuiltTrack& t : disc.tracks)
+            if (t.session == (int)s + 1) in.push_back(&t);
+        if (in.empty())
+            return fclose(mdf), Fail(error, "a session without tracks");
+        uint8_t* sb = &mds[kHeader + kSession * s];
+        put_le32(sb, (uint32_t)(disc.session_start[s] - kPregapBlocks));
+        put_le32(sb + 4, (uint32_t)disc.session_leadout[s]);
+        put_le16(sb + 8, (uint32_t)s + 1);
+        sb[10] = (uint8_t)(in.size() + 3);
+        sb[11] = 3;
+        put_le16(sb + 12, (uint32_t)in.front()->number);
+        put_le16(sb + 14, (uint32_t)in.back()->number);
+        put_le32(sb + 20, (uint32_t)(kHeader + kSession * sessions + kBlock * block));
+        auto control = [](const BuiltTrack* t) { return t->kind == kTrackAudio ? 0 : 4; };
+        bool xa = false;
+        for (const BuiltTrack* t : in) xa = xa || t->kind == kTrackMode2;
+        int m, sec, f;
+        Msf(disc.session_leadout[s], &m, &sec, &f);
+        const int lead_in[3][4] = {{0xA0, in.front()->number, xa ? 0x20 : 0, 0}, {0xA1, in.back()->number, 0, 0},
+                                   {0xA2, m, sec, f}};
+        for (const auto& p : lead_in) {
+            uint8_t* b = &mds[kHeader + kSession * sessions + kBlock * block++];
+            b[2] = (uint8_t)(0x10 | control(p[0] == 0xA0 ? in.front() : in.back()));
+            b[4] = (uint8_t)p[0], b[9] = (uint8_t)p[1], b[10] = (uint8_t)p[2], b[11] = (uint8_t)p[3];
+        }
+        for (size_t i = 0; i < in.size() && ok; ++i) {
+            const BuiltTrack& t = *in[i];
+            int size = StoredSize(t.kind, o);
+            if (o.subchannel && size != kRawSectorSize)
+                return fclose(mdf), Fail(error, "subchannel data goes with 2352-byte sectors");
+            int32_t first = i == 0 ? t.start : t.start - t.pregap;
+            int32_t end = i + 1 < in.size() ? in[i + 1]->start - in[i + 1]->pregap : disc.session_leadout[s];
+            uint8_t* b = &mds[kHeader + kSession * sessions + kBlock * block++];
+            b[0] = t.kind == kTrackAudio ? 0xA9 : t.kind == kTrackMode1 ? 0xAA : 0xAC;
+            b[1] = o.subchannel ? 0x08 : 0;
+            b[2] = (uint8_t)(0x10 | control(&t));
+            b[4] = (uint8_t)t.number;
+            Msf(t.start, &m, &sec, &f);
+            b[9] = (uint8_t)m, b[10] = (uint8_t)sec, b[11] = (uint8_t)f;
+            put_le32(b + 12, (uint32_t)(extra_at + kExtra * track_index));
+            put_le16(b + 16, (uint32_t)(size + (o.subchannel ? kCdrSubchannelSize : 0)));
+            put_le32(b + 36, (uint32_t)t.start);
+            uint64_t start_offset = offset + (uint64_t)(t.start - first) * (uint64_t)(size + (o.subchannel ? kCdrSubchannelSize : 0));
+            put_le32(b + 40, (uint32_t)start_offset);
+            put_le32(b + 44, (uint32_t)(start_offset >> 32));
+            put_le32(b + 48, 1);
+            put_le32(b + 52, (uint32_t)footer_at);
+            uint8_t* e = &mds[extra_at + kExtra * track_index++];
+            put_le32(e, (uint32_t)(i == 0 ? kPregapBlocks : t.pregap));
+            put_le32(e + 4, (uint32_t)(end - t.start));
+            bool last = s + 1 == sessions && i + 1 == in.size();
+            for (int32_t lba = first; lba < end - (last ? disc.truncate_blocks : 0) && ok; ++lba) {
+                uint8_t buffer[kRawSectorSize + kCdrSubchannelSize];
+                size_t n = FormatBlock(disc, lba, size, o.subchannel, buffer);
+                ok = fwrite(buffer, 1, n, mdf) == n;
+                offset += n;
+            }
+        }
+    }
+    if (fclose(mdf) != 0 || !ok)
+        return Fail(error, "cannot write " + mdf_path);
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(error, "cannot create " + path);
+    ok = fwrite(mds.data(), 1, mds.size(), f) == mds.size();
+    if (fclose(f) != 0 || !ok)
+        return Fail(error, "cannot write " + path);
+    return true;
+}
+
 }  // namespace
 
 bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
 {
     if (EndsWith(path, ".iso"))
         return WriteIso(disc, path, error);
-    if (options.subchannel && !EndsWith(path, ".toc") && !EndsWith(path, ".ccd"))
-        return Fail(error, "subchannel data is written with .toc and .ccd images only");
+    if (options.subchannel && !EndsWith(path, ".toc") && !EndsWith(path, ".ccd") && !EndsWith(path, ".mds"))
+        return Fail(error, "subchannel data is written with .toc, .ccd and .mds images only");
+    if (EndsWith(path, ".mds"))
+        return WriteMds(disc, path, options, error);
     if (EndsWith(path, ".ccd"))
         return WriteCcd(disc, path, options, error);
     if (EndsWith(path, ".cue"))
         return WriteCue(disc, path, options, error);
     if (EndsWith(path, ".toc"))
         return WriteCdrToc(disc, path, options, error);
-    return Fail(error, "the image name must end in .iso, .cue, .toc or .ccd");
+    return Fail(error, "the image name must end in .iso, .cue, .toc, .ccd or .mds");
 }
 
 bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)

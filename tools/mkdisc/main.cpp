@@ -1,5 +1,5 @@
 // mkdisc: writes a disc image from a disc script (see discbuild.h).
-//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd
+//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds
 #include <stdio.h>
 #include <string.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 int Usage()
 {
-    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd\n");
+    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds\n");
     return 2;
 }
 
