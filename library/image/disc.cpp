@@ -14,6 +14,7 @@
 #include "ccd.h"
 #include "cdrtoc.h"
 #include "mds.h"
+#include "nrg.h"
 
 namespace {
 
@@ -362,6 +363,8 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
         ok = DiscOpenMds(path, disc, err, err_len);
     else if (!DescriptorBeside(path, ".mdf", ".mds").empty())
         ok = DiscOpenMds(DescriptorBeside(path, ".mdf", ".mds").c_str(), disc, err, err_len);
+    else if (EndsWithNoCase(path, ".nrg") || HasNrgFooter(path))
+        ok = DiscOpenNrg(path, disc, err, err_len);
     else
         ok = OpenPlain(path, disc, err, err_len);
     if (!ok) DiscClose(disc);
@@ -485,3 +488,5 @@ std::string DiscBaseDir(const char* path)
 void DiscFinishSessions(Disc* disc) { FinishSessions(disc); }
 
 bool DiscEndsWithNoCase(const char* s, const char* suffix) { return EndsWithNoCase(s, suffix); }
+
+bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len) { return SeekRead(file.fp, offset, buf, len); }

@@ -105,6 +105,8 @@ void DiscFinishSessions(Disc* disc);
 // Bytes one block of the track occupies in its file.
 uint32_t DiscStride(const DiscTrack& t);
 bool DiscEndsWithNoCase(const char* s, const char* suffix);
+// len bytes of an open image file at offset; false when they are not all there.
+bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len);
 
 // Lead-out of the last session: the number of addressable blocks.
 int32_t DiscLeadout(const Disc& disc);

@@ -395,10 +395,13 @@ bool WriteCcd(const BuiltDisc& disc, const std::string& path, const DiscWriteOpt
 
 // A block as a format stores it: raw sectors cut to their size (2048: the
 // Mode 1 user data, 2336: after the header), and subchannel bytes after.
-size_t FormatBlock(const BuiltDisc& disc, int32_t lba, int size, bool subchannel, uint8_t* out)
+size_t FormatBlock(const BuiltDisc& disc, int32_t lba, int size, bool subchannel, uint8_t* out,
+                   TrackKind kind = kTrackMode1)
 {
     uint8_t raw[kRawSectorSize];
-    ReadDiscSector(disc, lba, raw);
+    if (!ReadDiscSector(disc, lba, raw))  // a pregap no track holds: the track's empty sectors
+        BuildRawSector(raw, lba, kind == kTrackAudio ? kSectorAudio : kind == kTrackMode2 ? kSectorMode2Form1 : kSectorMode1,
+                       nullptr, nullptr);
     memcpy(out, size == kRawSectorSize ? raw : raw + kDataOffset, (size_t)size);
     if (subchannel) SubchannelBytes(lba, out + size);
     return (size_t)size + (subchannel ? kCdrSubchannelSize : 0);
@@ -503,14 +506,122 @@ bool WriteMds(const BuiltDisc& disc, const std::string& path, const DiscWriteOpt
     return true;
 }
 
+void PutBe(std::vector<uint8_t>* out, uint64_t v, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i) out->push_back((uint8_t)(v >> (8 * i)));
+}
+
+void PutChunk(std::vector<uint8_t>* out, const char* id, const std::vector<uint8_t>& data)
+{
+    out->insert(out->end(), id, id + 4);
+    PutBe(out, data.size(), 4);
+    out->insert(out->end(), data.begin(), data.end());
+}
+
+// Nero: the blocks of every track from its INDEX 00 (a session's first
+// track with its 150-block pregap, track 1's lying before block 0), then the
+// chunks: per session CUEX (cue points), DAOX (tracks: sector size, mode,
+// offsets of INDEX 00, INDEX 01 and the end) and SINF (track count), then
+// MTYP and END!, and the footer "NER5" with the first chunk's offset. The
+// old layout has CUES (BCD times), DAOI and SINF with 32-bit fields and the
+// footer "NERO".
+bool WriteNrg(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& o, std::string* error)
+{
+    if (!CheckSizes(o, error))
+        return false;
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(error, "cannot create " + path);
+    bool v2 = !o.nrg_old, ok = true;
+    std::vector<uint8_t> chunks;
+    uint64_t offset = 0;
+    for (size_t s = 0; s < disc.session_start.size() && ok; ++s) {
+        std::vector<const BuiltTrack*> in;
+        for (const BuiltTrack& t : disc.tracks)
+            if (t.session == (int)s + 1) in.push_back(&t);
+        if (in.empty())
+            return fclose(f), Fail(error, "a session without tracks");
+        std::vector<uint8_t> cues, dao;
+        auto cue = [&](uint8_t control, int track, int index, int32_t lba) {
+            cues.push_back((uint8_t)(0x10 | control));
+            cues.push_back(track == 0xAA ? 0xAA : to_bcd(track));
+            cues.push_back(to_bcd(index));
+            cues.push_back(0);
+            if (v2) {
+                PutBe(&cues, (uint32_t)lba, 4);
+                return;
+            }
+            int m, sec, fr;
+            Msf(lba, &m, &sec, &fr);
+            cues.push_back(0), cues.push_back(to_bcd(m)), cues.push_back(to_bcd(sec)), cues.push_back(to_bcd(fr));
+        };
+        auto control = [](const BuiltTrack* t) { return (uint8_t)(t->kind == kTrackAudio ? 0 : 4); };
+        bool xa = false, data = false;
+        for (const BuiltTrack* t : in) xa = xa || t->kind == kTrackMode2, data = data || t->kind != kTrackAudio;
+        PutBe(&dao, 0, 4);  // the chunk size again, little-endian: filled below
+        dao.insert(dao.end(), 14, 0);  // UPC/EAN
+        PutBe(&dao, xa ? 0x2001 : data ? 0x0001 : 0x0000, 2);
+        dao.push_back((uint8_t)in.front()->number);
+        dao.push_back((uint8_t)in.back()->number);
+        cue(control(in.front()), 0, 0, in.front()->start - kPregapBlocks);
+        for (size_t i = 0; i < in.size() && ok; ++i) {
+            const BuiltTrack& t = *in[i];
+            int size = StoredSize(t.kind, o);
+            if (o.subchannel && size != kRawSectorSize)
+                return fclose(f), Fail(error, "subchannel data goes with 2352-byte sectors");
+            int stride = size + (o.subchannel ? kCdrSubchannelSize : 0);
+            int32_t first = t.start - (i == 0 ? (int32_t)kPregapBlocks : t.pregap);
+            int32_t end = i + 1 < in.size() ? in[i + 1]->start - in[i + 1]->pregap : disc.session_leadout[s];
+            bool last = s + 1 == disc.session_start.size() && i + 1 == in.size();
+            cue(control(&t), t.number, 0, first);
+            cue(control(&t), t.number, 1, t.start);
+            dao.insert(dao.end(), 12, 0);  // ISRC
+            PutBe(&dao, (uint32_t)stride, 2);
+            int mode = t.kind == kTrackAudio ? (o.subchannel ? 0x10 : 0x07)
+                       : t.kind == kTrackMode1 ? (o.subchannel ? 0x0F : size == kUserDataSize ? 0x00 : 0x05)
+                       : (o.subchannel ? 0x11 : size == kMode2DataSize ? 0x03 : 0x06);
+            dao.push_back((uint8_t)mode);
+            dao.push_back(0), dao.push_back(0), dao.push_back(1);
+            PutBe(&dao, offset, v2 ? 8 : 4);
+            PutBe(&dao, offset + (uint64_t)(t.start - first) * (uint64_t)stride, v2 ? 8 : 4);
+            PutBe(&dao, offset + (uint64_t)(end - first) * (uint64_t)stride, v2 ? 8 : 4);
+            for (int32_t lba = first; lba < end - (last ? disc.truncate_blocks : 0) && ok; ++lba) {
+                uint8_t buffer[kRawSectorSize + kCdrSubchannelSize];
+                size_t n = FormatBlock(disc, lba, size, o.subchannel, buffer, t.kind);
+                ok = fwrite(buffer, 1, n, f) == n;
+            }
+            offset += (uint64_t)(end - first) * (uint64_t)stride;
+        }
+        cue(control(in.back()), 0xAA, 1, disc.session_leadout[s]);
+        put_le32(&dao[0], (uint32_t)(dao.size() + 8));
+        PutChunk(&chunks, v2 ? "CUEX" : "CUES", cues);
+        PutChunk(&chunks, v2 ? "DAOX" : "DAOI", dao);
+        std::vector<uint8_t> sinf;
+        PutBe(&sinf, in.size(), 4);
+        PutChunk(&chunks, "SINF", sinf);
+    }
+    std::vector<uint8_t> mtyp;
+    PutBe(&mtyp, 1, 4);
+    PutChunk(&chunks, "MTYP", mtyp);
+    PutChunk(&chunks, "END!", {});
+    chunks.insert(chunks.end(), v2 ? "NER5" : "NERO", (v2 ? "NER5" : "NERO") + 4);
+    PutBe(&chunks, offset, v2 ? 8 : 4);
+    ok = ok && fwrite(chunks.data(), 1, chunks.size(), f) == chunks.size();
+    if (fclose(f) != 0 || !ok)
+        return Fail(error, "cannot write " + path);
+    return true;
+}
+
 }  // namespace
 
 bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error)
 {
     if (EndsWith(path, ".iso"))
         return WriteIso(disc, path, error);
-    if (options.subchannel && !EndsWith(path, ".toc") && !EndsWith(path, ".ccd") && !EndsWith(path, ".mds"))
-        return Fail(error, "subchannel data is written with .toc, .ccd and .mds images only");
+    if (options.subchannel && (EndsWith(path, ".iso") || EndsWith(path, ".cue")))
+        return Fail(error, "subchannel data is written with .toc, .ccd, .mds and .nrg images only");
+    if (EndsWith(path, ".nrg"))
+        return WriteNrg(disc, path, options, error);
     if (EndsWith(path, ".mds"))
         return WriteMds(disc, path, options, error);
     if (EndsWith(path, ".ccd"))
@@ -519,7 +630,7 @@ bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWr
         return WriteCue(disc, path, options, error);
     if (EndsWith(path, ".toc"))
         return WriteCdrToc(disc, path, options, error);
-    return Fail(error, "the image name must end in .iso, .cue, .toc, .ccd or .mds");
+    return Fail(error, "the image name must end in .iso, .cue, .toc, .ccd, .mds or .nrg");
 }
 
 bool ReadDiscSector(const BuiltDisc& disc, int32_t lba, uint8_t* raw2352)

@@ -1,5 +1,5 @@
 // mkdisc: writes a disc image from a disc script (see discbuild.h).
-//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds
+//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] [--nrg-old] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds|OUT.nrg
 #include <stdio.h>
 #include <string.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 int Usage()
 {
-    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds\n");
+    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] [--nrg-old] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds|OUT.nrg\n");
     return 2;
 }
 
@@ -50,6 +50,8 @@ int main(int argc, char** argv)
             options.split = true;
         else if (strcmp(a, "--sub") == 0)
             options.subchannel = true;
+        else if (strcmp(a, "--nrg-old") == 0)
+            options.nrg_old = true;
         else if (a[0] == '-' && a[1] != '\0')
             return Usage();
         else if (!script_path)
