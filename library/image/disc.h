@@ -80,7 +80,9 @@ struct Disc {
     std::vector<uint8_t> recorded_toc;
 };
 
-// Opens .iso, raw .bin/.img or .cue (chosen by the content and the extension).
+// Opens .iso, raw .bin/.img, .cue, cdrdao .toc, CloneCD .ccd (or its .img),
+// Alcohol .mds (or its .mdf) and Nero .nrg, chosen by the extension and,
+// where that says nothing, by the content.
 // On failure returns false with a message naming the file (and line) in err.
 bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
 
