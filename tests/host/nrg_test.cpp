@@ -117,4 +117,37 @@ TEST_F(NrgFiles, HostileChunkListsAreRefused)
     EXPECT_NE(std::string::npos, std::string(err).find("more than 1024 chunks")) << err;
 }
 
+// Track-at-once images list their tracks in ETN2 with start blocks and
+// byte ranges, without cue points.
+TEST_F(NrgFiles, TrackAtOnceTracksLayOut)
+{
+    std::vector<uint8_t> image(3 * kUserDataSize + 2 * kRawSectorSize);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = (uint8_t)(i / 7);
+    const uint64_t chain = image.size();
+    auto be = [&](uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) image.push_back((uint8_t)(v >> (8 * i)));
+    };
+    image.insert(image.end(), {'E', 'T', 'N', '2'});
+    be(2 * 28, 4);
+    be(0, 8), be(3 * kUserDataSize, 8), be(kNrgMode1, 4), be(0, 4), be(0, 4);
+    be(3 * kUserDataSize, 8), be(2 * kRawSectorSize, 8), be(kNrgAudio, 4), be(3, 4), be(0, 4);
+    image.insert(image.end(), {'E', 'N', 'D', '!', 0, 0, 0, 0, 'N', 'E', 'R', '5'});
+    be(chain, 8);
+    ASSERT_TRUE(WriteFileBytes(dir + "tao.nrg", image.data(), image.size()));
+    Disc disc;
+    char err[256];
+    ASSERT_TRUE(DiscOpen((dir + "tao.nrg").c_str(), &disc, err, sizeof err)) << err;
+    ASSERT_EQ(2u, disc.tracks.size());
+    EXPECT_EQ(3, disc.tracks[1].start);
+    EXPECT_EQ(5, DiscLeadout(disc));
+    EXPECT_EQ(0, disc.tracks[1].control);
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 1, raw, &type));
+    EXPECT_EQ(0, memcmp(raw + kDataOffset, &image[kUserDataSize], kUserDataSize));
+    ASSERT_EQ(kDiscReadOk, DiscReadRaw(disc, 4, raw, &type));
+    EXPECT_EQ(0, memcmp(raw, &image[3 * kUserDataSize + kRawSectorSize], kRawSectorSize));
+    DiscClose(&disc);
+}
+
 }  // namespace
