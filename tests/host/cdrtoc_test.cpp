@@ -2,6 +2,7 @@
 // BIN/CUE serves, cdrdao's toc2cue agrees, hand-written TOCs lay out their
 // pieces, and broken ones are refused or served in part.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -30,6 +31,23 @@ TEST_F(TocFiles, BuiltLayoutsServeWhatTheirCueServes)
         std::string error;
         ASSERT_TRUE(WriteLayoutPair(c.script, dir, "toc", o, &error)) << error;
         EXPECT_EQ("", CompareImages(dir + "cue/x.cue", dir + "toc/x.toc")) << c.script << c.mode1 << c.mode2 << c.sub;
+        if (ToolAvailable("cdrdao")) {
+            // cdrdao reads the file without complaint and puts each track where we do.
+            std::string out;
+            RunCommand("cdrdao show-toc " + ShellQuote(dir + "toc/x.toc"), &out);
+            EXPECT_EQ(std::string::npos, out.find("ERROR")) << out;
+            Disc disc;
+            char err[256];
+            ASSERT_TRUE(DiscOpen((dir + "toc/x.toc").c_str(), &disc, err, sizeof err)) << err;
+            size_t track = 0;
+            for (size_t p = out.find("START "); p != std::string::npos; p = out.find("START ", p + 1), ++track) {
+                if (track < disc.tracks.size()) {
+                    EXPECT_EQ(disc.tracks[track].start, atoi(out.c_str() + out.find('(', p) + 1)) << out;
+                }
+            }
+            EXPECT_EQ(disc.tracks.size(), track) << out;
+            DiscClose(&disc);
+        }
         if (ToolAvailable("toc2cue") && !c.sub) {
             // toc2cue keeps the big-endian audio of the .bin under a cue sheet.
             std::string out;

@@ -252,12 +252,16 @@ bool WriteCdrToc(const BuiltDisc& disc, const std::string& path, const DiscWrite
         snprintf(line, sizeof line, "// Track %d\nTRACK %s%s\n", t.number, mode, o.subchannel ? " RW_RAW" : "");
         toc += line;
         if (t.pregap > 0 && !t.pregap_stored) {
+            // PREGAP is SILENCE in an audio track, which cannot go with a
+            // DATAFILE: there the gap is ZERO blocks before START.
             MsfText(msf, sizeof msf, t.pregap);
-            snprintf(line, sizeof line, "PREGAP %s\n", msf);
+            snprintf(line, sizeof line, t.kind == kTrackAudio && o.subchannel ? "ZERO AUDIO RW_RAW %s\nSTART\n"
+                                                                             : "PREGAP %s\n", msf);
             toc += line;
         }
         MsfText(msf, sizeof msf, stored);
-        if (t.kind == kTrackAudio)
+        // cdrdao takes audio with subchannel data only from a DATAFILE.
+        if (t.kind == kTrackAudio && !o.subchannel)
             snprintf(line, sizeof line, "FILE \"%s\" #%llu 0 %s\n", BaseName(bin_path).c_str(),
                      (unsigned long long)offset, msf);
         else
