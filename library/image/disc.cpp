@@ -4,8 +4,8 @@
 #include <errno.h>
 #include <stdarg.h>
 #include <string.h>
-#ifndef _WIN32
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -466,6 +466,10 @@ uint32_t DiscStride(const DiscTrack& t)
 
 bool DiscAddFile(Disc* disc, const std::string& path, char* err, size_t err_len)
 {
+    // A name from a descriptor may be a pipe or a device, whose open or
+    // read would wait for ever: only regular files hold sectors.
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return Fail(err, err_len, "not a regular file");
     uint64_t size = 0;
     int error = 0;
     FILE* fp = OpenFile(path, &size, &error);

@@ -3,6 +3,7 @@
 // pieces, and broken ones are refused or served in part.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -117,6 +118,7 @@ TEST_F(TocFiles, BrokenTocsAreRefusedOrServedInPart)
 {
     std::vector<uint8_t> data(10 * kUserDataSize, 0x33);
     ASSERT_TRUE(WriteFileBytes(dir + "d.bin", data.data(), data.size()));
+    ASSERT_EQ(0, mkfifo((dir + "fifo").c_str(), 0600));
     std::string many;
     for (int i = 0; i < 100; ++i) many += "TRACK MODE1 DATAFILE \"d.bin\"\n";
     struct Case { std::string text, message; } cases[] = {
@@ -133,6 +135,7 @@ TEST_F(TocFiles, BrokenTocsAreRefusedOrServedInPart)
         {"TRACK AUDIO\nFILE \"a.wav\" 0\n", "WAVE audio"},
         {"TRACK MODE1\nFIFO \"/dev/zero\" 100\n", "FIFO"},
         {"TRACK MODE1\nSTART 00:00:01\n", "the pregap is longer"},
+        {"TRACK MODE1\nDATAFILE \"fifo\"\n", "cannot open \"fifo\" (not a regular file)"},  // would block
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(WriteFileText(dir + "bad.toc", c.text));
