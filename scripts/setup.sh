@@ -12,7 +12,7 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
       g++-mingw-w64-i686-posix binutils-mingw-w64-i686
       wine wine64 wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
       locales fonts-vlgothic
-      genisoimage xorriso vcdimager libcdio-utils)
+      genisoimage xorriso vcdimager libcdio-utils cdrdao ccd2iso mdf2iso nrg2iso)
 need=()
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 if [ ${#need[@]} -gt 0 ]; then

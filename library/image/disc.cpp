@@ -4,14 +4,18 @@
 #include <errno.h>
 #include <stdarg.h>
 #include <string.h>
-#ifndef _WIN32
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
 #include <algorithm>
 
 #include "mmc.h"
+#include "ccd.h"
+#include "cdrtoc.h"
+#include "mds.h"
+#include "nrg.h"
 
 namespace {
 
@@ -205,6 +209,30 @@ bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
     return DiscFromCue(sheet, path, base.c_str(), known ? &sheet_id : nullptr, disc, err, err_len);
 }
 
+// Descriptor files under another extension are told by their first bytes.
+bool HeadIs(const char* path, bool (*looks_like)(const char*, size_t))
+{
+    FILE* fp = fopen(path, "rb");
+    if (!fp) return false;
+    char head[512];
+    size_t n = fread(head, 1, sizeof head, fp);
+    fclose(fp);
+    return looks_like(head, n);
+}
+
+// A data file opened by itself (CloneCD .img, Alcohol .mdf): the
+// descriptor beside it says what it holds. Empty when there is none.
+std::string DescriptorBeside(const char* path, const char* data_ext, const char* descriptor_ext)
+{
+    if (!EndsWithNoCase(path, data_ext)) return std::string();
+    std::string s(path);
+    s = s.substr(0, s.size() - strlen(data_ext)) + descriptor_ext;
+    FILE* fp = fopen(s.c_str(), "rb");
+    if (!fp) return std::string();
+    fclose(fp);
+    return s;
+}
+
 }  // namespace
 
 #ifndef _WIN32
@@ -323,7 +351,23 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
 {
     DiscClose(disc);
     if (err_len) err[0] = 0;
-    bool ok = EndsWithNoCase(path, ".cue") ? OpenCue(path, disc, err, err_len) : OpenPlain(path, disc, err, err_len);
+    bool ok;
+    if (EndsWithNoCase(path, ".cue"))
+        ok = OpenCue(path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".toc") || HeadIs(path, LooksLikeCdrToc))
+        ok = DiscOpenCdrToc(path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".ccd") || HeadIs(path, LooksLikeCcd))
+        ok = DiscOpenCcd(path, disc, err, err_len);
+    else if (!DescriptorBeside(path, ".img", ".ccd").empty())
+        ok = DiscOpenCcd(DescriptorBeside(path, ".img", ".ccd").c_str(), disc, err, err_len);
+    else if (EndsWithNoCase(path, ".mds") || HeadIs(path, LooksLikeMds))
+        ok = DiscOpenMds(path, disc, err, err_len);
+    else if (!DescriptorBeside(path, ".mdf", ".mds").empty())
+        ok = DiscOpenMds(DescriptorBeside(path, ".mdf", ".mds").c_str(), disc, err, err_len);
+    else if (EndsWithNoCase(path, ".nrg") || HasNrgFooter(path))
+        ok = DiscOpenNrg(path, disc, err, err_len);
+    else
+        ok = OpenPlain(path, disc, err, err_len);
     if (!ok) DiscClose(disc);
     return ok;
 }
@@ -335,6 +379,7 @@ void DiscClose(Disc* disc)
     disc->files.clear();
     disc->tracks.clear();
     disc->sessions.clear();
+    disc->recorded_toc.clear();
 }
 
 int32_t DiscLeadout(const Disc& disc) { return disc.sessions.empty() ? 0 : disc.sessions.back().leadout; }
@@ -364,13 +409,23 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
         BuildRawSector(raw, lba, *type, nullptr, nullptr);
         return kDiscReadOk;
     }
-    uint32_t sector = CueModeSectorSize(t->mode);
-    uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * sector;
+    uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * DiscStride(*t);
     FILE* fp = disc.files[t->file].fp;
     uint8_t stored_data[kMode2DataSize];
+    if (t->xa_form) {
+        // Mode 2 user data without its subheader: a plain data subheader.
+        bool form2 = t->xa_form == 2;
+        uint8_t subheader[kSubheaderCopySize] = {0, 0, (uint8_t)(form2 ? kSubmodeForm2 : kSubmodeData), 0};
+        *type = form2 ? kSectorMode2Form2 : kSectorMode2Form1;
+        if (!SeekRead(fp, offset, stored_data, form2 ? kForm2UserDataSize : kUserDataSize)) return kDiscReadIoError;
+        BuildRawSector(raw, lba, *type, stored_data, subheader);
+        return kDiscReadOk;
+    }
     switch (t->mode) {
     case kCueAudio:
         if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        if (t->swap_audio)
+            for (int i = 0; i < kRawSectorSize; i += 2) std::swap(raw[i], raw[i + 1]);
         *type = kSectorAudio;
         return kDiscReadOk;
     case kCueMode1_2048:
@@ -381,6 +436,10 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     case kCueMode2_2336:
         if (!SeekRead(fp, offset, stored_data, kMode2DataSize)) return kDiscReadIoError;
         BuildMode2FromStored(raw, lba, stored_data);
+        if (t->formless) {
+            *type = kSectorMode2Formless;
+            return kDiscReadOk;
+        }
         break;
     case kCueMode1_2352:
     case kCueMode2_2352:
@@ -398,3 +457,41 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     }
     return kDiscReadOk;
 }
+
+uint32_t DiscStride(const DiscTrack& t)
+{
+    if (t.stride) return t.stride;
+    if (t.xa_form) return t.xa_form == 2 ? kForm2UserDataSize : kUserDataSize;
+    return CueModeSectorSize(t.mode);
+}
+
+bool DiscAddFile(Disc* disc, const std::string& path, char* err, size_t err_len)
+{
+    // A name from a descriptor may be a pipe or a device, whose open or
+    // read would wait for ever: only regular files hold sectors.
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return Fail(err, err_len, "not a regular file");
+    uint64_t size = 0;
+    int error = 0;
+    FILE* fp = OpenFile(path, &size, &error);
+    if (!fp) return Fail(err, err_len, "%s", strerror(error));
+    disc->files.push_back(DiscFile{path, fp, size});
+    return true;
+}
+
+std::string DiscResolveName(const char* base_dir, const std::string& name) { return ResolveName(base_dir, name); }
+
+std::string DiscBaseDir(const char* path)
+{
+    std::string base(path);
+    size_t cut = base.size();
+    while (cut > 0 && !IsSeparator(base[cut - 1])) --cut;
+    base.resize(cut);
+    return base;
+}
+
+void DiscFinishSessions(Disc* disc) { FinishSessions(disc); }
+
+bool DiscEndsWithNoCase(const char* s, const char* suffix) { return EndsWithNoCase(s, suffix); }
+
+bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len) { return SeekRead(file.fp, offset, buf, len); }

@@ -17,6 +17,8 @@ enum {
     // TOC's BCD fields hold, less the kPregapBlocks before LBN 0. A longer disc
     // would get a TOC that cannot say where it ends while READ CAPACITY can.
     kMaxLeadout = kMaxCdTimeFrames - kPregapBlocks,
+    // Subchannel data some images keep with a block: P to W, 96 bytes.
+    kDiscSubchannelSize = 96,
 };
 
 struct DiscTrack {
@@ -31,6 +33,18 @@ struct DiscTrack {
     int32_t stored_first;  // first block stored in the file
     int32_t stored_count;  // blocks stored in the file from stored_first
     uint64_t file_offset;  // byte offset of stored_first in the file
+    // How other image formats store a track; all zero for cue sheets and
+    // plain images, where mode alone says it.
+    uint32_t stride;       // bytes from one stored block to the next (0: the mode's sector size)
+    uint8_t xa_form;       // 1, 2: Mode 2 Form 1/Form 2 user data only (2048/2324 bytes; mode is 2336)
+    bool formless;         // Mode 2 without subheader: 2336 bytes of user data
+    bool swap_audio;       // audio samples stored big-endian
+    // Subchannel data stored with the track (skipped for the sectors, kept
+    // for later use): 96 bytes a block at sub_offset + n * sub_stride.
+    bool has_sub;
+    int sub_file;
+    uint64_t sub_offset;
+    uint32_t sub_stride;
 };
 
 struct DiscSession {
@@ -61,9 +75,14 @@ struct Disc {
     std::vector<DiscFile> files;
     std::vector<DiscTrack> tracks;
     std::vector<DiscSession> sessions;
+    // A full TOC as an image records it (11-byte READ TOC format 2
+    // descriptors, in order); empty when the TOC follows from the tracks.
+    std::vector<uint8_t> recorded_toc;
 };
 
-// Opens .iso, raw .bin/.img or .cue (chosen by the content and the extension).
+// Opens .iso, raw .bin/.img, .cue, cdrdao .toc, CloneCD .ccd (or its .img),
+// Alcohol .mds (or its .mdf) and Nero .nrg, chosen by the extension and,
+// where that says nothing, by the content.
 // On failure returns false with a message naming the file (and line) in err.
 bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
 
@@ -74,6 +93,22 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
                  Disc* disc, char* err, size_t err_len);
 
 void DiscClose(Disc* disc);
+
+// Shared by the image readers of every format.
+// Opens path unbuffered and appends it to disc->files; on failure err tells
+// why (as strerror does) and nothing is appended.
+bool DiscAddFile(Disc* disc, const std::string& path, char* err, size_t err_len);
+// A name from a descriptor relative to base_dir (empty or ending in a separator).
+std::string DiscResolveName(const char* base_dir, const std::string& name);
+// The folder part of path, separator included.
+std::string DiscBaseDir(const char* path);
+// Groups the tracks into sessions (by DiscTrack::session, in order).
+void DiscFinishSessions(Disc* disc);
+// Bytes one block of the track occupies in its file.
+uint32_t DiscStride(const DiscTrack& t);
+bool DiscEndsWithNoCase(const char* s, const char* suffix);
+// len bytes of an open image file at offset; false when they are not all there.
+bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len);
 
 // Lead-out of the last session: the number of addressable blocks.
 int32_t DiscLeadout(const Disc& disc);

@@ -139,7 +139,11 @@ bool BuildTocResponse(const Disc& disc, int format, bool msf, int start, std::ve
         if (start > last_session.number) return false;
         (*out)[kTocFirst] = (uint8_t)disc.sessions.front().number;
         (*out)[kTocLast] = (uint8_t)last_session.number;
-        for (size_t i = 0; i < disc.sessions.size(); ++i)
+        // A TOC the image recorded is answered as recorded.
+        for (size_t i = 0; i + kFullDescriptorSize <= disc.recorded_toc.size(); i += kFullDescriptorSize)
+            if (disc.recorded_toc[i] >= start)
+                out->insert(out->end(), &disc.recorded_toc[i], &disc.recorded_toc[i] + kFullDescriptorSize);
+        for (size_t i = 0; i < disc.sessions.size() && disc.recorded_toc.empty(); ++i)
             if (disc.sessions[i].number >= start) FullSession(disc, i, out);
         break;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "gui_driver.h"
 #include "message_box_hook.h"
 #include "tamrisk.h"
 
@@ -131,6 +132,40 @@ TEST(ImageOpen, BrokenImagesShowABoxAndGiveNoHandle)
         ASSERT_EQ(hook.boxes().size(), 1u) << c.says;
         EXPECT_NE(hook.boxes()[0].text.find(c.says), std::string::npos) << hook.boxes()[0].text;
     }
+}
+
+// The other image formats through the DLL: the READ TOC answers and every
+// raw block equal those of the BIN/CUE of the same layout (formats.sh).
+TEST(ImageFormats, ServeWhatTheirCueServes)
+{
+    ScopedBoxHook hook;
+    HANDLE cue = cdrOpenImage(NULL, GuiImage("formats\\cue\\x.cue").c_str());
+    ASSERT_NE(cue, INVALID_HANDLE_VALUE);
+    LONG block = 0, last = 0;
+    ASSERT_EQ(cdrSize(NULL, cue, &block, &last), 0);
+    ASSERT_GT(last, 800);  // data, 150 + 300 audio, 150 + 200 audio
+    ASSERT_EQ(cdrMode(NULL, cue, 2352), 0);
+    static uint8_t a[2352], b[2352], toc_a[2048], toc_b[2048];
+    for (const char* name : {"toc\\x.toc", "ccd\\x.ccd", "mds\\x.mds", "nrg\\x.nrg"}) {
+        HANDLE device = cdrOpenImage(NULL, GuiImage((std::string("formats\\") + name).c_str()).c_str());
+        ASSERT_NE(device, INVALID_HANDLE_VALUE) << name;
+        for (DWORD format : {0u, 2u}) {
+            ASSERT_EQ(cdrToc(NULL, cue, toc_a, sizeof toc_a, format, 0), 0);
+            ASSERT_EQ(cdrToc(NULL, device, toc_b, sizeof toc_b, format, 0), 0);
+            EXPECT_EQ(memcmp(toc_a, toc_b, 2 + get_be16(toc_a)), 0) << name << " format " << format;
+        }
+        ASSERT_EQ(cdrMode(NULL, device, 2352), 0);
+        for (LONG lbn = 0; lbn <= last; ++lbn) {
+            ASSERT_EQ(cdrRead(NULL, cue, a, lbn, 1, 0), 0) << lbn;
+            ASSERT_EQ(cdrRead(NULL, device, b, lbn, 1, 0), 0) << name << " " << lbn;
+            ASSERT_EQ(memcmp(a, b, sizeof a), 0) << name << " " << lbn;
+        }
+        cdrMode(NULL, device, 2048);
+        EXPECT_TRUE(cdrClose(device));
+    }
+    cdrMode(NULL, cue, 2048);
+    EXPECT_TRUE(cdrClose(cue));
+    EXPECT_TRUE(hook.boxes().empty());
 }
 
 }  // namespace

@@ -121,13 +121,17 @@ struct DiscWriteOptions {
     int mode1_size = kRawSectorSize;       // 2048 or 2352
     int mode2_size = kRawSectorSize;       // 2336 or 2352
     bool split = false;                    // one BIN per track
+    bool subchannel = false;               // 96 bytes of subchannel data a block (.toc, .ccd, .mds, .nrg)
+    bool nrg_old = false;                  // .nrg: the old chunks and footer (32-bit, NERO)
 };
 
 // base_dir resolves relative pcm= and src= paths.
 bool ParseDiscScript(const std::string& text, const std::string& base_dir, DiscPlan* plan, std::string* error);
 bool BuildDisc(const DiscPlan& plan, BuiltDisc* disc, std::string* error);
 // path ending in .iso: 2048-byte user data of a single Mode 1 track;
-// .cue: the cue sheet and its BIN file(s) beside it.
+// .cue: the cue sheet and its BIN file(s) beside it; .toc: a cdrdao TOC file
+// of one session and its .bin; .ccd: CloneCD's .ccd, .img and (subchannel)
+// .sub; .mds: Alcohol's .mds and .mdf; .nrg: a Nero image.
 bool WriteDiscImage(const BuiltDisc& disc, const std::string& path, const DiscWriteOptions& options, std::string* error);
 bool MakeDiscImage(const std::string& script, const std::string& path, const DiscWriteOptions& options,
                    std::string* error);

@@ -1,5 +1,5 @@
 // mkdisc: writes a disc image from a disc script (see discbuild.h).
-//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] SCRIPT OUT.cue|OUT.iso
+//   mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] [--nrg-old] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds|OUT.nrg
 #include <stdio.h>
 #include <string.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 int Usage()
 {
-    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] SCRIPT OUT.cue|OUT.iso\n");
+    fprintf(stderr, "usage: mkdisc [--mode1=2048|2352] [--mode2=2336|2352] [--split] [--sub] [--nrg-old] SCRIPT OUT.cue|OUT.iso|OUT.toc|OUT.ccd|OUT.mds|OUT.nrg\n");
     return 2;
 }
 
@@ -48,6 +48,10 @@ int main(int argc, char** argv)
             options.mode2_size = kRawSectorSize;
         else if (strcmp(a, "--split") == 0)
             options.split = true;
+        else if (strcmp(a, "--sub") == 0)
+            options.subchannel = true;
+        else if (strcmp(a, "--nrg-old") == 0)
+            options.nrg_old = true;
         else if (a[0] == '-' && a[1] != '\0')
             return Usage();
         else if (!script_path)
