@@ -253,7 +253,7 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
         t.session = s.session;
         t.control = s.control;
         const CcdTrack& info = ccd.tracks[s.number];
-        t.mode = info.mode == 0 || (info.mode < 0 && !(s.control & kControlData)) ? kCueAudio
+        t.mode = info.mode == 0 || (info.mode < 0 && !(s.control & kControlDataTrack)) ? kCueAudio
                  : info.mode == 2 ? kCueMode2_2352 : kCueMode1_2352;
         t.start = s.lba;
         // INDEX 0 inside the session marks a pregap stored before the track.

@@ -9,6 +9,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "mmc.h"
+
 namespace {
 
 enum { kSampleBytes = 4, kMaxOffsetDigits = 15, kMaxMinutes = 999 };
@@ -372,7 +374,7 @@ bool ParseCdrToc(const char* text, size_t len, const char* toc_name, CdrToc* toc
             const ModeName* m = FindMode(mode);
             if (!m) return Fail(&ps, mode.line, "unknown track mode");
             if (toc->tracks.size() == kCdrMaxTracks) return Fail(&ps, t.line, "more than 99 tracks");
-            CdrTocTrack nt{t.line, m->mode, false, (uint8_t)(m->mode == kCdrAudio ? 0 : kControlData), {}, -1, -1, 0};
+            CdrTocTrack nt{t.line, m->mode, false, (uint8_t)(m->mode == kCdrAudio ? 0 : kControlDataTrack), {}, -1, -1, 0};
             const Token* sub = Peek(&ps.lx, &error);
             if (sub && (Is(*sub, "RW") || Is(*sub, "RW_RAW"))) {
                 nt.subchannel = true;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bytes.h"
+#include "mmc.h"
 
 namespace {
 
@@ -188,7 +189,7 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
         t.mode = m.mode;
         t.xa_form = m.xa_form;
         t.stride = m.size;
-        t.control = c1 ? c1->control : (uint8_t)(m.mode == kCueAudio ? 0 : kControlData);
+        t.control = c1 ? c1->control : (uint8_t)(m.mode == kCueAudio ? 0 : kControlDataTrack);
         t.start = (int32_t)start;
         t.end = (int32_t)(start + (int64_t)length);
         t.stored_first = (int32_t)(start - (int64_t)before);

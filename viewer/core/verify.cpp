@@ -14,11 +14,11 @@
 
 namespace {
 
-enum { kControlData = 0x04, kPointLeadOut = 0xA2, kTrackLeadOut = 0xAA, kMaxTrack = 99 };
+enum { kMaxTrack = 99 };
 
 struct TocEntry {
     int session;
-    int point;     // 1-99 a track, kPointLeadOut the session's lead-out
+    int point;     // 1-99 a track, kPointLeadout the session's lead-out
     bool data;
     int32_t lbn;
 };
@@ -42,7 +42,7 @@ bool BuildPlan(std::vector<TocEntry> entries, VerifyPlan* plan)
     bool any = false;
     for (size_t i = 0; i < entries.size(); ++i) {
         const TocEntry& t = entries[i];
-        if (t.point == kPointLeadOut) {
+        if (t.point == kPointLeadout) {
             previous_leadout = t.lbn;
             continue;
         }
@@ -61,7 +61,7 @@ bool BuildPlan(std::vector<TocEntry> entries, VerifyPlan* plan)
             plan->skipped += count;
             continue;
         }
-        if (next.point != kPointLeadOut && !next.data && count > kVerifyPostgapBlocks) {
+        if (next.point != kPointLeadout && !next.data && count > kVerifyPostgapBlocks) {
             count -= kVerifyPostgapBlocks;
             plan->skipped += kVerifyPostgapBlocks;
         }
@@ -82,9 +82,9 @@ bool VerifyPlanFromFullToc(const uint8_t* resp, uint32_t size, VerifyPlan* plan)
     for (uint32_t at = kTocHeaderSize; at + kFullDescriptorSize <= end; at += kFullDescriptorSize) {
         const uint8_t* d = resp + at;
         int point = d[3];
-        if ((d[1] >> 4) != 1 || !((point >= 1 && point <= kMaxTrack) || point == kPointLeadOut))
+        if ((d[1] >> 4) != 1 || !((point >= 1 && point <= kMaxTrack) || point == kPointLeadout))
             continue;
-        entries.push_back(TocEntry{d[0], point, (d[1] & kControlData) != 0, FullTocBlockAddress(d)});
+        entries.push_back(TocEntry{d[0], point, (d[1] & kControlDataTrack) != 0, FullTocBlockAddress(d)});
     }
     return BuildPlan(entries, plan);
 }
@@ -96,9 +96,9 @@ bool VerifyPlanFromTrackToc(const uint8_t* resp, uint32_t size, VerifyPlan* plan
     for (uint32_t at = kTocHeaderSize; at + kTrackDescriptorSize <= end; at += kTrackDescriptorSize) {
         const uint8_t* d = resp + at;
         int track = d[2];
-        if (!((track >= 1 && track <= kMaxTrack) || track == kTrackLeadOut))
+        if (!((track >= 1 && track <= kMaxTrack) || track == kTocLeadoutTrack))
             continue;
-        entries.push_back(TocEntry{1, track == kTrackLeadOut ? kPointLeadOut : track, (d[1] & kControlData) != 0,
+        entries.push_back(TocEntry{1, track == kTocLeadoutTrack ? kPointLeadout : track, (d[1] & kControlDataTrack) != 0,
                                    TrackTocBlockAddress(d)});
     }
     return BuildPlan(entries, plan);
