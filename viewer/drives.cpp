@@ -245,7 +245,8 @@ void EnableDeviceMenus(HWND owner, BOOL enable)
     for (UINT pos = kDeviceMenuFirst; pos <= kDeviceMenuLast; pos++)
         EnableMenuItem(bar, pos, MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
     // The File menu's commands that read the disc go with the device menus.
-    for (UINT id : {IDM_SAVE_SECTORS, IDM_COPY_DISC})
+    static const UINT kDiscReaders[] = {IDM_SAVE_SECTORS, IDM_COPY_DISC};
+    for (UINT id : kDiscReaders)
         EnableMenuItem(bar, id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(owner);
     EnableControlButtons(enable);
