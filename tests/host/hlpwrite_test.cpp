@@ -128,9 +128,7 @@ TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
     struct Case { const char* what; std::function<void(hlp::HelpDoc&)> change; } cases[] = {
         {"jump to nowhere", [](hlp::HelpDoc& d) { d.topics[1].paragraphs[1].runs[1].target = "nowhere"; }},
         {"sizes past the two-byte fields", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x'); }},
-        {"undefined font", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].font = hlp::kFontCount; }},
         {"NUL in a text", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text = std::string("a\0b", 3); }},
-        {"missing contents topic", [](hlp::HelpDoc& d) { d.contents = "missing"; }},
         {"title beyond a |SYSTEM record", [](hlp::HelpDoc& d) { d.title.assign(0x2000, 'x'); }},
     };
     Bytes image;
