@@ -18,6 +18,12 @@
 #include "iso9660/volume.h"
 #include "target.h"
 
+// One row of "isoinfo -l": the recorded data length and the first block.
+struct IsoinfoEntry {
+    long long size;
+    int32_t extent;
+};
+
 // At global scope so that std::map's comparison finds them.
 static bool operator==(const IsoinfoEntry& a, const IsoinfoEntry& b)
 {
@@ -32,7 +38,36 @@ namespace {
 
 typedef std::map<std::string, IsoinfoEntry> Listing;
 
-// ---- The virtual drive as the viewer drives it ----------------------------------
+// "isoinfo -l" output as path ("/DIR/NAME;1") -> entry, "." and ".." left out.
+Listing ParseIsoinfoListing(const std::string& text)
+{
+    Listing entries;
+    std::istringstream in(text);
+    std::string line, dir;
+    const std::string heading = "Directory listing of ";
+    while (std::getline(in, line)) {
+        if (line.compare(0, heading.size(), heading) == 0) {
+            dir = line.substr(heading.size());
+            continue;
+        }
+        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
+        size_t open = line.find('['), close = line.find(']');
+        if (open == std::string::npos || close == std::string::npos || close < open)
+            continue;
+        std::string name = line.substr(close + 1);
+        name.erase(0, name.find_first_not_of(' '));
+        name.erase(name.find_last_not_of(' ') + 1);
+        char perms[16];
+        long links, uid, gid;
+        long long size;
+        if (name.empty() || name == "." || name == ".." ||
+            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
+            continue;
+        entries[dir + name] = IsoinfoEntry{size, (int32_t)atol(line.c_str() + open + 1)};
+    }
+    return entries;
+}
+
 
 struct Drive {
     Disc disc;

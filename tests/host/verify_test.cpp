@@ -48,13 +48,8 @@ struct VerifyTest : ::testing::Test {
     void Open(const std::string& script)
     {
         DiscClose(&disc);
-        std::string base = dir + "/d", out;
-        ASSERT_TRUE(WriteFileText(base + ".disc", script));
-        std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
-        ASSERT_EQ(RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"),
-                             &out), 0) << out;
         char err[256];
-        ASSERT_TRUE(DiscOpen((base + ".cue").c_str(), &disc, err, sizeof err)) << err;
+        ASSERT_TRUE(DiscOpen(MakeDiscFromScript(dir, "d", script).c_str(), &disc, err, sizeof err)) << err;
     }
     VerifyPlan Plan(int format)
     {

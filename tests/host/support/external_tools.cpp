@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 bool ToolAvailable(const char* name)
 {
     return RunCommand("command -v " + ShellQuote(name) + " >/dev/null", nullptr) == 0;
@@ -74,31 +76,13 @@ bool WriteFileText(const std::string& path, const std::string& text)
     return WriteFileBytes(path, text.data(), text.size());
 }
 
-std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text)
+std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script)
 {
-    std::map<std::string, IsoinfoEntry> entries;
-    std::istringstream in(text);
-    std::string line, dir;
-    const std::string heading = "Directory listing of ";
-    while (std::getline(in, line)) {
-        if (line.compare(0, heading.size(), heading) == 0) {
-            dir = line.substr(heading.size());
-            continue;
-        }
-        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
-        size_t open = line.find('['), close = line.find(']');
-        if (open == std::string::npos || close == std::string::npos || close < open)
-            continue;
-        std::string name = line.substr(close + 1);
-        name.erase(0, name.find_first_not_of(' '));
-        name.erase(name.find_last_not_of(' ') + 1);
-        char perms[16];
-        long links, uid, gid;
-        long long size;
-        if (name.empty() || name == "." || name == ".." ||
-            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
-            continue;
-        entries[dir + name] = IsoinfoEntry{size, (int32_t)atol(line.c_str() + open + 1)};
-    }
-    return entries;
+    std::string base = dir + "/" + name, out;
+    if (!WriteFileText(base + ".disc", script))
+        return "";
+    std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
+    int rc = RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"), &out);
+    EXPECT_EQ(rc, 0) << out;
+    return rc == 0 ? base + ".cue" : "";
 }

@@ -3,7 +3,6 @@
 #pragma once
 #include <stdint.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -23,14 +22,10 @@ std::string MakeTempDir(const char* tag);
 // Removes a directory made by MakeTempDir together with its files.
 void RemoveTempDir(const std::string& dir);
 
+// DIR/NAME.cue (and its .bin) from an image builder script, by tools/mkdisc; "" on failure.
+std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script);
+
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool WriteFileText(const std::string& path, const std::string& text);
 
-// One row of "isoinfo -l": the recorded data length and the first block.
-struct IsoinfoEntry {
-    long long size;
-    int32_t extent;
-};
-// "isoinfo -l" output as path ("/DIR/NAME;1") -> entry, "." and ".." left out.
-std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text);
