@@ -16,7 +16,6 @@
 #include "external_tools.h"
 #include "iso9660/dirwalk.h"
 #include "iso9660/volume.h"
-#include "target.h"
 
 // One row of "isoinfo -l": the recorded data length and the first block.
 struct IsoinfoEntry {
@@ -69,37 +68,13 @@ Listing ParseIsoinfoListing(const std::string& text)
 }
 
 
-struct Drive {
-    Disc disc;
-    Target target;
+struct Drive : ImageDrive {
     int32_t lastSession = 0;
 };
 
-bool Execute(Target* target, const uint8_t* cdb, int cdbLen, uint8_t* data, uint32_t dataLen)
-{
-    uint8_t sense[kSenseFixedSize];
-    return TargetExecute(target, cdb, (uint32_t)cdbLen, data, dataLen, sense, sizeof sense) == kScsiGood;
-}
-
-bool OpenDrive(const std::string& path, Drive* drive)
-{
-    char err[512];
-    if (!DiscOpen(path.c_str(), &drive->disc, err, sizeof err)) {
-        ADD_FAILURE() << err;
-        return false;
-    }
-    TargetInit(&drive->target, &drive->disc);
-    EXPECT_TRUE(TargetLastSessionStart(&drive->target, &drive->lastSession));
-    uint8_t cdb[kCdbAreaSize], params[kModeParamListSize];
-    int n = BuildModeSelect(cdb, params, kBlockLengthNoSync);
-    return Execute(&drive->target, cdb, n, params, sizeof params);
-}
-
 bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
 {
-    uint8_t cdb[kCdbAreaSize];
-    int n = BuildRead10(cdb, lbn, 1);
-    return Execute(&((Drive*)context)->target, cdb, n, raw, kNoSyncSectorSize);
+    return ReadImageDrive((Drive*)context, lbn, 1, raw, kNoSyncSectorSize);
 }
 
 bool AddLine(void* context, const char* line)
@@ -156,7 +131,8 @@ std::string RightTrimmed(std::string s)
 void ExpectSameAsIsoinfo(const std::string& isoImage, size_t minEntries)
 {
     Drive drive;
-    ASSERT_TRUE(OpenDrive(isoImage, &drive));
+    ASSERT_TRUE(OpenImageDrive(isoImage, kBlockLengthNoSync, &drive));
+    EXPECT_TRUE(TargetLastSessionStart(&drive.target, &drive.lastSession));
     std::string text;
     ASSERT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(isoImage), &text)) << text;
     Listing expected;

@@ -10,12 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
-#include "cdb.h"
-#include "disc.h"
 #include "external_tools.h"
 #include "sector.h"
 #include "sectorcheck.h"
-#include "target.h"
 
 // A small Video CD written by Debian's vcdimager (vcdxbuild): Form 1 and
 // Form 2 sectors with EDC and ECC computed by code nobody here wrote.
@@ -95,26 +92,16 @@ bool MakeVcd(const std::string& dir, bool stored2336, std::vector<uint8_t>* bin)
 // Reads every block of the cue at 2352 bytes and compares it with expected.
 void ExpectRawReadsEqual(const std::string& cue, const std::vector<uint8_t>& expected)
 {
-    Disc disc;
-    char err[256] = "";
-    ASSERT_TRUE(DiscOpen(cue.c_str(), &disc, err, sizeof err)) << err;
-    Target target;
-    TargetInit(&target, &disc);
-    uint8_t cdb[kCdbAreaSize] = {};
-    uint8_t params[kModeParamListSize];
-    uint8_t sense[18];
-    int len = BuildModeSelect(cdb, params, kRawSectorSize);
-    ASSERT_EQ(TargetExecute(&target, cdb, len, params, sizeof params, sense, sizeof sense), 0);
-
+    ImageDrive drive;
+    ASSERT_TRUE(OpenImageDrive(cue, kRawSectorSize, &drive));
     const int32_t blocks = (int32_t)(expected.size() / kRawSectorSize);
-    ASSERT_EQ(DiscLeadout(disc), blocks);
+    ASSERT_EQ(DiscLeadout(drive.disc), blocks);
     uint8_t raw[kRawSectorSize];
     for (int32_t lba = 0; lba < blocks; ++lba) {
-        len = BuildRead10(cdb, lba, 1);
-        ASSERT_EQ(TargetExecute(&target, cdb, len, raw, kRawSectorSize, sense, sizeof sense), 0) << "lba " << lba;
+        ASSERT_TRUE(ReadImageDrive(&drive, lba, 1, raw, kRawSectorSize)) << "lba " << lba;
         ASSERT_EQ(memcmp(raw, &expected[(size_t)lba * kRawSectorSize], kRawSectorSize), 0) << "lba " << lba;
     }
-    DiscClose(&disc);
+    DiscClose(&drive.disc);
 }
 
 TEST(VcdReadback, SectorsRebuildAndReadBackAsTheBinHoldsThem)

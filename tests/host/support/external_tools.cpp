@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cdb.h"
+
 bool ToolAvailable(const char* name)
 {
     return RunCommand("command -v " + ShellQuote(name) + " >/dev/null", nullptr) == 0;
@@ -85,4 +87,24 @@ std::string MakeDiscFromScript(const std::string& dir, const std::string& name, 
     int rc = RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"), &out);
     EXPECT_EQ(rc, 0) << out;
     return rc == 0 ? base + ".cue" : "";
+}
+
+bool OpenImageDrive(const std::string& path, int32_t block_len, ImageDrive* drive)
+{
+    char err[512];
+    if (!DiscOpen(path.c_str(), &drive->disc, err, sizeof err)) {
+        ADD_FAILURE() << err;
+        return false;
+    }
+    TargetInit(&drive->target, &drive->disc);
+    uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[kSenseFixedSize];
+    int n = BuildModeSelect(cdb, params, block_len);
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiGood;
+}
+
+bool ReadImageDrive(ImageDrive* drive, int32_t lbn, uint32_t blocks, uint8_t* out, uint32_t len)
+{
+    uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
+    int n = BuildRead10(cdb, lbn, blocks);
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiGood;
 }
