@@ -43,14 +43,6 @@ void ExpectSaved(const char* name, const std::vector<int32_t>& rect)
     EXPECT_EQ(memcmp(data.data(), rect.data(), 16), 0) << name;
 }
 
-void ExpectSaved(const std::vector<std::pair<const char*, DWORD>>& options)
-{
-    for (const auto& o : options) {
-        DWORD v = ~0u;
-        EXPECT_TRUE(ReadSettingDword(o.first, &v) && v == o.second) << o.first << " " << v;
-    }
-}
-
 // The right-click menu of the main window: the File popup (drives, image) without
 // a device, the "Main" popup (Copy, grayed without a selection, and eject) with one.
 void ExpectRightClickMenu(const Viewer& viewer, bool device)
@@ -213,7 +205,11 @@ TEST_F(MainWindow, SampleDiscStepsAtTheEndsEjectsAndExitSavesTheSettings)
     MoveWindow(viewer.main, 40, 30, 700, 500, TRUE);
     ASSERT_TRUE(Settle(viewer));
     EXPECT_EQ(StopViewer(&viewer), 0u);
-    ExpectSaved({{"Control on Execute", 1}, {"Toc on Execute", 0}, {"Auto Sector", 0}});
+    const std::pair<const char*, DWORD> options[] = {{"Control on Execute", 1}, {"Toc on Execute", 0}, {"Auto Sector", 0}};
+    for (const auto& o : options) {
+        DWORD v = ~0u;
+        EXPECT_TRUE(ReadSettingDword(o.first, &v) && v == o.second) << o.first << " " << v;
+    }
     ExpectSaved("MainWindow", {40, 30, 700, 500});
     ASSERT_TRUE(Start());
     EXPECT_NE(FindViewerWindow(viewer, "#32770", nullptr), nullptr);
