@@ -47,10 +47,10 @@ double Best(const std::function<void()>& run)
     return best;
 }
 
-bool Report(const char* what, double value, const char* unit, double floor, bool ceiling)
+bool Report(const char* what, double value, double floor, bool ceiling)
 {
     bool ok = ceiling ? value <= floor : value >= floor;
-    printf("%s: %.1f %s (%s %.0f): %s\n", what, value, unit, ceiling ? "ceiling" : "floor", floor, ok ? "ok" : "FAILED");
+    printf("%s: %.1f (%s %.0f): %s\n", what, value, ceiling ? "ceiling" : "floor", floor, ok ? "ok" : "FAILED");
     return ok;
 }
 
@@ -102,7 +102,7 @@ bool VdriveBench()
         for (int i = 0; i < reads; ++i)
             Check(drive.Read((int32_t)(rng() % blocks), 1, raw, sizeof raw), "READ(10)");
     });
-    return Report("random raw reads, sectors/s", rate, "", 200000, false);
+    return Report("random raw reads, sectors/s", rate, 200000, false);
 }
 
 bool CountLine(void* context, const char*)
@@ -133,7 +133,7 @@ bool TreeBench()
         BuildDirectoryTree(&walk, last_session, DiscLeadout(drive.disc), kMaxTreeLevel);
     });
     Check(lines == 20001, "tree lines");   // the root line on top of the 20,000 entries
-    return Report("20,000-entry tree through the virtual drive, ms", seconds * 1e3, "", 1000, true);
+    return Report("20,000-entry tree through the virtual drive, ms", seconds * 1e3, 1000, true);
 }
 
 bool DumpBench()
@@ -153,7 +153,7 @@ bool DumpBench()
             FormatDump(text, sizeof text, raw, sizeof raw, kDumpUserData);
         }
     });
-    return Report("both dump texts of one sector, us", seconds * 1e6 / sectors, "", 200, true);
+    return Report("both dump texts of one sector, us", seconds * 1e6 / sectors, 200, true);
 }
 
 void ReadVerifyBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockStatus* status)
@@ -166,7 +166,7 @@ void ReadVerifyBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, Verify
 bool VerifyBench()
 {
     const uint32_t blocks = 700u * 1024 * 1024 / kUserDataSize;
-    WriteFile("big.iso", "", 0, (off_t)blocks * kUserDataSize);
+    WriteFile("big.iso", 0, (off_t)blocks * kUserDataSize);
     Drive drive("big.iso");
     Check(drive.SetBlockLength(kRawSectorSize), "MODE SELECT");
     static uint8_t toc[4096];
@@ -178,7 +178,7 @@ bool VerifyBench()
         while (VerifyStep(&run, ReadVerifyBlocks, &drive)) {}
         Check(!run.failed && !run.unreadable && run.done == blocks, "verify");
     });
-    return Report("verify through the virtual drive, sectors/s", blocks / seconds, "", 150000, false);
+    return Report("verify through the virtual drive, sectors/s", blocks / seconds, 150000, false);
 }
 
 // The shell's drive read: raw length for the batch, 2048 again after it.
@@ -216,7 +216,7 @@ bool CopyBench()
         Check(RunSaveJob(&job, 48) == kSaveDone && job.doneBlocks == (uint64_t)DiscLeadout(drive.disc), "copy");
     });
     return Report("disc copy through the virtual drive, MB/s",
-                  DiscLeadout(drive.disc) * (double)kRawSectorSize / 1e6 / seconds, "", 100, false);
+                  DiscLeadout(drive.disc) * (double)kRawSectorSize / 1e6 / seconds, 100, false);
 }
 
 }  // namespace
