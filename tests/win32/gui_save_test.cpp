@@ -15,12 +15,11 @@
 #include "cp932.h"
 #include "gui_helpers.h"
 #include "tamrisk.h"
+#include "viewer/resource.h"
 
 namespace {
 
-const int kTreeCommand = 224, kTreeList = 700;
-const UINT kSaveFile = 260, kSaveSectors = 261, kCopyDisc = 262;
-const long kRaw = 2352, kPregap = 150;
+const long kRaw = 2352;
 
 // The viewer's request record (windows/savedlg.h), dwData "QSAV".
 struct SaveRequest {
@@ -95,7 +94,7 @@ struct SaveData : GuiTest {
     }
     int Line(const char* name)
     {
-        std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, kTreeList));
+        std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, IDC_TREE_LIST));
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i].find(name) != std::string::npos) return (int)i;
         ADD_FAILURE() << name;
@@ -120,17 +119,17 @@ struct SaveData : GuiTest {
 TEST_F(SaveData, FilesAndFolderFromTheTreeAsRecorded)
 {
     ASSERT_TRUE(Start(GuiImage("save.cue")));
-    PostCommand(viewer.main, kTreeCommand);
+    PostCommand(viewer.main, IDM_TREE);
     tree = FindViewerWindow(viewer, "#32770", "Directory Tree");
     ASSERT_NE(nullptr, tree);
     Settle(viewer);
     const std::string done = Cp932(u8"保存しました。ﾌｧｲﾙ数: 1");
-    EXPECT_EQ(done, Save(tree, kSaveFile, dir + "\\a.txt", Line("A.TXT;1")));
+    EXPECT_EQ(done, Save(tree, IDM_SAVE_FILE, dir + "\\a.txt", Line("A.TXT;1")));
     EXPECT_EQ("Saved from the tree.", FileText(dir + "\\a.txt"));
 
     // The second of BIG.DAT's three records: the whole file all the same.
-    std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, kTreeList));
-    Save(tree, kSaveFile, dir + "\\big.dat", Line("BIG.DAT;1") + 1);
+    std::vector<std::string> lines = ListBoxLines(GetDlgItem(tree, IDC_TREE_LIST));
+    Save(tree, IDM_SAVE_FILE, dir + "\\big.dat", Line("BIG.DAT;1") + 1);
     std::string big = FileText(dir + "\\big.dat");
     ASSERT_EQ(10000u, big.size());
     for (uint32_t i = 0; i < big.size(); ++i)
@@ -139,7 +138,7 @@ TEST_F(SaveData, FilesAndFolderFromTheTreeAsRecorded)
     // Form 2: RIFF CDXA of the file's raw sectors, their user data the builder's.
     int video = Line("VIDEO.DAT;1");
     long extent = atol(lines[video].c_str() + lines[video].rfind('\t') + 1);
-    Save(tree, kSaveFile, dir + "\\video.dat", video);
+    Save(tree, IDM_SAVE_FILE, dir + "\\video.dat", video);
     std::string cdxa = FileText(dir + "\\video.dat");
     ASSERT_EQ(44u + 3 * kRaw, cdxa.size());
     EXPECT_EQ(0, memcmp(cdxa.data(), "RIFF", 4));
@@ -147,7 +146,7 @@ TEST_F(SaveData, FilesAndFolderFromTheTreeAsRecorded)
     EXPECT_EQ(ImageSectors(GuiImage("save.cue"), extent, 3), cdxa.substr(44));
 
     // The folder: names without versions, the hostile one inside it.
-    Save(tree, kSaveFile, dir + "\\in", Line(" DIR"));
+    Save(tree, IDM_SAVE_FILE, dir + "\\in", Line(" DIR"));
     EXPECT_EQ("One level down.", FileText(dir + "\\in\\DIR\\SUB\\B.TXT"));
     EXPECT_EQ(big, FileText(dir + "\\in\\DIR\\BIG.DAT"));
     EXPECT_EQ("Hostile name.", FileText(dir + "\\in\\DIR\\.._.._EVIL1"));
@@ -160,14 +159,14 @@ TEST_F(SaveData, SectorRangeAndCopyReopensTheSame)
     const std::string image = GuiImage("save.cue");
     ASSERT_TRUE(Start(image));
     std::string range = dir + "\\range.bin";
-    Save(viewer.main, kSaveSectors, range, -1, 16, 2, 1);
+    Save(viewer.main, IDM_SAVE_SECTORS, range, -1, 16, 2, 1);
     std::string saved = FileText(range);
     EXPECT_EQ(2u * 2048, saved.size());  // Form 1 user data
-    Save(viewer.main, kSaveSectors, range + "2", -1, 16, 2, 0);
+    Save(viewer.main, IDM_SAVE_SECTORS, range + "2", -1, 16, 2, 0);
     EXPECT_EQ(ImageSectors(image, 16, 2), FileText(range + "2"));
 
     std::string copy = dir + "\\copy.cue";
-    Save(viewer.main, kCopyDisc, copy);
+    Save(viewer.main, IDM_COPY_DISC, copy);
     ImageToc a = ReadImageToc(image), b = ReadImageToc(copy);
     EXPECT_EQ(a.starts, b.starts);
     EXPECT_EQ(a.leadout, b.leadout);
