@@ -166,7 +166,7 @@ void ReadVerifyBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, Verify
 bool VerifyBench()
 {
     const uint32_t blocks = 700u * 1024 * 1024 / kUserDataSize;
-    WriteFile("big.iso", 0, (off_t)blocks * kUserDataSize);
+    WriteFile("big.iso", "", 0, (off_t)blocks * kUserDataSize);
     Drive drive("big.iso");
     Check(drive.SetBlockLength(kRawSectorSize), "MODE SELECT");
     static uint8_t toc[4096];
