@@ -3,7 +3,6 @@
 // and the status line's check is shown and kept across a restart.
 #include <windows.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <map>
@@ -17,7 +16,6 @@
 #include "viewer/resource.h"
 
 namespace {
-
 
 struct GuiVerify : GuiTest {
     HWND WaitWindow(const char* utf8_title, DWORD timeout_ms = 60000)
