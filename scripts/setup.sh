@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 
-pkgs=(cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
+pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       g++-mingw-w64-i686-posix binutils-mingw-w64-i686
       wine wine64 wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
       locales fonts-vlgothic

@@ -6,12 +6,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
 #include <vector>
 
 #include "dirwalk.h"
 #include "volume.h"
-#include "seeds.h"
 
 namespace {
 
@@ -41,64 +39,7 @@ bool TakeLine(void*, const char* line)
     return true;
 }
 
-void PutBoth32(uint8_t* p, uint32_t v)  // ISO 9660 both-endian field
-{
-    for (int i = 0; i < 4; ++i) p[i] = p[7 - i] = (uint8_t)(v >> (8 * i));
-}
-
-// A directory record; a system use area makes it a CD-ROM XA record.
-std::vector<uint8_t> Record(uint32_t extent, uint32_t length, uint8_t flags, const std::string& name, bool xa)
-{
-    size_t len = 33 + name.size();
-    len += len % 2;
-    std::vector<uint8_t> r(len + (xa ? 14 : 0), 0);
-    r[0] = (uint8_t)r.size();
-    PutBoth32(&r[2], extent);
-    PutBoth32(&r[10], length);
-    const uint8_t date[7] = {96, 5, 23, 14, 30, 25, 36};
-    memcpy(&r[18], date, sizeof date);
-    r[25] = flags;
-    r[32] = (uint8_t)name.size();
-    memcpy(&r[33], name.data(), name.size());
-    if (xa) {
-        r[len + 4] = 0x0D;  // attributes: form 1, readable
-        r[len + 5] = 0x55;
-        r[len + 6] = 'X';
-        r[len + 7] = 'A';
-    }
-    return r;
-}
-
-// Descriptor, root directory (a subdirectory and an XA file), subdirectory.
-std::vector<uint8_t> SeedDisc()
-{
-    std::vector<uint8_t> disc(3 * kIsoBlockSize, 0);
-    uint8_t* pvd = disc.data();
-    memcpy(pvd, "\x01" "CD001" "\x01", 7);
-    std::vector<uint8_t> root = Record(17, 2048, 2, std::string(1, '\0'), false);
-    memcpy(pvd + 156, root.data(), root.size());
-    memcpy(pvd + 1024, "CD-XA001", 8);
-    size_t at = kIsoBlockSize;
-    for (const auto& r : {Record(17, 2048, 2, std::string(1, '\0'), true), Record(17, 2048, 2, "\x01", true),
-                          Record(18, 2048, 2, "SUBDIR", true), Record(19, 5, 0, "FILE.TXT;1", true)}) {
-        memcpy(&disc[at], r.data(), r.size());
-        at += r.size();
-    }
-    at = 2 * kIsoBlockSize;
-    for (const auto& r : {Record(18, 2048, 2, std::string(1, '\0'), false), Record(17, 2048, 2, "\x01", false)}) {
-        memcpy(&disc[at], r.data(), r.size());
-        at += r.size();
-    }
-    return disc;
-}
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    if (const char* dir = ExpandHexSeeds()) WriteSeedFile(std::string(dir) + "/disc.bin", SeedDisc());
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

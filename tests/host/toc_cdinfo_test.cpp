@@ -76,22 +76,11 @@ std::map<int, int32_t> CdInfoTracks(const std::string& out)
 struct TocCdInfoTest : ::testing::Test {
     std::string dir = MakeTempDir("toc_cdinfo");
     void TearDown() override { RemoveTempDir(dir); }
-
-    std::string MakeCue(const char* name, const char* script)
-    {
-        std::string base = dir + "/" + name, out;
-        EXPECT_TRUE(WriteFileText(base + ".disc", script));
-        std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
-        EXPECT_EQ(RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"),
-                             &out), 0) << out;
-        return base + ".cue";
-    }
 };
 
 TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
 {
     struct Case { const char* name; const char* script; size_t sessions; } cases[] = {
-        {"single", "track mode1\nfile /A.TXT size=5000\ndir /D\nfile /D/B.DAT size=70000\n", 1},
         {"mixed", "track mode1\nfile /A.TXT size=3000\naudio blocks=300\naudio seconds=2 pregap=75\n", 1},
         {"multi", "track mode2\nfile /A.TXT size=3000\naudio blocks=300\n"
                   "session\ntrack mode2\nfile /B.TXT size=100\n"
@@ -100,7 +89,7 @@ TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
     const bool have_cdinfo = ToolAvailable("cd-info");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string cue = MakeCue(c.name, c.script);
+        const std::string cue = MakeDiscFromScript(dir, c.name, c.script);
         Disc disc;
         char err[512] = "";
         ASSERT_TRUE(DiscOpen(cue.c_str(), &disc, err, sizeof err)) << err;

@@ -109,8 +109,6 @@ TEST(ImageOpen, BrokenImagesShowABoxAndGiveNoHandle)
 {
     // What is wrong with each image is the disc model's own test; here the box says it.
     const std::string dir = TempDir();
-    WriteFile(dir + "empty.iso", Bytes());
-    WriteFile(dir + "tone.bin", Pattern(10 * 2352, 2));
     auto cue = [&](const char* name, const std::string& text) {
         WriteFile(dir + name, Bytes(text.begin(), text.end()));
         return dir + name;
@@ -118,13 +116,9 @@ TEST(ImageOpen, BrokenImagesShowABoxAndGiveNoHandle)
     // The sheet named by another case and path: the same file all the same.
     const std::string self = "..\\" + dir.substr(dir.rfind('\\', dir.size() - 2) + 1) + "SELF.CUE";
     struct Case { std::string path; const char* says; } cases[] = {
-        {dir + "empty.iso", "empty.iso: the file is empty"},
         {"", "No disc image file was given."},
         {cue("self.cue", "FILE \"" + self + "\" BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00\r\n"),
          "SELF.CUE\" is this cue sheet, not a data file"},
-        {cue("long.cue", "FILE tone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
-                         "PREGAP 99:59:74\nINDEX 01 00:00:05\n"),
-         "long.cue, line 5: the disc would end past 99:59:74"},
     };
     for (const Case& c : cases) {
         ScopedBoxHook hook;

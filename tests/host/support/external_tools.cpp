@@ -6,6 +6,10 @@
 
 #include <sstream>
 
+#include <gtest/gtest.h>
+
+#include "cdb.h"
+
 bool ToolAvailable(const char* name)
 {
     return RunCommand("command -v " + ShellQuote(name) + " >/dev/null", nullptr) == 0;
@@ -74,31 +78,33 @@ bool WriteFileText(const std::string& path, const std::string& text)
     return WriteFileBytes(path, text.data(), text.size());
 }
 
-std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text)
+std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script)
 {
-    std::map<std::string, IsoinfoEntry> entries;
-    std::istringstream in(text);
-    std::string line, dir;
-    const std::string heading = "Directory listing of ";
-    while (std::getline(in, line)) {
-        if (line.compare(0, heading.size(), heading) == 0) {
-            dir = line.substr(heading.size());
-            continue;
-        }
-        // "perms links uid gid size Mon dd yyyy [extent flags]  name "
-        size_t open = line.find('['), close = line.find(']');
-        if (open == std::string::npos || close == std::string::npos || close < open)
-            continue;
-        std::string name = line.substr(close + 1);
-        name.erase(0, name.find_first_not_of(' '));
-        name.erase(name.find_last_not_of(' ') + 1);
-        char perms[16];
-        long links, uid, gid;
-        long long size;
-        if (name.empty() || name == "." || name == ".." ||
-            sscanf(line.c_str(), "%15s %ld %ld %ld %lld", perms, &links, &uid, &gid, &size) != 5)
-            continue;
-        entries[dir + name] = IsoinfoEntry{size, (int32_t)atol(line.c_str() + open + 1)};
+    std::string base = dir + "/" + name, out;
+    if (!WriteFileText(base + ".disc", script))
+        return "";
+    std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
+    int rc = RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"), &out);
+    EXPECT_EQ(rc, 0) << out;
+    return rc == 0 ? base + ".cue" : "";
+}
+
+bool OpenImageDrive(const std::string& path, int32_t block_len, ImageDrive* drive)
+{
+    char err[512];
+    if (!DiscOpen(path.c_str(), &drive->disc, err, sizeof err)) {
+        ADD_FAILURE() << err;
+        return false;
     }
-    return entries;
+    TargetInit(&drive->target, &drive->disc);
+    uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[kSenseFixedSize];
+    int n = BuildModeSelect(cdb, params, block_len);
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiGood;
+}
+
+bool ReadImageDrive(ImageDrive* drive, int32_t lbn, uint32_t blocks, uint8_t* out, uint32_t len)
+{
+    uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
+    int n = BuildRead10(cdb, lbn, blocks);
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiGood;
 }

@@ -3,9 +3,11 @@
 #pragma once
 #include <stdint.h>
 
-#include <map>
 #include <string>
 #include <vector>
+
+#include "disc.h"
+#include "target.h"
 
 // True when an executable of that name is on PATH.
 bool ToolAvailable(const char* name);
@@ -23,14 +25,19 @@ std::string MakeTempDir(const char* tag);
 // Removes a directory made by MakeTempDir together with its files.
 void RemoveTempDir(const std::string& dir);
 
+// DIR/NAME.cue (and its .bin) from an image builder script, by tools/mkdisc; "" on failure.
+std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script);
+
+// The virtual drive on an image file as the viewer drives it: opened, then
+// MODE SELECT to block_len. Reads are READ(10)s of `blocks` into out.
+struct ImageDrive {
+    Disc disc;
+    Target target;
+};
+bool OpenImageDrive(const std::string& path, int32_t block_len, ImageDrive* drive);
+bool ReadImageDrive(ImageDrive* drive, int32_t lbn, uint32_t blocks, uint8_t* out, uint32_t len);
+
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool WriteFileText(const std::string& path, const std::string& text);
 
-// One row of "isoinfo -l": the recorded data length and the first block.
-struct IsoinfoEntry {
-    long long size;
-    int32_t extent;
-};
-// "isoinfo -l" output as path ("/DIR/NAME;1") -> entry, "." and ".." left out.
-std::map<std::string, IsoinfoEntry> ParseIsoinfoListing(const std::string& text);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A sparse .iso of zero blocks as long as a disc can be (449,849 blocks, the
-# lead-out at 99:59:74): every sector the drive synthesises is sound, and a
-# verify of it takes long enough to be cancelled.
+# A sparse .iso of 435,200 zero blocks, just inside the 99:59:74 a TOC can
+# address: every sector the drive synthesises is sound, and a verify of it
+# takes long enough to be cancelled.
 set -euo pipefail
-truncate -s $((449849 * 2048)) "$1/blank.iso"
+rm -f "$1/blank.iso"
+truncate -s 850M "$1/blank.iso"

@@ -46,9 +46,8 @@ extern "C" __declspec(dllexport) DWORD WINAPI ProbeMenus(LPVOID param)
     if (strcmp(cls, "#32768") == 0) {
         if (HMENU popup = (HMENU)SendMessageA(request->hwnd, MN_GETHMENU, 0, 0))
             ok = DumpMenu(request, &len, popup, "popup", 0);
-    } else {
-        if (HMENU bar = GetMenu(request->hwnd)) ok = DumpMenu(request, &len, bar, "", 0);
-        if (HMENU sys = GetSystemMenu(request->hwnd, FALSE)) ok = ok && DumpMenu(request, &len, sys, "sys", 0);
+    } else if (HMENU bar = GetMenu(request->hwnd)) {
+        ok = DumpMenu(request, &len, bar, "", 0);
     }
     request->done = ok ? 1 : 2;
     return 0;

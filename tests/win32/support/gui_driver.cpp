@@ -143,22 +143,16 @@ DWORD StopViewer(Viewer* viewer, DWORD timeout_ms)
     DWORD code = ~0u;
     if (!viewer->process) return code;
     if (viewer->main && IsWindow(viewer->main)) PostCommand(viewer->main, IDM_EXIT);
-    if (!WaitViewerExit(viewer, timeout_ms, &code)) {
+    if (WaitForSingleObject(viewer->process, timeout_ms) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(viewer->process, &code);
+    } else {
         TerminateProcess(viewer->process, 1);
         WaitForSingleObject(viewer->process, 10000);
-        code = ~0u;
     }
     CloseHandle(viewer->process);
     viewer->process = nullptr;
     viewer->main = nullptr;
     return code;
-}
-
-bool WaitViewerExit(Viewer* viewer, DWORD timeout_ms, DWORD* exit_code)
-{
-    if (WaitForSingleObject(viewer->process, timeout_ms) != WAIT_OBJECT_0) return false;
-    if (exit_code) GetExitCodeProcess(viewer->process, exit_code);
-    return true;
 }
 
 // The dump pane's text limit is a value nobody else uses: posting a new one
@@ -218,32 +212,23 @@ std::string WindowText(HWND hwnd)
 std::string ControlText(HWND parent, int id)
 {
     HWND control = GetDlgItem(parent, id);
-    return control ? WindowText(control) : std::string();
+    return control ? WindowText(control) : "";
 }
 
 // Item texts are asked for in UTF-16: Wine hands another process's ANSI
-// LB_GETTEXT and CB_GETLBTEXT the UTF-16 text in a buffer sized for ANSI.
-static std::vector<std::string> ItemTexts(HWND control, UINT get_count, UINT get_length, UINT get_text)
+// LB_GETTEXT the UTF-16 text in a buffer sized for ANSI.
+std::vector<std::string> ListBoxLines(HWND list)
 {
     std::vector<std::string> lines;
-    LRESULT count = SendMessageW(control, get_count, 0, 0);
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = SendMessageW(control, get_length, i, 0);
-        if (length < 0) break;
-        std::vector<wchar_t> wide(length + 2, L'\0');
-        SendMessageW(control, get_text, i, reinterpret_cast<LPARAM>(wide.data()));
+        std::vector<wchar_t> wide(SendMessageW(list, LB_GETTEXTLEN, i, 0) + 2, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
         std::vector<char> text(4 * wide.size(), '\0');
         WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size() - 1, nullptr, nullptr);
         lines.push_back(text.data());
     }
     return lines;
-}
-
-std::vector<std::string> ListBoxLines(HWND list) { return ItemTexts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
-
-std::vector<std::string> ComboBoxLines(HWND combo)
-{
-    return ItemTexts(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 std::string ClassName(HWND hwnd)
@@ -325,7 +310,6 @@ static bool MenuState(const Viewer& viewer, int id, UINT flag)
     const MenuItem* item = ReadMenus(viewer, viewer.main, &items) ? FindMenuId(items, id) : nullptr;
     return item && (item->state & flag);
 }
-
 bool MenuGrayed(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_GRAYED); }
 bool MenuChecked(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_CHECKED); }
 
@@ -368,7 +352,7 @@ void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD ty
     RegCloseKey(key);
 }
 
-std::string WinPath(const std::string& unix_path)
+static std::string WinPath(const std::string& unix_path)
 {
     std::string path = "Z:" + unix_path;
     for (char& c : path)
@@ -382,34 +366,30 @@ std::string SampleDisc() { return WinPath(Env("QUILLET_HOST_BINARY_DIR") + "/sam
 
 bool Screenshot(HWND hwnd, const char* name)
 {
-    RECT rect;
+    RECT rect, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (!GetWindowRect(hwnd, &rect)) return false;
     SetForegroundWindow(hwnd);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     Sleep(300);
-    // Only what is on screen can be copied from it.
-    RECT screen_rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    IntersectRect(&rect, &rect, &screen_rect);
+    IntersectRect(&rect, &rect, &screen);   // only what is on screen can be copied from it
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
     BITMAPINFOHEADER info = {sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};   // top-down rows
     std::vector<uint8_t> bits(static_cast<size_t>(width) * height * 4);
-    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HDC dc = GetDC(nullptr), memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    bool ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    bool ok = BitBlt(memory, 0, 0, width, height, dc, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, old);
-    ok = ok && GetDIBits(memory, bitmap, 0, height, bits.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                         DIB_RGB_COLORS) == height;
+    ok = ok && GetDIBits(memory, bitmap, 0, height, bits.data(), (BITMAPINFO*)&info, DIB_RGB_COLORS) == height;
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(nullptr, dc);
     std::string dir = WinPath(Env("QUILLET_BINARY_DIR") + "/screenshots");
     CreateDirectoryA(dir.c_str(), nullptr);
     FILE* out = ok ? fopen((dir + "\\" + name + ".bmp").c_str(), "wb") : nullptr;
     if (!out) return false;
-    BITMAPFILEHEADER head = {0x4D42, static_cast<DWORD>(sizeof head + sizeof info + bits.size()), 0, 0,
-                             sizeof head + sizeof info};
+    BITMAPFILEHEADER head = {0x4D42, (DWORD)(sizeof head + sizeof info + bits.size()), 0, 0, sizeof head + sizeof info};
     fwrite(&head, sizeof head, 1, out);
     fwrite(&info, sizeof info, 1, out);
     fwrite(bits.data(), 1, bits.size(), out);

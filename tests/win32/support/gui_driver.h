@@ -25,8 +25,6 @@ bool StartViewer(Viewer* viewer, const std::string& args = "", const char* direc
 // Command 100 (exit) and a wait for the process; kills it after the time-out.
 // Returns the exit code, or ~0u when it had to be killed.
 DWORD StopViewer(Viewer* viewer, DWORD timeout_ms = 30000);
-// Waits for the process to end by itself (e.g. a second copy).
-bool WaitViewerExit(Viewer* viewer, DWORD timeout_ms, DWORD* exit_code);
 
 // A FIFO barrier: returns once the viewer's thread has handled everything
 // posted to it before the call, including what those messages posted in
@@ -48,7 +46,6 @@ void PostChar(HWND hwnd, char ch);
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND parent, int id);
 std::vector<std::string> ListBoxLines(HWND list);
-std::vector<std::string> ComboBoxLines(HWND combo);
 std::string ClassName(HWND hwnd);
 // A visible top-level window of the viewer's process; class and title may be
 // null for any. Waits up to the time-out; null when none appears.
@@ -68,10 +65,10 @@ void AnswerBox(const Box& box, int button);   // IDOK, IDCANCEL, IDRETRY, ...
 bool BoxShown(const Viewer& viewer);
 
 // The viewer's menus, read inside its process (Wine keeps menus per process):
-// a window's menu bar and system menu, or the menu of a popup menu window
+// a window's menu bar, or the menu of a popup menu window
 // (class "#32768"), whose paths then start with "popup".
 struct MenuItem {
-    std::string path;     // positions from the menu bar, e.g. "0/2"; "sys/..." for the system menu
+    std::string path;     // positions from the menu bar, e.g. "0/2"
     int id;               // command id, -1 for a popup
     UINT state;           // GetMenuState flags: MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR
     std::string caption;  // with '&' and the accelerator text after '\b' or '\t'
@@ -94,8 +91,6 @@ void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD ty
 // into <build>/gui-images (tests/win32/images), and the bundled sample disc.
 std::string GuiImage(const char* name);
 std::string SampleDisc();
-// A Unix path of the build or source tree as a Windows path.
-std::string WinPath(const std::string& unix_path);
 
 // Bitmap of a window as it is on screen, into <build>/screenshots/NAME.bmp.
 bool Screenshot(HWND hwnd, const char* name);

@@ -8,24 +8,6 @@ namespace {
 const int kStatus = IDC_STATUS, kJumpAddress = IDM_JUMP_ADDRESS;
 const long kPregap = 150;
 
-struct TopLevel {
-    const char* class_name;
-    DWORD pid;
-    bool visible_only;
-    std::vector<HWND> list;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param)
-{
-    TopLevel* want = reinterpret_cast<TopLevel*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (lstrcmpiA(ClassName(hwnd).c_str(), want->class_name) == 0 && (!want->pid || pid == want->pid) &&
-        (!want->visible_only || IsWindowVisible(hwnd)))
-        want->list.push_back(hwnd);
-    return TRUE;
-}
-
 }  // namespace
 
 ImageToc ReadImageToc(const std::string& image)
@@ -71,7 +53,12 @@ void JumpTo(const Viewer& viewer, long lbn)
 
 std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only)
 {
-    TopLevel want{class_name, pid, visible_only, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&want));
-    return want.list;
+    std::vector<HWND> list;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, class_name, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if ((!pid || owner == pid) && (!visible_only || IsWindowVisible(hwnd)))
+            list.push_back(hwnd);
+    }
+    return list;
 }

