@@ -99,12 +99,12 @@ bool OpenImageDrive(const std::string& path, int32_t block_len, ImageDrive* driv
     TargetInit(&drive->target, &drive->disc);
     uint8_t cdb[kCdbAreaSize], params[kModeParamListSize], sense[kSenseFixedSize];
     int n = BuildModeSelect(cdb, params, block_len);
-    return TargetExecute(&drive->target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiGood;
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, params, sizeof params, sense, sizeof sense) == kScsiStatusGood;
 }
 
 bool ReadImageDrive(ImageDrive* drive, int32_t lbn, uint32_t blocks, uint8_t* out, uint32_t len)
 {
     uint8_t cdb[kCdbAreaSize], sense[kSenseFixedSize];
     int n = BuildRead10(cdb, lbn, blocks);
-    return TargetExecute(&drive->target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiGood;
+    return TargetExecute(&drive->target, cdb, (uint32_t)n, out, len, sense, sizeof sense) == kScsiStatusGood;
 }
