@@ -217,18 +217,26 @@ std::string ControlText(HWND parent, int id)
 
 // Item texts are asked for in UTF-16: Wine hands another process's ANSI
 // LB_GETTEXT the UTF-16 text in a buffer sized for ANSI.
-std::vector<std::string> ListBoxLines(HWND list)
+// Items of a list box or of a combo box's list, by the control's own messages.
+static std::vector<std::string> ItemLines(HWND control, UINT count_msg, UINT length_msg, UINT text_msg)
 {
     std::vector<std::string> lines;
-    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    LRESULT count = SendMessageW(control, count_msg, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
-        std::vector<wchar_t> wide(SendMessageW(list, LB_GETTEXTLEN, i, 0) + 2, L'\0');
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+        std::vector<wchar_t> wide(SendMessageW(control, length_msg, i, 0) + 2, L'\0');
+        SendMessageW(control, text_msg, i, reinterpret_cast<LPARAM>(wide.data()));
         std::vector<char> text(4 * wide.size(), '\0');
         WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size() - 1, nullptr, nullptr);
         lines.push_back(text.data());
     }
     return lines;
+}
+
+std::vector<std::string> ListBoxLines(HWND list) { return ItemLines(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
+
+std::vector<std::string> ComboBoxLines(HWND combo)
+{
+    return ItemLines(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 std::string ClassName(HWND hwnd)

@@ -46,6 +46,7 @@ void PostChar(HWND hwnd, char ch);
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND parent, int id);
 std::vector<std::string> ListBoxLines(HWND list);
+std::vector<std::string> ComboBoxLines(HWND combo);
 std::string ClassName(HWND hwnd);
 // A visible top-level window of the viewer's process; class and title may be
 // null for any. Waits up to the time-out; null when none appears.
