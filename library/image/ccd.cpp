@@ -4,7 +4,6 @@
 // stored as the bytes themselves.
 #include "ccd.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -16,18 +15,6 @@
 namespace {
 
 enum { kMaxBcd = 99, kMaxTrack = 99 };
-
-bool FailLine(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
-{
-    int n = line ? snprintf(err, err_len, "%s, line %d: ", name, line) : snprintf(err, err_len, "%s: ", name);
-    if (n >= 0 && (size_t)n < err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err + n, err_len - (size_t)n, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
 
 std::string Upper(const char* p, size_t n)
 {
@@ -101,7 +88,7 @@ bool ParseCcd(const char* text, size_t len, const char* name, CcdSheet* ccd, cha
         std::string s = Trim(p, n);
         if (s.empty() || s[0] == ';') continue;
         if (s[0] == '[') {
-            if (s.back() != ']') return FailLine(err, err_len, name, line, "a section name without its ]");
+            if (s.back() != ']') return DiscFail(err, err_len, name, line, "a section name without its ]");
             std::string head = Upper(s.data() + 1, s.size() - 2);
             section = kOther;
             if (head == "CLONECD") signature = true;
@@ -109,20 +96,20 @@ bool ParseCcd(const char* text, size_t len, const char* name, CcdSheet* ccd, cha
             else if (head.compare(0, 6, "ENTRY ") == 0 || head.compare(0, 6, "TRACK ") == 0) {
                 bool entry = head[0] == 'E';
                 if (!Number(head.substr(6), &number))
-                    return FailLine(err, err_len, name, line, "a section number that is not a number");
+                    return DiscFail(err, err_len, name, line, "a section number that is not a number");
                 if (entry) {
                     if (ccd->entry_count < 0)
-                        return FailLine(err, err_len, name, line, "[Entry] before [Disc] says how many entries");
+                        return DiscFail(err, err_len, name, line, "[Entry] before [Disc] says how many entries");
                     if (number < 0 || number >= ccd->entry_count)
-                        return FailLine(err, err_len, name, line, "entry %ld is out of range (TocEntries=%d)", number,
+                        return DiscFail(err, err_len, name, line, "entry %ld is out of range (TocEntries=%d)", number,
                                         ccd->entry_count);
                     CcdEntry& e = ccd->entries[(size_t)number];
-                    if (e.line) return FailLine(err, err_len, name, line, "entry %ld is given twice", number);
+                    if (e.line) return DiscFail(err, err_len, name, line, "entry %ld is given twice", number);
                     e.line = line;
                     section = kEntrySection;
                 } else {
                     if (number < 1 || number > kMaxTrack)
-                        return FailLine(err, err_len, name, line, "track %ld is out of range", number);
+                        return DiscFail(err, err_len, name, line, "track %ld is out of range", number);
                     section = kTrackSection;
                 }
             }
@@ -137,11 +124,11 @@ bool ParseCcd(const char* text, size_t len, const char* name, CcdSheet* ccd, cha
         bool numeric = Number(value, &v);
         if (section == kDiscSection && (key == "TOCENTRIES" || key == "SESSIONS")) {
             if (!numeric || v < 1 || v > (key == "SESSIONS" ? (long)kMaxTrack : (long)kCcdMaxEntries))
-                return FailLine(err, err_len, name, line, "%s=%s is out of range", key.c_str(), value.c_str());
+                return DiscFail(err, err_len, name, line, "%s=%s is out of range", key.c_str(), value.c_str());
             if (key == "SESSIONS") {
                 ccd->session_count = (int)v;
             } else {
-                if (ccd->entry_count >= 0) return FailLine(err, err_len, name, line, "TocEntries is given twice");
+                if (ccd->entry_count >= 0) return DiscFail(err, err_len, name, line, "TocEntries is given twice");
                 ccd->entry_count = (int)v;
                 ccd->entries.assign((size_t)v, CcdEntry{});
             }
@@ -149,25 +136,25 @@ bool ParseCcd(const char* text, size_t len, const char* name, CcdSheet* ccd, cha
             for (const Field& f : kEntryFields) {
                 if (key != f.key) continue;
                 if (!numeric || v < 0 || v > 255)
-                    return FailLine(err, err_len, name, line, "%s=%s is not a byte", key.c_str(), value.c_str());
+                    return DiscFail(err, err_len, name, line, "%s=%s is not a byte", key.c_str(), value.c_str());
                 *(int*)((char*)&ccd->entries[(size_t)number] + f.offset) = (int)v;
             }
         } else if (section == kTrackSection) {
             CcdTrack& t = ccd->tracks[number];
             if (key == "MODE") {
-                if (!numeric || v < 0 || v > 2) return FailLine(err, err_len, name, line, "MODE=%s is unknown", value.c_str());
+                if (!numeric || v < 0 || v > 2) return DiscFail(err, err_len, name, line, "MODE=%s is unknown", value.c_str());
                 t.mode = (int)v;
             } else if (key == "INDEX 0" || key == "INDEX 1") {
                 if (!numeric || v < 0 || v > kMaxLeadout)
-                    return FailLine(err, err_len, name, line, "%s=%s is out of range", key.c_str(), value.c_str());
+                    return DiscFail(err, err_len, name, line, "%s=%s is out of range", key.c_str(), value.c_str());
                 (key == "INDEX 0" ? t.index0 : t.index1) = (int32_t)v;
             }
         }
     }
-    if (!signature) return FailLine(err, err_len, name, 0, "no [CloneCD] section: not a CloneCD file");
-    if (ccd->entry_count < 0) return FailLine(err, err_len, name, 0, "no TocEntries in [Disc]");
+    if (!signature) return DiscFail(err, err_len, name, 0, "no [CloneCD] section: not a CloneCD file");
+    if (ccd->entry_count < 0) return DiscFail(err, err_len, name, 0, "no TocEntries in [Disc]");
     for (size_t i = 0; i < ccd->entries.size(); ++i)
-        if (!ccd->entries[i].line) return FailLine(err, err_len, name, 0, "[Entry %zu] is missing", i);
+        if (!ccd->entries[i].line) return DiscFail(err, err_len, name, 0, "[Entry %zu] is missing", i);
     return true;
 }
 
@@ -222,9 +209,9 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
         const CcdEntry& e = ccd.entries[i];
         uint8_t d[kFullDescriptorSize];
         if (e.session < 1 || e.session > kMaxTrack)
-            return FailLine(err, err_len, name, e.line, "entry %zu names session %d", i, e.session);
+            return DiscFail(err, err_len, name, e.line, "entry %zu names session %d", i, e.session);
         if (!Descriptor(e, d))
-            return FailLine(err, err_len, name, e.line, "entry %zu holds a time that is not a BCD value", i);
+            return DiscFail(err, err_len, name, e.line, "entry %zu holds a time that is not a BCD value", i);
         disc->recorded_toc.insert(disc->recorded_toc.end(), d, d + sizeof d);
         if (e.adr != kAdrPosition) continue;
         int32_t lba = EntryLba(e.pmin, e.psec, e.pframe);
@@ -234,19 +221,19 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
             leadouts[(size_t)e.session] = lba;
     }
     std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.number < b.number; });
-    if (starts.empty()) return FailLine(err, err_len, name, 0, "the entries name no track");
+    if (starts.empty()) return DiscFail(err, err_len, name, 0, "the entries name no track");
     const DiscFile& img = disc->files[0];
     int64_t gaps = 0;  // blocks between sessions, not stored in the .img
     for (size_t i = 0; i < starts.size(); ++i) {
         const Start& s = starts[i];
         bool session_first = i == 0 || starts[i - 1].session != s.session;
         int32_t leadout = leadouts[(size_t)s.session];
-        if (leadout < 0) return FailLine(err, err_len, name, s.line, "session %d has no lead-out (A2) entry", s.session);
+        if (leadout < 0) return DiscFail(err, err_len, name, s.line, "session %d has no lead-out (A2) entry", s.session);
         if (i && (s.number == starts[i - 1].number || s.session < starts[i - 1].session))
-            return FailLine(err, err_len, name, s.line, "track %d is out of order", s.number);
+            return DiscFail(err, err_len, name, s.line, "track %d is out of order", s.number);
         int32_t floor = i == 0 ? 0 : disc->tracks.back().end;
         if (s.lba < floor + (session_first && i ? 1 : 0) || leadout <= s.lba || leadout > kMaxLeadout)
-            return FailLine(err, err_len, name, s.line, "track %d starts outside its session", s.number);
+            return DiscFail(err, err_len, name, s.line, "track %d starts outside its session", s.number);
         if (session_first) gaps += s.lba - floor;
         DiscTrack t{};
         t.number = s.number;
@@ -267,7 +254,7 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
         t.stored_first = session_first ? s.lba : t.pregap_start;
         bool last_in_session = i + 1 == starts.size() || starts[i + 1].session != s.session;
         int32_t next = last_in_session ? leadout : std::min(starts[i + 1].lba, leadout);
-        if (next <= s.lba) return FailLine(err, err_len, name, s.line, "track %d has no blocks", s.number);
+        if (next <= s.lba) return DiscFail(err, err_len, name, s.line, "track %d has no blocks", s.number);
         t.end = next;
         t.stored_count = t.end - t.stored_first;
         t.file = 0;
@@ -281,7 +268,7 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
         disc->tracks.push_back(t);
     }
     if (disc->tracks[0].file_offset >= img.size)
-        return FailLine(err, err_len, name, 0, "\"%s\" holds no block of the first track", img.path.c_str());
+        return DiscFail(err, err_len, name, 0, "\"%s\" holds no block of the first track", img.path.c_str());
     DiscFinishSessions(disc);
     return true;
 }
@@ -289,13 +276,13 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
 bool DiscOpenCcd(const char* path, Disc* disc, char* err, size_t err_len)
 {
     FILE* fp = fopen(path, "rb");
-    if (!fp) return FailLine(err, err_len, path, 0, "cannot open the file");
+    if (!fp) return DiscFail(err, err_len, path, 0, "cannot open the file");
     std::vector<char> text(kCcdMaxText + 1);
     size_t len = fread(text.data(), 1, text.size(), fp);
     bool read_error = ferror(fp) != 0;
     fclose(fp);
     if (read_error || len == 0 || len > kCcdMaxText)
-        return FailLine(err, err_len, path, 0, "%s",
+        return DiscFail(err, err_len, path, 0, "%s",
                         read_error ? "cannot read the file" : len ? "too large for a .ccd file" : "the file is empty");
     CcdSheet ccd;
     if (!ParseCcd(text.data(), len, path, &ccd, err, err_len)) return false;
@@ -305,8 +292,8 @@ bool DiscOpenCcd(const char* path, Disc* disc, char* err, size_t err_len)
     if (dot != std::string::npos && stem.find_first_of("/\\", dot) == std::string::npos) stem.resize(dot);
     char why[128];
     if (!DiscAddFile(disc, stem + ".img", why, sizeof why))
-        return FailLine(err, err_len, path, 0, "cannot open its image \"%s.img\" (%s)", stem.c_str(), why);
-    if (disc->files[0].size == 0) return FailLine(err, err_len, path, 0, "its image \"%s.img\" is empty", stem.c_str());
+        return DiscFail(err, err_len, path, 0, "cannot open its image \"%s.img\" (%s)", stem.c_str(), why);
+    if (disc->files[0].size == 0) return DiscFail(err, err_len, path, 0, "its image \"%s.img\" is empty", stem.c_str());
     DiscAddFile(disc, stem + ".sub", why, sizeof why);  // optional
     return DiscFromCcd(ccd, path, disc, err, err_len);
 }

@@ -415,18 +415,6 @@ bool LooksLikeCdrToc(const char* text, size_t len)
 
 namespace {
 
-bool FailToc(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
-{
-    int n = snprintf(err, err_len, "%s, line %d: ", name, line);
-    if (n >= 0 && (size_t)n < err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err + n, err_len - (size_t)n, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
-
 uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
 
 }  // namespace
@@ -439,7 +427,7 @@ bool DiscFromCdrToc(const CdrToc& toc, const char* toc_name, const char* base_di
     for (const CdrTocFile& f : toc.files) {
         char why[128];
         if (!DiscAddFile(disc, DiscResolveName(base_dir, f.name), why, sizeof why))
-            return FailToc(err, err_len, toc_name, f.line, "cannot open \"%s\" (%s)", f.name.c_str(), why);
+            return DiscFail(err, err_len, toc_name, f.line, "cannot open \"%s\" (%s)", f.name.c_str(), why);
     }
     int64_t cursor = 0;
     for (size_t i = 0; i < toc.tracks.size(); ++i) {
@@ -466,14 +454,14 @@ bool DiscFromCdrToc(const CdrToc& toc, const char* toc_name, const char* base_di
                 const DiscFile& f = disc->files[piece.file];
                 const char* fname = toc.files[piece.file].name.c_str();
                 if (piece.offset >= f.size)
-                    return FailToc(err, err_len, toc_name, piece.line, "the data starts past the end of \"%s\"", fname);
+                    return DiscFail(err, err_len, toc_name, piece.line, "the data starts past the end of \"%s\"", fname);
                 uint64_t bytes = piece.length < 0 ? f.size - piece.offset : (uint64_t)piece.length;
                 n = (int64_t)CeilDiv(bytes, stride);
                 if (cursor + blocks + n > kMaxLeadout)
-                    return FailToc(err, err_len, toc_name, piece.line, "the disc would end past 99:59:74");
+                    return DiscFail(err, err_len, toc_name, piece.line, "the disc would end past 99:59:74");
                 bool joins = run_state == 1 && piece.file == t.file && piece.offset == run_end && piece.swap == t.swap_audio;
                 if (run_state == 2 || (run_state == 1 && !joins))
-                    return FailToc(err, err_len, toc_name, piece.line,
+                    return DiscFail(err, err_len, toc_name, piece.line,
                                    "track %02d takes its data from several places; only one stored run a track is read",
                                    t.number);
                 if (run_state == 0) {
@@ -488,15 +476,15 @@ bool DiscFromCdrToc(const CdrToc& toc, const char* toc_name, const char* base_di
             }
             blocks += n;
             if (cursor + blocks > kMaxLeadout)
-                return FailToc(err, err_len, toc_name, piece.line, "the disc would end past 99:59:74");
+                return DiscFail(err, err_len, toc_name, piece.line, "the disc would end past 99:59:74");
         }
         if (c.start_pieces == (int)c.pieces.size()) pregap = blocks;
         if (c.start_blocks >= 0) pregap = c.start_blocks;
         if (pregap > blocks)
-            return FailToc(err, err_len, toc_name, c.start_line, "the pregap is longer than track %02d", t.number);
+            return DiscFail(err, err_len, toc_name, c.start_line, "the pregap is longer than track %02d", t.number);
         if (pregap < 0) pregap = 0;
         if (blocks == pregap)
-            return FailToc(err, err_len, toc_name, c.line, "track %02d holds no data after its pregap", t.number);
+            return DiscFail(err, err_len, toc_name, c.line, "track %02d holds no data after its pregap", t.number);
         // Track 1's pregap lies before block 0, where nothing can be read.
         int64_t first = i == 0 ? -pregap : cursor;
         t.pregap_start = (int32_t)(i == 0 ? 0 : first);

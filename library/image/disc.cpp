@@ -494,4 +494,16 @@ void DiscFinishSessions(Disc* disc) { FinishSessions(disc); }
 
 bool DiscEndsWithNoCase(const char* s, const char* suffix) { return EndsWithNoCase(s, suffix); }
 
+bool DiscFail(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
+{
+    int n = line > 0 ? snprintf(err, err_len, "%s, line %d: ", name, line) : snprintf(err, err_len, "%s: ", name);
+    if (n >= 0 && (size_t)n < err_len) {
+        va_list ap;
+        va_start(ap, fmt);
+        vsnprintf(err + n, err_len - (size_t)n, fmt, ap);
+        va_end(ap);
+    }
+    return false;
+}
+
 bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len) { return SeekRead(file.fp, offset, buf, len); }

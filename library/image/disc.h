@@ -107,6 +107,10 @@ void DiscFinishSessions(Disc* disc);
 // Bytes one block of the track occupies in its file.
 uint32_t DiscStride(const DiscTrack& t);
 bool DiscEndsWithNoCase(const char* s, const char* suffix);
+// An image reader's refusal: "name: text" or, for a line > 0, "name, line N:
+// text" into err (never past err_len). Returns false.
+bool DiscFail(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
+    __attribute__((format(printf, 5, 6)));
 // len bytes of an open image file at offset; false when they are not all there.
 bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len);
 

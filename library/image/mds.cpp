@@ -4,7 +4,6 @@
 // room for it between the tracks; a session's first pregap is not stored.
 #include "mds.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -26,18 +25,6 @@ enum {
 };
 
 const char kSignature[] = "MEDIA DESCRIPTOR";
-
-bool Fail(char* err, size_t err_len, const char* name, const char* fmt, ...)
-{
-    int n = snprintf(err, err_len, "%s: ", name);
-    if (n >= 0 && (size_t)n < err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err + n, err_len - (size_t)n, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
 
 bool Fits(uint64_t offset, uint64_t count, uint64_t size, size_t len) { return offset <= len && count <= (len - offset) / size; }
 
@@ -64,20 +51,20 @@ bool ParseMds(const uint8_t* data, size_t len, const char* name, std::vector<Mds
 {
     tracks->clear();
     if (len < kMdsHeaderSize || !LooksLikeMds((const char*)data, len))
-        return Fail(err, err_len, name, "not an Alcohol descriptor (no MEDIA DESCRIPTOR header)");
+        return DiscFail(err, err_len, name, 0, "not an Alcohol descriptor (no MEDIA DESCRIPTOR header)");
     unsigned sessions = get_le16(data + kHeaderSessions);
     uint32_t session_offset = get_le32(data + kHeaderSessionOffset);
-    if (sessions < 1 || sessions > kMaxSessions) return Fail(err, err_len, name, "%u sessions", sessions);
+    if (sessions < 1 || sessions > kMaxSessions) return DiscFail(err, err_len, name, 0, "%u sessions", sessions);
     if (!Fits(session_offset, sessions, kMdsSessionSize, len))
-        return Fail(err, err_len, name, "the session blocks lie outside the file");
+        return DiscFail(err, err_len, name, 0, "the session blocks lie outside the file");
     for (unsigned s = 0; s < sessions; ++s) {
         const uint8_t* sb = data + session_offset + (size_t)s * kMdsSessionSize;
         int session = get_le16(sb + kSessionNumber);
         unsigned blocks = sb[kSessionBlocks];
         uint32_t track_offset = get_le32(sb + kSessionTrackOffset);
-        if (session < 1 || session > kMaxSessions) return Fail(err, err_len, name, "session block %u names session %d", s + 1, session);
+        if (session < 1 || session > kMaxSessions) return DiscFail(err, err_len, name, 0, "session block %u names session %d", s + 1, session);
         if (!Fits(track_offset, blocks, kMdsTrackSize, len))
-            return Fail(err, err_len, name, "the track blocks of session %d lie outside the file", session);
+            return DiscFail(err, err_len, name, 0, "the track blocks of session %d lie outside the file", session);
         for (unsigned b = 0; b < blocks; ++b) {
             const uint8_t* tb = data + track_offset + (size_t)b * kMdsTrackSize;
             int point = tb[kTrackPoint];
@@ -93,18 +80,18 @@ bool ParseMds(const uint8_t* data, size_t len, const char* name, std::vector<Mds
             t.offset = (uint64_t)get_le32(tb + kTrackFileOffset) | (uint64_t)get_le32(tb + kTrackFileOffset + 4) << 32;
             uint32_t extra = get_le32(tb + kTrackExtraOffset), footer = get_le32(tb + kTrackFooterOffset);
             if (!Fits(extra, 1, kMdsExtraSize, len))
-                return Fail(err, err_len, name, "the extra block of track %d lies outside the file", point);
+                return DiscFail(err, err_len, name, 0, "the extra block of track %d lies outside the file", point);
             t.pregap = (int32_t)get_le32(data + extra);
             t.length = (int32_t)get_le32(data + extra + 4);
             if (get_le32(tb + kTrackFiles) < 1 || !Fits(footer, 1, kMdsFooterSize, len))
-                return Fail(err, err_len, name, "the footer of track %d lies outside the file", point);
+                return DiscFail(err, err_len, name, 0, "the footer of track %d lies outside the file", point);
             if (!ReadName(data, len, get_le32(data + footer + kFooterName), get_le32(data + footer + kFooterWide) != 0,
                           &t.file))
-                return Fail(err, err_len, name, "the data file name of track %d is not a name", point);
+                return DiscFail(err, err_len, name, 0, "the data file name of track %d is not a name", point);
             tracks->push_back(t);
         }
     }
-    if (tracks->empty()) return Fail(err, err_len, name, "no track");
+    if (tracks->empty()) return DiscFail(err, err_len, name, 0, "no track");
     return true;
 }
 
@@ -124,7 +111,7 @@ bool DiscFromMds(const std::vector<MdsTrack>& tracks, const char* path, Disc* di
         if (file == names.size()) {
             char why[128];
             if (!DiscAddFile(disc, name, why, sizeof why))
-                return Fail(err, err_len, path, "cannot open its data file \"%s\" (%s)", name.c_str(), why);
+                return DiscFail(err, err_len, path, 0, "cannot open its data file \"%s\" (%s)", name.c_str(), why);
             names.push_back(name);
         }
         DiscTrack t{};
@@ -141,11 +128,11 @@ bool DiscFromMds(const std::vector<MdsTrack>& tracks, const char* path, Disc* di
             t.mode = m.sector_size == kMode2DataSize ? kCueMode2_2336 : kCueMode2_2352;
             if (m.sector_size == kUserDataSize) t.mode = kCueMode2_2336, t.xa_form = 1;
             break;
-        default: return Fail(err, err_len, path, "track %d has the unknown mode 0x%X", m.number, m.mode);
+        default: return DiscFail(err, err_len, path, 0, "track %d has the unknown mode 0x%X", m.number, m.mode);
         }
         uint32_t expect = t.xa_form ? (uint32_t)kUserDataSize : CueModeSectorSize(t.mode);
         if (m.sector_size != expect && !(sub && expect == kRawSectorSize))
-            return Fail(err, err_len, path, "track %d stores %u-byte sectors, which its mode does not", m.number,
+            return DiscFail(err, err_len, path, 0, "track %d stores %u-byte sectors, which its mode does not", m.number,
                         m.sector_size);
         t.stride = m.sector_size;
         if (sub && m.subchannel == kMdsSubchannelInterleaved) {
@@ -156,16 +143,16 @@ bool DiscFromMds(const std::vector<MdsTrack>& tracks, const char* path, Disc* di
         const DiscTrack* prev = disc->tracks.empty() ? nullptr : &disc->tracks.back();
         bool session_first = !prev || prev->session != m.session;
         if (prev && (m.number <= prev->number || m.session < prev->session))
-            return Fail(err, err_len, path, "track %d is out of order", m.number);
+            return DiscFail(err, err_len, path, 0, "track %d is out of order", m.number);
         int32_t floor = prev ? prev->end : 0;
         if (m.pregap < 0 || m.length < 1 || m.start < floor + (prev && session_first) || m.start > kMaxLeadout ||
             m.length > kMaxLeadout - m.start)
-            return Fail(err, err_len, path, "track %d lies outside the disc (start %d, pregap %d, length %d)", m.number,
+            return DiscFail(err, err_len, path, 0, "track %d lies outside the disc (start %d, pregap %d, length %d)", m.number,
                         m.start, m.pregap, m.length);
         t.start = m.start;
         t.pregap_start = std::max(floor, m.start - std::min(m.pregap, m.start));
         if (!session_first && t.pregap_start > floor)
-            return Fail(err, err_len, path, "blocks %d to %d lie in no track", floor, t.pregap_start - 1);
+            return DiscFail(err, err_len, path, 0, "blocks %d to %d lie in no track", floor, t.pregap_start - 1);
         t.end = m.start + m.length;
         // The blocks stored before INDEX 01: as many of the pregap as the file
         // has between the previous track and this one.
@@ -189,13 +176,13 @@ bool DiscFromMds(const std::vector<MdsTrack>& tracks, const char* path, Disc* di
 bool DiscOpenMds(const char* path, Disc* disc, char* err, size_t err_len)
 {
     FILE* fp = fopen(path, "rb");
-    if (!fp) return Fail(err, err_len, path, "cannot open the file");
+    if (!fp) return DiscFail(err, err_len, path, 0, "cannot open the file");
     std::vector<uint8_t> data(kMdsMaxSize + 1);
     size_t len = fread(data.data(), 1, data.size(), fp);
     bool read_error = ferror(fp) != 0;
     fclose(fp);
-    if (read_error) return Fail(err, err_len, path, "cannot read the file");
-    if (len > kMdsMaxSize) return Fail(err, err_len, path, "too large for an Alcohol descriptor");
+    if (read_error) return DiscFail(err, err_len, path, 0, "cannot read the file");
+    if (len > kMdsMaxSize) return DiscFail(err, err_len, path, 0, "too large for an Alcohol descriptor");
     std::vector<MdsTrack> tracks;
     return ParseMds(data.data(), len, path, &tracks, err, err_len) && DiscFromMds(tracks, path, disc, err, err_len);
 }

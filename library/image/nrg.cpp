@@ -4,7 +4,6 @@
 // and no chunk reaches past the chain; track data must lie before it.
 #include "nrg.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -21,18 +20,6 @@ enum {
     kEtnEntryV2 = 28, kLeadoutTrack = 0xAA, kMaxTracks = 99,
     kDaoFirst = 20, kDaoLast = 21, kDaoSectorSize = 12, kDaoMode = 14, kDaoOffsets = 18,
 };
-
-bool Fail(char* err, size_t err_len, const char* name, const char* fmt, ...)
-{
-    int n = snprintf(err, err_len, "%s: ", name);
-    if (n >= 0 && (size_t)n < err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err + n, err_len - (size_t)n, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
 
 uint64_t GetBe64(const uint8_t* p) { return (uint64_t)get_be32(p) << 32 | get_be32(p + 4); }
 
@@ -87,9 +74,9 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
     int dao_chunks = 0;
     size_t pos = 0;
     for (int chunks = 0; pos < len; ++chunks) {
-        if (chunks == kNrgMaxChunks) return Fail(err, err_len, name, "more than %d chunks", kNrgMaxChunks);
+        if (chunks == kNrgMaxChunks) return DiscFail(err, err_len, name, 0, "more than %d chunks", kNrgMaxChunks);
         if (len - pos < kChunkHeader)
-            return Fail(err, err_len, name, "a chunk at offset %llu runs into the footer",
+            return DiscFail(err, err_len, name, 0, "a chunk at offset %llu runs into the footer",
                         (unsigned long long)(chain_offset + pos));
         const uint8_t* c = chain + pos;
         uint32_t size = get_be32(c + 4);
@@ -97,14 +84,14 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
         for (char& ch : id)
             if (ch && (ch < 0x20 || ch > 0x7E)) ch = '?';
         if (size > len - pos - kChunkHeader)
-            return Fail(err, err_len, name, "chunk %s at offset %llu runs into the footer (%u bytes)", id,
+            return DiscFail(err, err_len, name, 0, "chunk %s at offset %llu runs into the footer (%u bytes)", id,
                         (unsigned long long)(chain_offset + pos), size);
         const uint8_t* d = c + kChunkHeader;
         pos += kChunkHeader + size;
         if (!strcmp(id, "END!")) break;
         bool cuex = !strcmp(id, "CUEX"), daox = !strcmp(id, "DAOX"), etn2 = !strcmp(id, "ETN2");
         if (cuex || !strcmp(id, "CUES")) {
-            if (size % kCueSize) return Fail(err, err_len, name, "chunk %s is not a list of cue points", id);
+            if (size % kCueSize) return DiscFail(err, err_len, name, 0, "chunk %s is not a list of cue points", id);
             for (uint32_t i = 0; i < size; i += kCueSize) {
                 const uint8_t* p = d + i;
                 int32_t lba = cuex ? (int32_t)get_be32(p + 4)
@@ -115,19 +102,19 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
             }
         } else if (daox || !strcmp(id, "DAOI")) {
             size_t esz = daox ? kDaoEntryV2 : kDaoEntryV1;
-            if (size < kDaoHeader) return Fail(err, err_len, name, "chunk %s is too short", id);
+            if (size < kDaoHeader) return DiscFail(err, err_len, name, 0, "chunk %s is too short", id);
             int first = d[kDaoFirst], last = d[kDaoLast];
             if (first < 1 || last < first || last > kMaxTracks || (size_t)(last - first + 1) > (size - kDaoHeader) / esz)
-                return Fail(err, err_len, name, "chunk %s names tracks %d to %d, more than it holds", id, first, last);
+                return DiscFail(err, err_len, name, 0, "chunk %s names tracks %d to %d, more than it holds", id, first, last);
             ++dao_chunks;
             for (int t = first; t <= last; ++t) {
                 const uint8_t* e = d + kDaoHeader + (size_t)(t - first) * esz;
                 const ModeInfo* mode = nullptr;
                 for (const ModeInfo& m : kModes)
                     if (m.nrg == e[kDaoMode]) mode = &m;
-                if (!mode) return Fail(err, err_len, name, "track %d has the unknown mode 0x%02X", t, e[kDaoMode]);
+                if (!mode) return DiscFail(err, err_len, name, 0, "track %d has the unknown mode 0x%02X", t, e[kDaoMode]);
                 if (get_be16(e + kDaoSectorSize) != mode->size)
-                    return Fail(err, err_len, name, "track %d stores %u-byte sectors, which its mode does not", t,
+                    return DiscFail(err, err_len, name, 0, "track %d stores %u-byte sectors, which its mode does not", t,
                                 get_be16(e + kDaoSectorSize));
                 const uint8_t* o = e + kDaoOffsets;
                 Entry en{t, dao_chunks, mode, 0, 0, 0, -1};
@@ -138,7 +125,7 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
             }
         } else if (etn2 || !strcmp(id, "ETNF")) {
             size_t esz = etn2 ? kEtnEntryV2 : kEtnEntryV1;
-            if (size % esz) return Fail(err, err_len, name, "chunk %s is not a list of tracks", id);
+            if (size % esz) return DiscFail(err, err_len, name, 0, "chunk %s is not a list of tracks", id);
             for (uint32_t i = 0; i < size; i += (uint32_t)esz) {
                 const uint8_t* e = d + i;
                 uint64_t offset = etn2 ? GetBe64(e) : get_be32(e), bytes = etn2 ? GetBe64(e + 8) : get_be32(e + 4);
@@ -147,17 +134,17 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
                 for (const ModeInfo& m : kModes)
                     if ((uint32_t)m.nrg == get_be32(rest)) mode = &m;
                 int number = (int)entries.size() + 1;
-                if (!mode) return Fail(err, err_len, name, "track %d has the unknown mode 0x%X", number, get_be32(rest));
-                if (bytes > UINT64_MAX - offset) return Fail(err, err_len, name, "track %d ends past any file", number);
+                if (!mode) return DiscFail(err, err_len, name, 0, "track %d has the unknown mode 0x%X", number, get_be32(rest));
+                if (bytes > UINT64_MAX - offset) return DiscFail(err, err_len, name, 0, "track %d ends past any file", number);
                 entries.push_back(Entry{number, 1, mode, offset, offset, offset + bytes, (int32_t)get_be32(rest + 4)});
             }
         } else if (!strcmp(id, "SINF")) {
-            if (size < 4) return Fail(err, err_len, name, "chunk SINF is too short");
+            if (size < 4) return DiscFail(err, err_len, name, 0, "chunk SINF is too short");
             session_tracks.push_back(get_be32(d));
         }
     }
-    if (entries.empty()) return Fail(err, err_len, name, "the chunks describe no track");
-    if (entries.size() > kMaxTracks) return Fail(err, err_len, name, "more than 99 tracks");
+    if (entries.empty()) return DiscFail(err, err_len, name, 0, "the chunks describe no track");
+    if (entries.size() > kMaxTracks) return DiscFail(err, err_len, name, 0, "more than 99 tracks");
     // Sessions: SINF counts tracks in order; without them each DAO chunk is one.
     uint64_t listed = 0;
     for (uint32_t n : session_tracks) listed += n;
@@ -170,19 +157,19 @@ bool DiscFromNrgChain(const uint8_t* chain, size_t len, uint64_t chain_offset, b
         const Entry& e = entries[i];
         const ModeInfo& m = *e.mode;
         if (i && (e.number <= entries[i - 1].number || e.session < entries[i - 1].session))
-            return Fail(err, err_len, name, "track %d is out of order", e.number);
+            return DiscFail(err, err_len, name, 0, "track %d is out of order", e.number);
         if (e.index0 > e.index1 || e.index1 >= e.end || e.end > chain_offset)
-            return Fail(err, err_len, name, "the data of track %d lies outside the image data", e.number);
+            return DiscFail(err, err_len, name, 0, "the data of track %d lies outside the image data", e.number);
         const Cue* c1 = FindCue(cues, e.number, 1);
         const Cue* c0 = FindCue(cues, e.number, 0);
-        if (!c1 && e.tao_start < 0) return Fail(err, err_len, name, "track %d has no cue point", e.number);
+        if (!c1 && e.tao_start < 0) return DiscFail(err, err_len, name, 0, "track %d has no cue point", e.number);
         int64_t start = c1 ? c1->lba : e.tao_start;
         uint64_t before = (e.index1 - e.index0) / m.size, length = (e.end - e.index1 + m.size - 1) / m.size;
         const DiscTrack* prev = disc->tracks.empty() ? nullptr : &disc->tracks.back();
         int32_t floor = prev ? prev->end : 0;
         if (start < floor + (prev && prev->session != e.session) || start > kMaxLeadout ||
             length > (uint64_t)(kMaxLeadout - start) || before > (uint64_t)start + kPregapBlocks)
-            return Fail(err, err_len, name, "track %d lies outside the disc (block %lld)", e.number, (long long)start);
+            return DiscFail(err, err_len, name, 0, "track %d lies outside the disc (block %lld)", e.number, (long long)start);
         DiscTrack t{};
         t.number = e.number;
         t.session = e.session;
@@ -224,19 +211,19 @@ bool HasNrgFooter(const char* path)
 bool DiscOpenNrg(const char* path, Disc* disc, char* err, size_t err_len)
 {
     char why[128];
-    if (!DiscAddFile(disc, path, why, sizeof why)) return Fail(err, err_len, path, "cannot open the file (%s)", why);
+    if (!DiscAddFile(disc, path, why, sizeof why)) return DiscFail(err, err_len, path, 0, "cannot open the file (%s)", why);
     const DiscFile& f = disc->files[0];
     uint8_t tail[12];
     if (f.size < sizeof tail || !DiscReadAt(f, f.size - sizeof tail, tail, sizeof tail))
-        return Fail(err, err_len, path, "too short for a Nero image");
+        return DiscFail(err, err_len, path, 0, "too short for a Nero image");
     bool v2 = memcmp(tail, "NER5", 4) == 0;
-    if (!v2 && memcmp(tail + 4, "NERO", 4) != 0) return Fail(err, err_len, path, "no Nero footer (NER5 or NERO) at its end");
+    if (!v2 && memcmp(tail + 4, "NERO", 4) != 0) return DiscFail(err, err_len, path, 0, "no Nero footer (NER5 or NERO) at its end");
     uint64_t footer = f.size - (v2 ? 12 : 8);
     uint64_t first = v2 ? GetBe64(tail + 4) : get_be32(tail + 8);
-    if (first >= footer) return Fail(err, err_len, path, "the footer points past the chunk list (offset %llu)", (unsigned long long)first);
-    if (footer - first > kNrgMaxChain) return Fail(err, err_len, path, "the chunk list is too large");
+    if (first >= footer) return DiscFail(err, err_len, path, 0, "the footer points past the chunk list (offset %llu)", (unsigned long long)first);
+    if (footer - first > kNrgMaxChain) return DiscFail(err, err_len, path, 0, "the chunk list is too large");
     std::vector<uint8_t> chain((size_t)(footer - first));
     if (!DiscReadAt(f, first, chain.data(), chain.size()))
-        return Fail(err, err_len, path, "cannot read the chunk list");
+        return DiscFail(err, err_len, path, 0, "cannot read the chunk list");
     return DiscFromNrgChain(chain.data(), chain.size(), first, v2, path, disc, err, err_len);
 }
