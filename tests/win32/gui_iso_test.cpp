@@ -154,7 +154,7 @@ TEST_F(IsoWindows, TreeLevelsRebuildJumpCloseAndRestart)
 // directories, which are all readable.
 TEST_F(IsoWindows, CutImagesShowWhatIsReadable)
 {
-    for (const char* name : {"cut.iso", "cut.bin"}) {
+    for (const char* name : {"short.iso", "short.bin"}) {
         SCOPED_TRACE(name);
         const long partial = ReadImageToc(GuiImage(name)).leadout - 1;
         ASSERT_TRUE(Start(GuiImage(name)));
