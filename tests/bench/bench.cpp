@@ -1,10 +1,6 @@
-// Benchmarks, one per argument, each the best of three rounds (the machine is
-// shared) against its floor; each prints its number and fails past the floor.
-//   vdrive  random READ(10)s at 2352 bytes from a sparse 700 MB raw image through the SCSI target
-//   tree    a 20,000-entry genisoimage volume's tree through the virtual drive (2340-byte reads)
-//   dump    both texts of one Mode 2 Form 2 sector
-//   verify  a verify of a sparse 700 MB .iso through the SCSI target
-//   copy    a whole-disc copy to BIN/CUE of a 300 MB image, MODE SELECT around every batch
+// Benchmarks, one per argument (kBenches names them and their limits), each
+// the best of three rounds (the machine is shared); each prints its number
+// and fails past its limit.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,12 +9,12 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <random>
 #include <string>
 
 #include "cdb.h"
 #include "dumpformat.h"
 #include "dirwalk.h"
+#include "find.h"
 #include "target.h"
 #include "verify.h"
 #include "disccopy.h"
@@ -30,10 +26,7 @@ const uint8_t kReadFullToc[10] = {0x43, 0x02, 0x02, 0, 0, 0, 1, 0x10, 0x00, 0};
 
 void Check(bool ok, const char* what)
 {
-    if (!ok) {
-        fprintf(stderr, "bench: %s failed\n", what);
-        exit(2);
-    }
+    if (!ok) fprintf(stderr, "bench: %s failed\n", what), exit(2);
 }
 
 double Best(const std::function<void()>& run)
@@ -47,13 +40,6 @@ double Best(const std::function<void()>& run)
     return best;
 }
 
-bool Report(const char* what, double value, double floor, bool ceiling)
-{
-    bool ok = ceiling ? value <= floor : value >= floor;
-    printf("%s: %.1f (%s %.0f): %s\n", what, value, ceiling ? "ceiling" : "floor", floor, ok ? "ok" : "FAILED");
-    return ok;
-}
-
 void WriteFile(const std::string& name, const void* data, size_t size, off_t total = 0)
 {
     FILE* fp = fopen((dir + name).c_str(), "wb");
@@ -64,11 +50,13 @@ void WriteFile(const std::string& name, const void* data, size_t size, off_t tot
 struct Drive {
     Disc disc;
     Target target;
-    explicit Drive(const std::string& name)
+    // Opens dir/name, and sets the block length unless it is 0.
+    Drive(const std::string& name, int32_t block_length)
     {
         char err[256];
         Check(DiscOpen((dir + name).c_str(), &disc, err, sizeof err), err);
         TargetInit(&target, &disc);
+        Check(block_length == 0 || SetBlockLength(block_length), "MODE SELECT");
     }
     ~Drive() { DiscClose(&disc); }
     bool Run(const uint8_t* cdb, int len, uint8_t* data, uint32_t data_len)
@@ -88,55 +76,46 @@ struct Drive {
     }
 };
 
-bool VdriveBench()
+// Random READ(10)s at 2352 bytes from a sparse 700 MB raw image through the SCSI target.
+double VdriveBench()
 {
     const uint32_t blocks = 700u * 1024 * 1024 / kRawSectorSize;
     // The first sector's sync and mode byte make it a raw Mode 1 image; the rest is a hole.
     uint8_t raw[kRawSectorSize] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 1};
     WriteFile("big.bin", raw, sizeof raw, (off_t)blocks * kRawSectorSize);
-    Drive drive("big.bin");
-    Check(drive.SetBlockLength(kRawSectorSize), "MODE SELECT");
-    std::mt19937 rng(11);
+    Drive drive("big.bin", kRawSectorSize);
+    uint32_t x = 11;
     const int reads = 100000;
-    double rate = reads / Best([&] {
+    return reads / Best([&] {
         for (int i = 0; i < reads; ++i)
-            Check(drive.Read((int32_t)(rng() % blocks), 1, raw, sizeof raw), "READ(10)");
+            Check(drive.Read((int32_t)((x = x * 1103515245u + 12345u) % blocks), 1, raw, sizeof raw), "READ(10)");
     });
-    return Report("random raw reads, sectors/s", rate, 200000, false);
 }
 
-bool CountLine(void* context, const char*)
-{
-    ++*(size_t*)context;
-    return true;
-}
-
-bool ReadDrive(void* context, int32_t lbn, uint8_t* raw)
-{
-    return ((Drive*)context)->Read(lbn, 1, raw, kNoSyncSectorSize);
-}
-
-bool TreeBench()
+// A 20,000-entry genisoimage volume's tree through the virtual drive (2340-byte reads).
+double TreeBench()
 {
     // T0..T9, each with S0..S98; 19 empty files in every one of the 1,000 directories.
     Check(system(("cd " + dir + " && mkdir src && cd src && for t in $(seq 0 9); do for d in T$t "
                   "$(seq -f T$t/S%g 0 98); do mkdir $d && (cd $d && touch $(seq -f F%g.DAT 0 18)); done; done && "
                   "genisoimage -quiet -o " + dir + "tree.iso " + dir + "src").c_str()) == 0, "genisoimage");
-    Drive drive("tree.iso");
-    Check(drive.SetBlockLength(kNoSyncSectorSize), "MODE SELECT");
+    Drive drive("tree.iso", kNoSyncSectorSize);
     int32_t last_session = 0;
     Check(TargetLastSessionStart(&drive.target, &last_session), "last session");
     size_t lines = 0;
     double seconds = Best([&] {
         lines = 0;
-        DirWalk walk = MakeDirWalk(ReadDrive, &drive, CountLine, &lines);
+        DirWalk walk = MakeDirWalk(
+            [](void* d, int32_t lbn, uint8_t* raw) { return ((Drive*)d)->Read(lbn, 1, raw, kNoSyncSectorSize); }, &drive,
+            [](void* n, const char*) { return ++*(size_t*)n != 0; }, &lines);
         BuildDirectoryTree(&walk, last_session, DiscLeadout(drive.disc), kMaxTreeLevel);
     });
     Check(lines == 20001, "tree lines");   // the root line on top of the 20,000 entries
-    return Report("20,000-entry tree through the virtual drive, ms", seconds * 1e3, 1000, true);
+    return seconds * 1e3;
 }
 
-bool DumpBench()
+// Both texts of one Mode 2 Form 2 sector.
+double DumpBench()
 {
     static uint8_t raw[kRawSectorSize];
     static char text[kDumpTextSize];
@@ -153,32 +132,57 @@ bool DumpBench()
             FormatDump(text, sizeof text, raw, sizeof raw, kDumpUserData);
         }
     });
-    return Report("both dump texts of one sector, us", seconds * 1e6 / sectors, 200, true);
+    return seconds * 1e6 / sectors;
 }
 
 void ReadVerifyBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockStatus* status)
 {
     if (!((Drive*)ctx)->Read(lbn, (uint32_t)count, buffer, (uint32_t)count * kRawSectorSize))
-        for (int i = 0; i < count; ++i)
-            status[i] = VerifyBlockStatus{true, 0, 0, 0};
+        std::fill(status, status + count, VerifyBlockStatus{true, 0, 0, 0});
 }
 
-bool VerifyBench()
+// A verify, or a find of a pattern it does not hold, of a sparse 700 MB .iso
+// through the SCSI target as the viewer runs them: READ TOC, then READ(10)
+// batches at 2352 bytes.
+double WholeDiscBench(bool search)
 {
     const uint32_t blocks = 700u * 1024 * 1024 / kUserDataSize;
     WriteFile("big.iso", "", 0, (off_t)blocks * kUserDataSize);
-    Drive drive("big.iso");
-    Check(drive.SetBlockLength(kRawSectorSize), "MODE SELECT");
+    Drive drive("big.iso", kRawSectorSize);
     static uint8_t toc[4096];
     VerifyPlan plan;
     Check(drive.Run(kReadFullToc, 10, toc, sizeof toc) && VerifyPlanFromFullToc(toc, sizeof toc, &plan), "TOC");
+    FindPattern pattern;
+    char bad[3];
+    Check(ParseFindPattern("CD001", kFindText, true, &pattern, bad) == kFindPatternOk, "pattern");
     double seconds = Best([&] {
-        VerifyRun run;
-        VerifyStart(&run, plan, kRawSectorSize);
-        while (VerifyStep(&run, ReadVerifyBlocks, &drive)) {}
-        Check(!run.failed && !run.unreadable && run.done == blocks, "verify");
+        static VerifyRun verify;
+        static FindRun find;
+        if (search) {
+            FindStart(&find, pattern, plan, false, false, 0, 0, kRawSectorSize);
+            while (FindStep(&find, ReadVerifyBlocks, &drive)) {}
+            Check(!find.found && !find.unreadable && find.done == blocks, "search");
+        } else {
+            VerifyStart(&verify, plan, kRawSectorSize);
+            while (VerifyStep(&verify, ReadVerifyBlocks, &drive)) {}
+            Check(!verify.failed && !verify.unreadable && verify.done == blocks, "verify");
+        }
     });
-    return Report("verify through the virtual drive, sectors/s", blocks / seconds, 150000, false);
+    return blocks / seconds;
+}
+
+// The matcher alone over 64 MB of random bytes in memory, forward, case kept.
+double MatcherBench()
+{
+    std::string data(64u << 20, '\0');
+    uint32_t x = 12345;
+    for (char& b : data) b = (char)((x = x * 1103515245u + 12345u) >> 24);
+    FindPattern pattern;
+    char bad[3];
+    Check(ParseFindPattern("QUILLET", kFindText, false, &pattern, bad) == kFindPatternOk, "pattern");
+    const uint8_t* bytes = (const uint8_t*)data.data();
+    return data.size() / 1e9 /
+           Best([&] { Check(FindFirstIn(pattern, bytes, data.size(), 0, data.size()) < 0, "matcher"); });
 }
 
 // The shell's drive read: raw length for the batch, 2048 again after it.
@@ -189,7 +193,8 @@ bool ReadBatch(void* context, int32_t lbn, uint32_t count, uint8_t* raw)
     return drive->SetBlockLength(kUserDataSize) && ok;
 }
 
-bool CopyBench()
+// A whole-disc copy to BIN/CUE of a 300 MB image, MODE SELECT around every batch.
+double CopyBench()
 {
     // A 300 MB disc: a Mode 1 track of real (non-sparse) sectors and an audio track after a pregap.
     const uint32_t data_blocks = 120000;
@@ -205,7 +210,7 @@ bool CopyBench()
     std::string cue = "FILE \"src.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
                       "FILE \"audio.bin\" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n";
     WriteFile("src.cue", cue.data(), cue.size());
-    Drive drive("src.cue");
+    Drive drive("src.cue", 0);
     double seconds = Best([&] {
         static uint8_t toc[4096];
         CopyLayout layout;
@@ -215,20 +220,39 @@ bool CopyBench()
         StartSaveJob(&job, PlanDiscCopy(layout, dir + "copy.cue"), DiscLeadout(drive.disc), ReadBatch, &drive);
         Check(RunSaveJob(&job, 48) == kSaveDone && job.doneBlocks == (uint64_t)DiscLeadout(drive.disc), "copy");
     });
-    return Report("disc copy through the virtual drive, MB/s",
-                  DiscLeadout(drive.disc) * (double)kRawSectorSize / 1e6 / seconds, 100, false);
+    return DiscLeadout(drive.disc) * (double)kRawSectorSize / 1e6 / seconds;
 }
+
+struct Bench {
+    const char *name, *what;
+    double limit;
+    bool ceiling;  // the limit is a most, not a least
+    double (*run)();
+};
+const Bench kBenches[] = {
+    {"vdrive", "random raw reads, sectors/s", 200000, false, VdriveBench},
+    {"tree", "20,000-entry tree through the virtual drive, ms", 1000, true, TreeBench},
+    {"dump", "both dump texts of one sector, us", 200, true, DumpBench},
+    {"verify", "verify through the virtual drive, sectors/s", 150000, false, [] { return WholeDiscBench(false); }},
+    {"search", "search through the virtual drive, sectors/s", 150000, false, [] { return WholeDiscBench(true); }},
+    {"matcher", "matcher over random bytes, GB/s", 1, false, MatcherBench},
+    {"copy", "disc copy through the virtual drive, MB/s", 100, false, CopyBench},
+};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::string which = argc > 1 ? argv[1] : "";
     char tmpl[] = "/tmp/quillet_bench.XXXXXX";
     Check(mkdtemp(tmpl) != nullptr, "mkdtemp");
     dir = std::string(tmpl) + "/";
-    bool ok = which == "vdrive" ? VdriveBench() : which == "tree" ? TreeBench() : which == "dump" ? DumpBench()
-            : which == "verify" ? VerifyBench() : which == "copy" && CopyBench();
+    bool ok = false;
+    for (const Bench& b : kBenches) {
+        if (argc < 2 || strcmp(argv[1], b.name) != 0) continue;
+        double value = b.run();
+        ok = b.ceiling ? value <= b.limit : value >= b.limit;
+        printf("%s: %.1f (%s %g): %s\n", b.what, value, b.ceiling ? "ceiling" : "floor", b.limit, ok ? "ok" : "FAILED");
+    }
     if (system(("rm -rf " + dir).c_str()) != 0)
         fprintf(stderr, "could not remove %s\n", dir.c_str());
     return ok ? 0 : 1;

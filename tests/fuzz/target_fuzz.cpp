@@ -1,32 +1,14 @@
 // Fuzzes the SCSI target with command sequences against a small two-session
 // disc: [cdb length][cdb bytes][data length, 16-bit LE] ... Every data buffer
 // is exactly as long as the command says, so a stray read or write is caught.
-#include <dirent.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
-
-#include <string>
-#include <vector>
-
-#include "seeds.h"
+#include "harness.h"
 #include "target.h"
 
-namespace {
-
-Disc disc;
-
-}  // namespace
+static Disc disc;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    ExpandHexSeeds();
-    char tmpl[] = "/tmp/target_fuzz.XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
-    std::string dir = std::string(tmpl) + "/";
-    WriteSeedFile(dir + "a.iso", std::vector<uint8_t>(20 * 2048, 0x11));
+    std::string dir = MakeDataFile("a.iso", 20 * 2048, 1);
     WriteSeedFile(dir + "b.bin", std::vector<uint8_t>(6 * 2352, 0x22));
     WriteSeedFile(dir + "c.bin", std::vector<uint8_t>(4 * 2336, 0x33));
     std::string cue = "FILE a.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"
@@ -34,10 +16,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
                       "REM SESSION 02\nFILE c.bin BINARY\nTRACK 03 MODE2/2336\nINDEX 01 00:00:00\n";
     WriteSeedFile(dir + "d.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
     char err[256];
-    if (!DiscOpen((dir + "d.cue").c_str(), &disc, err, sizeof err)) {
-        fprintf(stderr, "%s\n", err);
-        abort();
-    }
+    if (!DiscOpen((dir + "d.cue").c_str(), &disc, err, sizeof err)) fprintf(stderr, "%s\n", err), abort();
     return 0;
 }
 

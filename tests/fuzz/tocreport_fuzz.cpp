@@ -2,26 +2,16 @@
 // as a full TOC and as a track TOC, into the viewer's report buffer and into
 // a short one. Response and text buffers are exactly as long as stated, so a
 // read past the response or a write past the text is caught.
-#include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
-
-#include <vector>
-
-#include "seeds.h"
+#include "harness.h"
 #include "tocreport.h"
 
-namespace {
-
-void Render(int32_t (*render)(const uint8_t*, uint32_t, char*, uint32_t), const std::vector<uint8_t>& resp,
-            uint32_t text_size)
+static void Render(int32_t (*render)(const uint8_t*, uint32_t, char*, uint32_t), const std::vector<uint8_t>& resp,
+                   uint32_t text_size)
 {
     std::vector<char> text(text_size);
     render(resp.data(), (uint32_t)resp.size(), text.data(), text_size);
     if (memchr(text.data(), '\0', text_size) == nullptr) abort();
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -29,7 +29,7 @@ bool WriteLayoutPair(const char* script, const std::string& dir, const char* ext
     return MakeDiscImage(script, dir + "/cue/x.cue", options, error);
 }
 
-std::string CompareImages(const std::string& a, const std::string& b, const ImageCompareOptions& options)
+std::string CompareImages(const std::string& a, const std::string& b, bool swap_audio)
 {
     Disc da, db;
     char err[512];
@@ -37,7 +37,7 @@ std::string CompareImages(const std::string& a, const std::string& b, const Imag
     if (!DiscOpen(a.c_str(), &da, err, sizeof err)) diff = std::string("cannot open: ") + err;
     else if (!DiscOpen(b.c_str(), &db, err, sizeof err)) diff = std::string("cannot open: ") + err;
     for (int format : {kTocFormatTrack, kTocFormatFull}) {
-        if (!diff.empty() || (format == kTocFormatFull && !options.full_toc)) break;
+        if (!diff.empty()) break;
         for (bool msf : {false, true}) {
             std::vector<uint8_t> ra, rb;
             BuildTocResponse(da, format, msf, 0, &ra);
@@ -49,7 +49,7 @@ std::string CompareImages(const std::string& a, const std::string& b, const Imag
         uint8_t ra[kRawSectorSize], rb[kRawSectorSize];
         SectorType ta = kSectorMode0, tb = kSectorMode0;
         DiscReadResult xa = DiscReadRaw(da, lba, ra, &ta), xb = DiscReadRaw(db, lba, rb, &tb);
-        if (xb == kDiscReadOk && tb == kSectorAudio && options.swap_audio)
+        if (xb == kDiscReadOk && tb == kSectorAudio && swap_audio)
             for (int i = 0; i < kRawSectorSize; i += 2) std::swap(rb[i], rb[i + 1]);
         if (xa != xb || (xa == kDiscReadOk && (ta != tb || memcmp(ra, rb, sizeof ra) != 0)))
             diff = "block " + std::to_string(lba) + " differs (result " + std::to_string(xa) + "/" +
@@ -58,4 +58,26 @@ std::string CompareImages(const std::string& a, const std::string& b, const Imag
     DiscClose(&da);
     DiscClose(&db);
     return diff;
+}
+
+std::string Refusal(const std::string& path, const std::string& message)
+{
+    Disc disc;
+    char err[512];
+    if (DiscOpen(path.c_str(), &disc, err, sizeof err)) return DiscClose(&disc), path + " opened";
+    const std::string text = err, name = path.substr(path.rfind('/') + 1);
+    return text.find(message) != std::string::npos && text.find(name) != std::string::npos ? "" : text;
+}
+
+std::string ReadResults(const std::string& path, int32_t first, int32_t last)
+{
+    Disc disc;
+    char err[512];
+    if (!DiscOpen(path.c_str(), &disc, err, sizeof err)) return err;
+    std::string results;
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    for (int32_t lba = first; lba <= last; ++lba) results += (char)('0' + DiscReadRaw(disc, lba, raw, &type));
+    DiscClose(&disc);
+    return results;
 }
