@@ -78,6 +78,27 @@ bool WriteFileText(const std::string& path, const std::string& text)
     return WriteFileBytes(path, text.data(), text.size());
 }
 
+bool BuildScriptDisc(const std::string& script, BuiltDisc* disc, const std::string& base_dir)
+{
+    DiscPlan plan;
+    std::string error;
+    bool ok = ParseDiscScript(script, base_dir, &plan, &error) && BuildDisc(plan, disc, &error);
+    EXPECT_TRUE(ok) << error << "\n" << script;
+    return ok;
+}
+
+uint8_t* StoredUserData(BuiltDisc& disc, int32_t lbn)
+{
+    for (BuiltTrack& t : disc.tracks) {
+        int32_t first = t.start - (t.pregap_stored ? t.pregap : 0);
+        if (lbn >= first && lbn < t.start + t.Length())
+            return t.blocks[(size_t)(lbn - first)].data;
+    }
+    ADD_FAILURE() << "no block " << lbn;
+    static uint8_t scratch[kRawSectorSize];
+    return scratch;
+}
+
 std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script)
 {
     std::string base = dir + "/" + name, out;
