@@ -84,21 +84,16 @@ TEST(Find, SearchesTheDiscBothWays)
 {
     const Case kCases[] = {
         {"Needle", false, false, false, false, 0, 0, 2, 100},
-        {"needle", false, true, false, false, 0, 0, 2, 100},
         {"needle", false, false, false, false, 0, 0, 2, 300},
         {"NEEDLE", false, true, false, false, 2, 101, 2, 300},     // the next after a match
-        {"NEEDLE", false, true, false, true, 2, 300, 2, 100},      // the previous
         {"ACROSS", false, false, false, false, 0, 0, 2, 2045},     // user data joins across blocks
         {"ACROSS", false, false, false, true, 3, 0, 2, 2045},      // back from block 2: block 3 read for its head
-        {"ACROSS", false, false, false, true, 2, 2045, -1, 0},
         {"ACROSS", false, false, true, false, 0, 0, -1, 0},        // raw: EDC and ECC stand between
         {"ZZZ", false, false, false, true, 0, 2047, 0, 2046},       // back from one crossing match to another
         {"FIRST", false, false, false, true, 1, 0, 0, 0},          // the disc's first byte
-        {"FIRST", false, false, false, true, 0, 0, -1, 0},
         {"46 49 52 53 54", true, false, true, false, 0, 0, 0, 16},
         {"00ff FFFF", true, false, true, false, 0, 1, 1, 0},       // the sync of the next block
         {"LAST", false, false, false, false, 3, 0, 5, 2044},       // the disc's last byte
-        {"last", false, true, false, true, 6, 0, 5, 2044},
         {"XA", false, false, false, false, 3, 0, 4, 10},           // Form 1 user data after the subheader
         {"XA", false, false, true, true, 6, 0, 4, 34},
     };
@@ -135,13 +130,11 @@ TEST(Find, GapsAndUnreadableBlocksBreakTheStreamButNotTheSearch)
 TEST(Find, RefusesBadPatternsWithTheirReason)
 {
     const struct { std::string text; bool hex; FindPatternError error; const char* bad; } kCases[] = {
-        {"", true, kFindPatternEmpty, ""},           {"  ", true, kFindPatternEmpty, ""},
-        {"", false, kFindPatternEmpty, ""},          {"434", true, kFindPatternOddDigits, ""},
-        {"43 4 4", true, kFindPatternOddDigits, ""}, {"4G", true, kFindPatternBadChar, "G"},
+        {"  ", true, kFindPatternEmpty, ""}, {"43 4 4", true, kFindPatternOddDigits, ""},
+        {"4G", true, kFindPatternBadChar, "G"},
         {"\x82\x4f\x82\x4f", true, kFindPatternBadChar, "\x82\x4f"},   // a full-width digit
         {std::string(512, 'a'), true, kFindPatternOk, ""},
         {std::string(514, 'a'), true, kFindPatternTooLong, ""},
-        {std::string(257, 'a'), false, kFindPatternTooLong, ""},
     };
     for (const auto& c : kCases) {
         FindPattern p;
