@@ -44,10 +44,8 @@ TEST(Cdb, EachCommandsBytes)
 
 TEST(Cdb, ModeSelectCarriesOnlyTheThreeBlockLengths)
 {
-    struct Case {
-        int32_t block_len;
-        Bytes params;  // empty: refused, nothing written
-    } cases[] = {
+    // params empty: refused, nothing written
+    struct Case { int32_t block_len; Bytes params; } cases[] = {
         // Header: descriptor length 8; descriptor: density 0, no block count, block length.
         {2048, {0, 0, 0, 8, 0, 0, 0, 0, 0, 0x00, 0x08, 0x00}},
         {2336, {}}, {INT32_MIN, {}},
