@@ -59,21 +59,12 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
 
 TEST(Cue, RefusalsNameTheLine)
 {
-    struct Case {
-        const char* text;
-        const char* expect;  // start of the error text
-    } cases[] = {
+    struct Case { const char* text; const char* expect; /* start of the error text */ } cases[] = {
         {"TRACK 01 AUDIO\n", "disc.cue, line 1: TRACK before any FILE"},
         {"FILE \"a.bin BINARY\n", "disc.cue, line 1: missing closing quote"},
-        {"FILE a.bin BINARY\nTRACK 01 MODE3/2352\n", "disc.cue, line 2: unknown track mode \"MODE3/2352\""},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\n\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
-         "disc.cue, line 2: track 01 has no INDEX 01"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", "disc.cue, line 3: bad time"},
         {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:05:00\nINDEX 01 00:02:00\n",
          "disc.cue, line 4: INDEX 01 at 00:02:00 is out of order"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nREM SESSION 03\n",
-         "disc.cue, line 4: session 3 follows session 1"},
-        {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\x01\n", "disc.cue, line 3: not a cue sheet"},
     };
     for (const Case& c : cases) {
         CueSheet s;
