@@ -146,11 +146,8 @@ TEST_F(DiscFiles, BrokenImagesAreRefusedWithFileAndLine)
     Write("mode9.bin", mode9);
     Write("big.iso", {});
     ASSERT_EQ(0, truncate((dir + "big.iso").c_str(), (off_t)449850 * 2048));  // sparse
-    struct Case {
-        const char* name;
-        const char* cue;  // written when not null
-        const char* expect;
-    } cases[] = {
+    // cue: written when not null
+    struct Case { const char* name; const char* cue; const char* expect; } cases[] = {
         {"mode9.bin", nullptr, "mode9.bin: the first sector has the unknown mode 9"},
         {"missing.cue", "FILE ok.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE gone.bin BINARY\n"
                         "TRACK 02 AUDIO\nINDEX 01 00:00:00\n",
