@@ -24,12 +24,8 @@ TEST(DriveRoots, ListsAsTheSystemMayGiveThem)
     std::vector<std::string> all;
     for (char c = 'A'; c <= 'Z'; c++)
         all.push_back(std::string(1, c) + ":\\");
-    struct Case {
-        const char* name;
-        std::vector<char> list;
-        size_t size;  // bytes given; the rest is cut off
-        std::vector<std::string> roots;
-    } cases[] = {
+    // size: bytes given; the rest is cut off
+    struct Case { const char* name; std::vector<char> list; size_t size; std::vector<std::string> roots; } cases[] = {
         // Twenty-six roots take 105 bytes, more than an 80-byte buffer holds.
         {"every letter", RootList(all), kDriveRootListSize, all},
         {"cut inside a root", RootList({"C:\\", "D:\\", "E:\\"}), 10, {"C:\\", "D:\\"}},
