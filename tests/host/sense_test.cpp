@@ -9,33 +9,24 @@
 
 namespace {
 
-// Stands in for the string table: id 1021 reads "<1021>".
-const char* IdLookup(void* ctx, unsigned id)
-{
-    std::string* buf = static_cast<std::string*>(ctx);
-    *buf = "<" + std::to_string(id) + ">";
-    return buf->c_str();
-}
-
+// Stand-ins for the string table: id 1021 reads "<1021>"; no text at all; a
+// text longer than every buffer, two single bytes then double-byte characters,
+// so that a cut blind to characters splits one.
+const char* IdLookup(void* ctx, unsigned id) { return (*(std::string*)ctx = "<" + std::to_string(id) + ">").c_str(); }
 const char* NullLookup(void*, unsigned) { return nullptr; }
-
-// Every text longer than the library's buffers: two single bytes, then
-// double-byte characters, so a cut blind to characters splits one.
 const char* LongLookup(void* ctx, unsigned)
 {
-    std::string* buf = static_cast<std::string*>(ctx);
-    *buf = "xy";
-    for (int i = 0; i < 300; ++i) *buf += "\x82\xA0";
+    std::string* buf = (std::string*)ctx;
+    for (*buf = "xy"; buf->size() < 600;) *buf += "\x82\xA0";
     return buf->c_str();
 }
 
-// Fixed-format sense data as a device returns it into the 32-byte buffer.
+// Fixed-format sense data (current error) as a device returns it into the 32-byte buffer.
 struct Sense {
     uint8_t b[32] = {};
     Sense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length = 10)
     {
-        b[0] = 0x70;  // current error, fixed format
-        b[2] = key, b[7] = additional_length, b[12] = asc, b[13] = ascq;
+        b[0] = 0x70, b[2] = key, b[7] = additional_length, b[12] = asc, b[13] = ascq;
     }
 };
 
@@ -55,10 +46,8 @@ struct Decider {
 
 TEST(SenseTable, DescriptionIds)
 {
-    struct Case {
-        uint8_t asc, ascq;
-        unsigned id;  // 0: the reserved-error text
-    } cases[] = {
+    // id 0: the reserved-error text
+    struct Case { uint8_t asc, ascq; unsigned id; } cases[] = {
         {0x04, 0x7F, 1106}, {0x3E, 0x00, 1155}, {0xFF, 0xFF, 0},   // any other qualifier; out of ASC order; none
     };
     for (const Case& c : cases)
@@ -77,15 +66,9 @@ TEST(SenseTable, DescriptionIds)
 
 TEST(SenseDecision, FailuresAskWithTheirBox)
 {
-    struct Case {
-        const char* what;
-        int status;
-        Sense sense;
-        const char* caption;  // null: the platform's default caption
-        unsigned style;
-        bool described;
-        const char* text;
-    } cases[] = {
+    // caption null: the platform's default caption
+    struct Case { const char* what; int status; Sense sense; const char* caption; unsigned style; bool described;
+                  const char* text; } cases[] = {
         {"no medium", 2, Sense(0x2, 0x3A, 0x00), "<1021>", 0x45, true,
          "<1157>\nAdditional sense code:[3A] Code Qualify:[00]"},
         {"reserved pair", 2, Sense(0x5, 0x34, 0x0C), "<1024>", 0x45, true,
