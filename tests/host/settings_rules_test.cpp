@@ -63,10 +63,8 @@ TEST(SettingsValues, RectangleRules)
 
 TEST(SettingsValues, OptionRules)
 {
-    struct Case {
-        const char* name;
-        uint32_t type, size, stored, read;  // read: what "Tree Level" yields
-    } cases[] = {
+    // read: what "Tree Level" yields from the stored value
+    struct Case { const char* name; uint32_t type, size, stored, read; } cases[] = {
         {"any number passes", kRegTypeDword, 4, 0xFFFFFFFF, 0xFFFFFFFF},
         {"two bytes", kRegTypeDword, 2, 3, 8},
     };
