@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "mmc.h"
 #include "tocreport.h"
 
@@ -16,48 +17,32 @@ typedef std::vector<std::string> Lines;
 
 // A response of kTocResponseSize bytes on the heap, so that any read past it is caught.
 struct Response {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(kTocResponseSize, 0);
     uint32_t used = 4;
-    explicit Response(uint8_t first, uint8_t last, uint32_t size = kTocResponseSize) : bytes(size, 0)
-    {
-        bytes[2] = first;
-        bytes[3] = last;
-        SetLength(2);
-    }
-    void SetLength(uint32_t data_len)
-    {
-        bytes[0] = (uint8_t)(data_len >> 8);
-        bytes[1] = (uint8_t)data_len;
-    }
+    Response(uint8_t first, uint8_t last) { bytes[2] = first, bytes[3] = last, SetLength(2); }
+    void SetLength(uint32_t data_len) { put_be16(bytes.data(), data_len); }
     void Add(std::initializer_list<uint8_t> d)
     {
-        for (uint8_t b : d)
-            bytes[used++] = b;
+        for (uint8_t b : d) bytes[used++] = b;
         SetLength(used - 2);
     }
 };
 
-// The report's CR LF lines; the text must end with one.
-Lines Split(const std::string& text)
-{
-    Lines lines;
-    size_t pos = 0;
-    for (size_t end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2)
-        lines.push_back(text.substr(pos, end + 2 - pos));
-    EXPECT_EQ(pos, text.size()) << "unterminated line in: " << text.substr(pos);
-    return lines;
-}
-
+// The report's CR LF lines; it must be terminated within its buffer and end with one.
 Lines Render(const Response& r, bool full, int32_t* header = nullptr)
 {
     std::vector<char> text(kTocReportSize, 'x');
     int32_t len = (full ? RenderFullToc : RenderTrackToc)(r.bytes.data(), (uint32_t)r.bytes.size(), text.data(),
                                                          kTocReportSize);
-    if (header)
-        *header = len;
-    size_t end = strnlen(text.data(), text.size());
-    EXPECT_LT(end, text.size()) << "unterminated report";
-    return Split(std::string(text.data(), end));
+    if (header) *header = len;
+    const std::string t(text.data(), strnlen(text.data(), text.size()));
+    EXPECT_LT(t.size(), text.size()) << "unterminated report";
+    Lines lines;
+    size_t pos = 0;
+    for (size_t end; (end = t.find("\r\n", pos)) != std::string::npos; pos = end + 2)
+        lines.push_back(t.substr(pos, end + 2 - pos));
+    EXPECT_EQ(pos, t.size()) << "unterminated line";
+    return lines;
 }
 
 // A one-track disc: session 1, A0 (first track 1), A2 (lead-out 45:12:34), track 1 at 00:02:00.
@@ -149,15 +134,10 @@ int FakeTocRequest(void* ctx, uint8_t* buffer, uint32_t alloc_len, int format, i
 
 TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
 {
-    struct Case {
-        int full_result, track_result, rendered;
-        int32_t header;
-        std::vector<int> formats, reports;
-        const char* third_line;
-    } cases[] = {
+    struct Case { int full_result, track_result, rendered; int32_t header; std::vector<int> formats, reports; const char* heading; } cases[] = {
         {0, 0, 1, kFullTocHeaderLen, {2}, {0}, kFullTocHeading},
         {2, 4, 1, kTrackTocHeaderLen, {2, 0}, {0, 1}, kTrackTocHeading},
-        {2, 2, 0, kTocErrorHeaderLen, {2, 0}, {0, 1}, nullptr},
+        {2, 2, 0, kTocErrorHeaderLen, {2, 0}, {0, 1}, "TOC Read error\r\nNot available TOC data\r\n"},
     };
     for (const Case& c : cases) {
         FakeDrive drive{c.full_result, c.track_result, {}, {}};
@@ -167,13 +147,7 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
         EXPECT_EQ(header, c.header);
         EXPECT_EQ(drive.formats, c.formats);
         EXPECT_EQ(drive.reports, c.reports);
-        if (c.third_line) {
-            Lines lines = Split(text.data());
-            ASSERT_GE(lines.size(), 3u);
-            EXPECT_EQ(lines[2], c.third_line);
-        } else {
-            EXPECT_EQ(std::string(text.data()), "TOC Read error\r\nNot available TOC data\r\n");
-        }
+        EXPECT_NE(strstr(text.data(), c.heading), nullptr) << text.data();
     }
 }
 
