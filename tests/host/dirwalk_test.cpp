@@ -18,6 +18,7 @@ namespace {
 
 constexpr size_t kSyncSize = 12;  // a 2340-byte read leaves out the sync field
 
+// A built disc, the blocks the walk read, the lines it gave and how many the list takes.
 struct Image {
     BuiltDisc disc;
     std::vector<int32_t> reads;
@@ -30,10 +31,9 @@ bool MakeImage(const std::string& script, Image* image) { return BuildScriptDisc
 bool ReadImage(void* context, int32_t lbn, uint8_t* raw)
 {
     Image* image = (Image*)context;
-    image->reads.push_back(lbn);
     uint8_t full[kRawSectorSize];
-    if (!ReadDiscSector(image->disc, lbn, full))
-        return false;
+    image->reads.push_back(lbn);
+    if (!ReadDiscSector(image->disc, lbn, full)) return false;
     memcpy(raw, full + kSyncSize, kNoSyncSectorSize);
     return true;
 }
@@ -41,17 +41,12 @@ bool ReadImage(void* context, int32_t lbn, uint8_t* raw)
 bool AddLine(void* context, const char* line)
 {
     Image* image = (Image*)context;
-    if (image->lines.size() >= image->capacity)
-        return false;
-    image->lines.push_back(line);
-    return true;
+    bool room = image->lines.size() < image->capacity;
+    if (room) image->lines.push_back(line);
+    return room;
 }
 
-bool CountLine(void* context, const char*)
-{
-    ++*(size_t*)context;
-    return true;
-}
+bool CountLine(void* context, const char*) { return ++*(size_t*)context != 0; }
 
 // The walk as the tree window runs it: descriptor of the last session,
 // lead-out of the disc. Every walk ends back at depth 0.
@@ -85,8 +80,7 @@ uint8_t* FindRecord(Image& image, const std::string& path, const std::string& id
 std::vector<std::string> Shape(const std::vector<std::string>& lines)
 {
     std::vector<std::string> shape;
-    for (const std::string& l : lines)
-        shape.push_back(l.substr(0, l.find('\t')));
+    for (const std::string& l : lines) shape.push_back(l.substr(0, l.find('\t')));
     return shape;
 }
 
