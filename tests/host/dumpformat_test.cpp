@@ -123,13 +123,4 @@ TEST(StatusLine, BlockTimeAndMode)
     EXPECT_STREQ(small, "LBN =    ");
 }
 
-TEST(StepControls, EndsOfTheDisc)
-{
-    // previous, next at LBN 0 and at the last block.
-    const StepAvailability at_first = StepControlsFor(150, 1000), at_last = StepControlsFor(1149, 1000);
-    EXPECT_TRUE(!at_first.previous && at_first.next);
-    EXPECT_TRUE(at_last.previous && !at_last.next);
-    EXPECT_TRUE(StepControlsFor(INT32_MAX, INT32_MAX).next);  // no overflow
-}
-
 } // namespace
