@@ -70,7 +70,6 @@ TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
     struct Case { const char* what; std::function<void(hlp::HelpDoc&)> change; } cases[] = {
         {"jump to nowhere", [](hlp::HelpDoc& d) { d.topics[1].paragraphs[1].runs[1].target = "nowhere"; }},
         {"sizes past the two-byte fields", [](hlp::HelpDoc& d) { d.topics[0].paragraphs[0].runs[0].text.assign(0x4000, 'x'); }},
-        {"title beyond a |SYSTEM record", [](hlp::HelpDoc& d) { d.title.assign(0x2000, 'x'); }},
     };
     Bytes image;
     std::string error;
@@ -83,20 +82,6 @@ TEST(HlpWrite, RefusesWhatTheFormatCannotHold)
         EXPECT_FALSE(error.empty()) << c.what;
     }
     EXPECT_FALSE(hlp::BuildFileSystem({{"|FONT", {}}, {"|FONT", {}}}, &image, &error));   // a name twice
-}
-
-TEST(HlpWrite, KeywordOrderFoldsAsciiButNotTrailBytes)
-{
-    struct Case { const char* a; const char* b; int sign; };
-    const Case cases[] = {
-        {"Tree", "toc", 1},
-        {"\x83\x41", "\x83\x61", -1},        // two katakana whose trail bytes are 'A' and 'a'
-        {"\x83\x41Z", "\x83\x41z", 0},       // after a whole character, letters fold again
-    };
-    for (const Case& c : cases) {
-        int r = hlp::CompareKeywords(c.a, c.b);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " / " << c.b;
-    }
 }
 
 }  // namespace
