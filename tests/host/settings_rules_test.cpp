@@ -17,17 +17,6 @@ std::vector<uint8_t> RectBytes(int32_t left, int32_t top, int32_t right, int32_t
     return bytes;
 }
 
-// The value names are read from the registry in gui_main_test.
-TEST(SettingsValues, NamesAndDefaults)
-{
-    WindowRect main = DefaultWindowRect(SLOT_MAIN, kScreen);
-    EXPECT_TRUE(main.left == 0 && main.top == 0 && main.right == 1024 && main.bottom == 768);
-    for (WindowSlot slot : {SLOT_CONTROL, SLOT_INPUT, SLOT_TOC, SLOT_TREE}) {
-        WindowRect r = DefaultWindowRect(slot, ScreenSize{1023, 767});  // halves truncate
-        EXPECT_TRUE(r.left == 511 && r.top == 383 && r.right == 0 && r.bottom == 0) << slot;
-    }
-}
-
 TEST(SettingsValues, RectangleRules)
 {
     std::vector<uint8_t> ok = RectBytes(100, 50, 500, 400), longer = ok;
