@@ -69,18 +69,6 @@ TEST(UserDataOffset, ModeTwoSkipsTheSubheaderEveryOtherModeOnlyTheHeader)
     EXPECT_EQ(nullptr, LocateUserData(nullptr, kNoSyncSectorSize));
 }
 
-TEST(VolumeDescriptor, IdentifiedByStandardOrCdiSignature)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"CD-I ", true}, {"cd001", false},
-    };
-    for (const auto& c : cases) {
-        uint8_t user[kUserDataSize] = {};
-        memcpy(user + 1, c.first, 5);
-        EXPECT_EQ(c.second, IsVolumeDescriptor(user)) << c.first;
-    }
-}
-
 TEST(FormatVolumeDate, DigitGroupsReadAsDecimalNumbers)
 {
     const std::pair<const char*, const char*> cases[] = {  // 17 bytes, text
