@@ -16,11 +16,7 @@
 
 namespace {
 
-struct Disc {
-    std::vector<std::vector<uint8_t>> raw;
-    int32_t unreadable = -1;
-    int block_len = kRawSectorSize;
-};
+struct Disc { std::vector<std::vector<uint8_t>> raw; int32_t unreadable = -1; int block_len = kRawSectorSize; };
 
 void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockStatus* status)
 {
@@ -44,8 +40,7 @@ Disc MakeDisc()
     for (int lbn = 0; lbn < 6; ++lbn) {
         uint8_t user[kUserDataSize] = {};
         for (const Put& p : kPuts)
-            if (p.lbn == lbn)
-                memcpy(user + p.offset, p.text, strlen(p.text));
+            if (p.lbn == lbn) memcpy(user + p.offset, p.text, strlen(p.text));
         d.raw.emplace_back(kRawSectorSize);
         BuildRawSector(d.raw.back().data(), lbn, lbn == 4 ? kSectorMode2Form1 : kSectorMode1, user, nullptr);
     }
@@ -55,9 +50,9 @@ Disc MakeDisc()
 struct Case {
     const char* pattern;
     bool hex, ignore_case, raw, backward;
-    int32_t lbn;
+    int32_t lbn;  // from lbn:offset
     uint32_t offset;
-    int32_t want_lbn;      // -1: no match
+    int32_t want_lbn;  // -1: no match
     uint32_t want_offset;
 };
 
