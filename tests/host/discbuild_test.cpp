@@ -1,6 +1,7 @@
-// The disc image builder: its XA records and Form 2 sectors, and the hostile
-// variants the walk does not read. Its sheets and sessions are read by cd-info
-// in toc_cdinfo_test, its volumes by the walk in dirwalk_test.
+// The disc image builder's hostile variants that no other test reads: a volume
+// claiming more blocks than it has, and a cut image file. Its XA records and
+// Form 2 sectors are read back by datasave_test and verify_test, its sheets by
+// cd-info in toc_cdinfo_test, its volumes by the walk in dirwalk_test.
 #include "discbuild.h"
 
 #include <string.h>
@@ -11,56 +12,23 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
-#include "cdgeometry.h"
-#include "sectorcheck.h"
 #include "external_tools.h"
 
 namespace {
 
-struct DiscTest : ::testing::Test {
-    std::string dir = MakeTempDir("discbuild");
-    void TearDown() override { RemoveTempDir(dir); }
-    std::string Write(const BuiltDisc& disc, const char* name, const DiscWriteOptions& o = DiscWriteOptions())
-    {
-        std::string path = dir + "/" + name, error;
-        EXPECT_TRUE(WriteDiscImage(disc, path, o, &error)) << error;
-        return path;
-    }
-};
-
-TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
+TEST(DiscBuild, OverclaimAndTruncate)
 {
-    BuiltDisc disc;
-    ASSERT_TRUE(BuildScriptDisc("track mode2\nfile /V/MOVIE.XA size=5000 form2 filenum=1 channel=3\nfile /V/DOC.TXT size=3\n",
-                      &disc));
-    EXPECT_EQ(memcmp(StoredUserData(disc, 16) + 1024, "CD-XA001", 8), 0);
-    const BuiltEntry* movie = FindDiscEntry(disc, "/V/MOVIE.XA");
-    ASSERT_NE(movie, nullptr);
-    EXPECT_EQ(movie->size, 3u * 2048);  // 3 Form 2 blocks of 2324 bytes
-    uint8_t raw[kRawSectorSize];
-    for (int32_t b = 0; b < 3; ++b) {
-        ASSERT_TRUE(ReadDiscSector(disc, movie->extent + b, raw));
-        EXPECT_EQ(0u, CheckRawSector(raw, movie->extent + b, 0).faults);
-        EXPECT_EQ(raw[16], 1);  // file number
-        EXPECT_EQ(raw[17], 3);  // channel
-        EXPECT_TRUE(raw[18] & kSubmodeForm2);
-        EXPECT_EQ((raw[18] & kSubmodeEof) != 0, b == 2);
-    }
-    EXPECT_EQ(raw[24 + 5000 - 2 * 2324 - 1], DiscPatternByte("/V/MOVIE.XA", 4999));
-}
-
-// The variants the directory walk does not read (dirwalk_test reads the
-// others): a volume claiming more blocks than it has, and a cut image file.
-TEST_F(DiscTest, OverclaimAndTruncate)
-{
+    const std::string dir = MakeTempDir("discbuild");
+    std::string error;
     BuiltDisc disc;
     ASSERT_TRUE(BuildScriptDisc("file /X.DAT size=10\nhostile overclaim blocks=500\n", &disc));
     EXPECT_EQ((int32_t)get_be32(StoredUserData(disc, 16) + 84), disc.tracks[0].Length() + 500);
     ASSERT_TRUE(BuildScriptDisc("file /X.DAT size=10\nhostile truncate blocks=3\n", &disc));
-    Write(disc, "cut.cue");
+    ASSERT_TRUE(WriteDiscImage(disc, dir + "/cut.cue", DiscWriteOptions(), &error)) << error;
     std::vector<uint8_t> bin;
     ASSERT_TRUE(ReadFileBytes(dir + "/cut.bin", &bin));
     EXPECT_EQ(bin.size(), (size_t)(disc.tracks[0].Length() - 3) * kRawSectorSize);
+    RemoveTempDir(dir);
 }
 
 }  // namespace
