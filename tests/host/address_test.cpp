@@ -96,8 +96,7 @@ std::vector<int32_t> ListHistory(const AddressHistory& h)
 {
     std::vector<int32_t> list;
     int32_t lbn;
-    for (int32_t i = 0; GetHistory(&h, i, &lbn); ++i)
-        list.push_back(lbn);
+    for (int32_t i = 0; GetHistory(&h, i, &lbn); ++i) list.push_back(lbn);
     return list;
 }
 
@@ -107,10 +106,8 @@ TEST(Address, HistoryRingKeepsTheNewestTwentyNewestFirst)
     for (int32_t n : {0, 45}) {
         AddressHistory h = {};
         std::vector<int32_t> expected;
-        for (int32_t v = 1; v <= n; ++v)
-            AddHistory(&h, v);
-        for (int32_t v = n; v >= 1 && v > n - kAddressHistorySize; --v)
-            expected.push_back(v);
+        for (int32_t v = 1; v <= n; ++v) AddHistory(&h, v);
+        for (int32_t v = n; v >= 1 && v > n - kAddressHistorySize; --v) expected.push_back(v);
         EXPECT_EQ(ListHistory(h), expected) << n;
     }
 
