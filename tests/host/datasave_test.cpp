@@ -28,8 +28,7 @@ bool ReadRaw(void* ctx, int32_t lbn, uint32_t count, uint8_t* raw)
 bool ReadUser(void* ctx, int32_t lbn, uint8_t* user)
 {
     uint8_t raw[kRawSectorSize];
-    if (!ReadRaw(ctx, lbn, 1, raw))
-        return false;
+    if (!ReadRaw(ctx, lbn, 1, raw)) return false;
     memcpy(user, raw + (raw[kModeOffset] == 2 ? kXaUserDataOffset : kDataOffset), kUserDataSize);
     return true;
 }
@@ -74,8 +73,7 @@ TEST(SafeFileName, DiscNamesBecomeOneHarmlessComponent)
         {"..", "_"}, {"..\\..\\WIN.INI;1", ".._.._WIN.INI"}, {"A/B:C*D?E\"F<G>H|I", "A_B_C_D_E_F_G_H_I"},
         {"nul.txt;1", "_nul.txt"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SafeFileName(c.id, strlen(c.id)), c.safe) << c.id;
+    for (const Case& c : cases) EXPECT_EQ(SafeFileName(c.id, strlen(c.id)), c.safe) << c.id;
     std::string longName = std::string(300, 'A') + ".MPG;1";
     std::string safe = SafeFileName(longName.data(), longName.size());
     EXPECT_EQ(safe.size(), (size_t)kSafeNameMax);
@@ -127,8 +125,7 @@ TEST_F(DataSave, FolderFilesForm2AndMultiExtentAsRecorded)
     EXPECT_EQ(FileBytes(dir + "/out/A.TXT"), std::vector<uint8_t>({'H', 'e', 'l', 'l', 'o'}));
     std::vector<uint8_t> big = FileBytes(dir + "/out/BIG.DAT");
     ASSERT_EQ(big.size(), 10000u);
-    for (uint32_t i = 0; i < big.size(); ++i)
-        ASSERT_EQ(big[i], DiscPatternByte("/DIR/BIG.DAT", i)) << i;
+    for (uint32_t i = 0; i < big.size(); ++i) ASSERT_EQ(big[i], DiscPatternByte("/DIR/BIG.DAT", i)) << i;
     EXPECT_EQ(FileBytes(dir + "/out/SUB/_NUL.TXT").size(), 3u);
     // Form 2: the header, then every raw sector of the file as the builder made it.
     std::vector<uint8_t> video = FileBytes(dir + "/out/VIDEO.DAT");
@@ -150,8 +147,7 @@ TEST_F(DataSave, LoopingDirectorySavedOnce)
     std::vector<SaveItem> items;
     PlanFolderSave(&reads, root->extent, (int32_t)root->size, dir + "/out", &items);
     std::vector<std::string> paths;
-    for (const SaveItem& item : items)
-        paths.push_back(item.path.substr(dir.size()));
+    for (const SaveItem& item : items) paths.push_back(item.path.substr(dir.size()));
     EXPECT_EQ(paths, (std::vector<std::string>{"/out", "/out/A", "/out/A/X.TXT"}));
 }
 
@@ -192,8 +188,7 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     EXPECT_EQ(StepSaveJob(&job, 1), kSaveRunning);
     CancelSaveJob(&job);
     EXPECT_EQ(job.state, kSaveCancelled);
-    for (const char* gone : {"/full.bin", "/cancelled.bin"})
-        EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
+    for (const char* gone : {"/full.bin", "/cancelled.bin"}) EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
 }
 
 TEST_F(DataSave, DiscCopyReopensWithSameTocAndRawBytes)
