@@ -127,8 +127,7 @@ TEST(DirectoryTree, LevelBoundsTheDepthListed)
     for (const auto& c : cases) {
         Walk(image, c.first);
         size_t deepest = 0;
-        for (const std::string& l : image.lines)
-            deepest = std::max(deepest, l.find_first_not_of(' '));
+        for (const std::string& l : image.lines) deepest = std::max(deepest, l.find_first_not_of(' '));
         EXPECT_EQ(c.second, deepest) << "level " << c.first;
         EXPECT_EQ(2 * c.second, image.lines.size()) << "level " << c.first;
     }
@@ -195,8 +194,7 @@ TEST(HostileDirectory, FanOutOfSharedExtentsIsCapped)
     std::vector<std::string> parents;
     for (int level = 0; level < 8; ++level) {
         parents.push_back(chain.empty() ? "/" : chain);
-        for (int i = 0; i < kFan; ++i)
-            script += "dir " + chain + "/" + name(level, i) + "\n";
+        for (int i = 0; i < kFan; ++i) script += "dir " + chain + "/" + name(level, i) + "\n";
         chain += "/" + name(level, 0);
     }
     Image image;
@@ -229,8 +227,7 @@ TEST(HostileDirectory, OverrunningRecordsAreCutOrSkippedWithinTheBlock)
     ASSERT_EQ(4u, image.lines.size());
     EXPECT_EQ(0u, image.lines[2].rfind("  A.TXT;1", 0)) << image.lines[2];
     EXPECT_EQ("  B.TXT;1", Shape(image.lines)[3]);
-    for (const std::string& l : image.lines)
-        EXPECT_LT(l.size(), kTreeLineSize);
+    for (const std::string& l : image.lines) EXPECT_LT(l.size(), kTreeLineSize);
 }
 
 }  // namespace
