@@ -13,8 +13,7 @@ namespace {
 std::vector<char> RootList(const std::vector<std::string>& roots)
 {
     std::vector<char> list;
-    for (const std::string& r : roots)
-        list.insert(list.end(), r.c_str(), r.c_str() + r.size() + 1);
+    for (const std::string& r : roots) list.insert(list.end(), r.c_str(), r.c_str() + r.size() + 1);
     list.push_back('\0');
     return list;
 }
@@ -22,8 +21,7 @@ std::vector<char> RootList(const std::vector<std::string>& roots)
 TEST(DriveRoots, ListsAsTheSystemMayGiveThem)
 {
     std::vector<std::string> all;
-    for (char c = 'A'; c <= 'Z'; c++)
-        all.push_back(std::string(1, c) + ":\\");
+    for (char c = 'A'; c <= 'Z'; c++) all.push_back(std::string(1, c) + ":\\");
     // size: bytes given; the rest is cut off
     struct Case { const char* name; std::vector<char> list; size_t size; std::vector<std::string> roots; } cases[] = {
         // Twenty-six roots take 105 bytes, more than an 80-byte buffer holds.
@@ -88,8 +86,7 @@ TEST(DiscImage, FileNameOfPath)
         {"Z:\\\x95\x5C\\\x95\x5C.iso", "\x95\x5C.iso"},
         {"Z:\\a\x95", "a\x95"},  // a lead byte cut by the end of the text
     };
-    for (const Case& c : cases)
-        EXPECT_STREQ(FileNameOfPath(c.path, Cp932Lead), c.name) << c.path;
+    for (const Case& c : cases) EXPECT_STREQ(FileNameOfPath(c.path, Cp932Lead), c.name) << c.path;
     EXPECT_STREQ(FileNameOfPath(nullptr, Cp932Lead), "");
 }
 
