@@ -17,8 +17,7 @@ std::vector<uint8_t> MakeSector(uint8_t mode, const uint8_t* sub1 = nullptr, con
     WriteSyncPattern(raw.data(), kRawSectorSize);
     const uint8_t header[4] = {0x00, 0x02, 0x16, mode};
     memcpy(&raw[12], header, 4);
-    for (size_t i = 16; i < raw.size(); i++)
-        raw[i] = (uint8_t)(i - 16);
+    for (size_t i = 16; i < raw.size(); i++) raw[i] = (uint8_t)(i - 16);
     if (sub1 != nullptr) {
         memcpy(&raw[16], sub1, 4);
         memcpy(&raw[20], sub2, 4);
