@@ -70,8 +70,7 @@ FindRun Search(Disc* disc, const Case& c, const VerifyPlan& plan)
 VerifyPlan Plan(std::vector<VerifyExtent> extents)
 {
     VerifyPlan plan = {};
-    for (const VerifyExtent& e : extents)
-        plan.extents[plan.extent_count++] = e;
+    for (const VerifyExtent& e : extents) plan.extents[plan.extent_count++] = e;
     return plan;
 }
 
