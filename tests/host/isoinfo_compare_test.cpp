@@ -43,8 +43,7 @@ Listing ParseIsoinfoListing(const std::string& text)
         std::string name = line.substr(close + 1);
         name.erase(0, name.find_first_not_of(' '));
         name.erase(name.find_last_not_of(' ') + 1);
-        if (name != "." && name != "..")
-            entries.emplace(name, size, (int32_t)atol(line.c_str() + open + 1));
+        if (name != "." && name != "..") entries.emplace(name, size, (int32_t)atol(line.c_str() + open + 1));
     }
     return entries;
 }
@@ -131,8 +130,7 @@ void ExpectSameAsIsoinfo(const std::string& isoImage, size_t minEntries)
 // of more than one block and names that need mapping.
 TEST(ToolImages, TreeAndLabelMatchIsoinfo)
 {
-    if (!ToolAvailable("isoinfo"))
-        GTEST_SKIP() << "isoinfo missing";
+    if (!ToolAvailable("isoinfo")) GTEST_SKIP() << "isoinfo missing";
     const std::string dir = MakeTempDir("isoinfo_compare"), tree = dir + "/tree";
     ASSERT_FALSE(dir.empty());
     std::string out;
