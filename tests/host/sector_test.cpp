@@ -31,8 +31,7 @@ TEST(SectorHeader, AddressesInBcd)
 std::vector<uint8_t> Pattern(size_t n, unsigned seed)
 {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i)
-        v[i] = (uint8_t)((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
+    for (size_t i = 0; i < n; ++i) v[i] = (uint8_t)((i * 31 + seed * 7 + (i >> 8)) & 0xFF);
     return v;
 }
 
