@@ -57,8 +57,7 @@ TEST(SenseTable, DescriptionIds)
     std::set<unsigned> seen;
     for (unsigned asc = 0; asc < 256; ++asc)
         for (unsigned ascq = 0; ascq < 256; ++ascq)
-            if (unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq))
-                seen.insert(id);
+            if (unsigned id = SenseDescriptionId((uint8_t)asc, (uint8_t)ascq)) seen.insert(id);
     EXPECT_EQ(seen.size(), (size_t)(IDS_CDR_SENSE_DESC_LAST - IDS_CDR_SENSE_DESC_FIRST + 1));
     EXPECT_EQ(*seen.begin(), (unsigned)IDS_CDR_SENSE_DESC_FIRST);
     EXPECT_EQ(*seen.rbegin(), (unsigned)IDS_CDR_SENSE_DESC_LAST);
