@@ -82,8 +82,7 @@ uint8_t* StoredUserData(BuiltDisc& disc, int32_t lbn)
 {
     for (BuiltTrack& t : disc.tracks) {
         int32_t first = t.start - (t.pregap_stored ? t.pregap : 0);
-        if (lbn >= first && lbn < t.start + t.Length())
-            return t.blocks[(size_t)(lbn - first)].data;
+        if (lbn >= first && lbn < t.start + t.Length()) return t.blocks[(size_t)(lbn - first)].data;
     }
     ADD_FAILURE() << "no block " << lbn;
     static uint8_t scratch[kRawSectorSize];
