@@ -12,8 +12,7 @@ TEST(TextUtil, ParseLongLikeAtol)
         {"\t\n\v\f\r +42x", 42}, {"99999999999999999999999999999999", INT32_MAX},
         {"\x82\x4F", 0},      // nor its code page 932 form
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseLongLikeAtol(c.text), c.want) << '"' << c.text << '"';
+    for (const Case& c : cases) EXPECT_EQ(ParseLongLikeAtol(c.text), c.want) << '"' << c.text << '"';
     EXPECT_EQ(ParseLongLikeAtol(nullptr), 0);
 }
 
@@ -36,8 +35,7 @@ TEST(TextUtil, ComposeErrorTextCutsAtCharacterBoundary)
 {
     // Every buffer size over a run of double-byte characters: the end falls on each byte once.
     std::string caller;
-    for (int i = 0; i < 20; ++i)
-        caller += "\x82\xA0";
+    for (int i = 0; i < 20; ++i) caller += "\x82\xA0";
     const std::string full = std::string("abc") + kLabel + "21\n" + caller;
     for (uint32_t size = 1; size <= full.size() + 2; ++size) {
         std::string buf(size + 1, '#');
@@ -53,8 +51,7 @@ TEST(TextUtil, ComposeErrorTextCutsAtCharacterBoundary)
         }
         // The text ends on a whole character.
         size_t i = 0;
-        while (i < got.size())
-            i += IsCp932LeadByte((uint8_t)got[i]) ? 2 : 1;
+        while (i < got.size()) i += IsCp932LeadByte((uint8_t)got[i]) ? 2 : 1;
         EXPECT_EQ(i, got.size()) << size;
     }
 }
