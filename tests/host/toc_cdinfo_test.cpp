@@ -63,8 +63,7 @@ std::map<int, int32_t> CdInfoTracks(const std::string& out)
     while (std::getline(lines, line)) {
         int number, m, s, f;
         long lsn;
-        if (sscanf(line.c_str(), " %d: %d:%d:%d %ld", &number, &m, &s, &f, &lsn) == 5)
-            tracks[number] = (int32_t)lsn;
+        if (sscanf(line.c_str(), " %d: %d:%d:%d %ld", &number, &m, &s, &f, &lsn) == 5) tracks[number] = (int32_t)lsn;
     }
     return tracks;
 }
@@ -94,8 +93,7 @@ TEST_F(TocCdInfoTest, ReportAddressesMatchLayoutVolumeAndCdInfo)
         const ReportedLayout full = ReadLayout(Render(disc));
         ASSERT_EQ(full.starts.size(), disc.tracks.size());
         ASSERT_EQ(full.leadouts.size(), c.sessions);
-        for (const DiscTrack& t : disc.tracks)
-            EXPECT_EQ(full.starts.at(t.number), t.start) << "track " << t.number;
+        for (const DiscTrack& t : disc.tracks) EXPECT_EQ(full.starts.at(t.number), t.start) << "track " << t.number;
         for (size_t s = 0; s < c.sessions; ++s)
             EXPECT_EQ(full.leadouts[s], disc.sessions[s].leadout) << "session " << s + 1;
 
