@@ -121,8 +121,7 @@ TEST(TocReport, BuildFallsBackFromFullToTrackToErrorLines)
 TEST(TocReport, JumpTargetOfASelection)
 {
     std::string report;
-    for (const std::string& l : Render(OneTrackFullToc(), true))
-        report += l;
+    for (const std::string& l : Render(OneTrackFullToc(), true)) report += l;
     const uint32_t at = (uint32_t)report.find("203284");
     struct Case { std::string text; uint32_t start, end; int32_t address; } cases[] = {
         {report, at, at + 6, 203434},
