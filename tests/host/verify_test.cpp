@@ -103,8 +103,7 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
         EXPECT_EQ(run.failed, (int64_t)planted.size());
         ASSERT_EQ(run.unreadable, 1);
         std::map<int32_t, unsigned> found;
-        for (const VerifyFailure& f : run.failures)
-            found[f.lbn] = f.unreadable ? ~0u : f.check.faults;
+        for (const VerifyFailure& f : run.failures) found[f.lbn] = f.unreadable ? ~0u : f.check.faults;
         planted[unreadable] = ~0u;
         EXPECT_EQ(planted, found) << block_len;
         planted.erase(unreadable);
