@@ -16,8 +16,7 @@ namespace {
 size_t FieldIndex(int control)
 {
     for (size_t i = 0; i < kVolumeFieldCount; ++i)
-        if (kVolumeFields[i].nControl == control)
-            return i;
+        if (kVolumeFields[i].nControl == control) return i;
     ADD_FAILURE() << "no field " << control;
     return 0;
 }
