@@ -155,10 +155,6 @@ TEST(DirectoryTree, ShapeOfSessionsAndDamagedOrRefusedListings)
     struct Case { const char* name; const char* script; size_t capacity; std::vector<std::string> shape; } cases[] = {
         {"last session", "file /OLD.TXT size=1\nsession\ntrack mode1\nfile /NEW.TXT size=1\n", SIZE_MAX,
          {"\\", " NEW.TXT;1", " OLD.TXT;1"}},
-        {"unreadable subdirectory skips only its contents",
-         "dir /GONE\nfile /GONE/LOST.TXT size=1\nfile /OK/IN.TXT size=1\nfile /Z.TXT size=1\n"
-         "hostile dir-unreadable /GONE\n",
-         SIZE_MAX, {"\\", " GONE", " OK", "  IN.TXT;1", " Z.TXT;1"}},
         // Room for the root line, SUB and A: B is refused, Z too.
         {"full sink", "file /SUB/A.TXT size=1\nfile /SUB/B.TXT size=1\nfile /Z.TXT size=1\n", 3,
          {"\\", " SUB", "  A.TXT;1"}},
@@ -175,9 +171,6 @@ TEST(DirectoryTree, ShapeOfSessionsAndDamagedOrRefusedListings)
         EXPECT_EQ(c.shape, Shape(image.lines));
         EXPECT_EQ(image.disc.session_start.back() + 16, image.reads.front());   // the last session's
     }
-    Image image;
-    ASSERT_TRUE(MakeImage("file /X.TXT size=1\n", &image));
-    EXPECT_EQ(kTreeFull, Walk(image, kMaxTreeLevel, 0));
 }
 
 TEST(HostileDirectory, FanOutOfSharedExtentsIsCapped)
