@@ -84,7 +84,6 @@ TEST(Find, SearchesTheDiscBothWays)
         {"ACROSS", false, false, false, true, 3, 0, 2, 2045},      // back from block 2: block 3 read for its head
         {"ACROSS", false, false, true, false, 0, 0, -1, 0},        // raw: EDC and ECC stand between
         {"ZZZ", false, false, false, true, 0, 2047, 0, 2046},       // back from one crossing match to another
-        {"FIRST", false, false, false, true, 1, 0, 0, 0},          // the disc's first byte
         {"00ff FFFF", true, false, true, false, 0, 1, 1, 0},       // the sync of the next block
         {"LAST", false, false, false, false, 3, 0, 5, 2044},       // the disc's last byte
         {"XA", false, false, false, false, 3, 0, 4, 10},           // Form 1 user data after the subheader
