@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cdb.h"
 #include "external_tools.h"
 #include "sectorcheck.h"
 #include "target.h"
@@ -65,8 +66,8 @@ protected:
 
 std::vector<uint8_t> Read10(uint32_t lba, uint16_t count)
 {
-    return {0x28, 0, (uint8_t)(lba >> 24), (uint8_t)(lba >> 16), (uint8_t)(lba >> 8), (uint8_t)lba, 0,
-            (uint8_t)(count >> 8), (uint8_t)count, 0};
+    uint8_t cdb[kCdbAreaSize];
+    return std::vector<uint8_t>(cdb, cdb + BuildRead10(cdb, (int32_t)lba, count));
 }
 
 TEST_F(TargetTest, CommandsAndTheirSense)
