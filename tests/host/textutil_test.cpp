@@ -55,19 +55,3 @@ TEST(TextUtil, ComposeErrorTextCutsAtCharacterBoundary)
         EXPECT_EQ(i, got.size()) << size;
     }
 }
-
-TEST(TextUtil, CopyCp932)
-{
-    struct Case { const char* text; uint32_t size; const char* want; } cases[] = {
-        {"ab\x82\xA0", 4, "ab"},            // the character would straddle the end
-        {"\x82\x5C\x82", 8, "\x82\x5C\x82"},   // a broken last character is kept as it is
-        {nullptr, 4, ""},
-    };
-    for (const Case& c : cases) {
-        char out[16];
-        memset(out, '#', sizeof out);
-        CopyCp932(out, c.size, c.text);
-        EXPECT_STREQ(out, c.want) << c.size;
-        EXPECT_EQ(out[c.size], '#');
-    }
-}
