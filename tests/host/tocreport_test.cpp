@@ -80,10 +80,6 @@ TEST(TocReport, FullAndTrackTocLines)
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[5], kLeadOutLine);
     EXPECT_EQ(header, kTrackTocHeaderLen);
-    // Pointer rows show their TIME field.
-    Response r(1, 1);
-    r.Add({0x01, 0x54, 0x00, 0xB0, 0x03, 0x08, 0x64, 0x02, 0x79, 0x59, 0x74});
-    EXPECT_EQ(Render(r, true).back(), "  1   5     4     00    B0    02    79:59:74    03:08:64      359849   \r\n");
 }
 
 struct FakeDrive { int full_result, track_result; std::vector<int> formats, reports; };
