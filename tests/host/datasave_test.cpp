@@ -44,11 +44,7 @@ struct DataSave : ::testing::Test {
     std::string dir = MakeTempDir("datasave");
     BuiltDisc built;
     Disc disc;
-    void TearDown() override
-    {
-        DiscClose(&disc);
-        RemoveTempDir(dir);
-    }
+    void TearDown() override { DiscClose(&disc); RemoveTempDir(dir); }
     // The script built in memory and written as a cue sheet, then opened.
     void Make(const char* script, const char* name = "src.cue")
     {
