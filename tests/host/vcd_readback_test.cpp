@@ -79,11 +79,9 @@ bool MakeVcd(const std::string& dir, bool stored2336, std::vector<uint8_t>* bin)
     std::string out;
     std::string cmd = "cd " + ShellQuote(dir) + " && vcdxbuild -q -T '2001-02-03 04:05:06' " +
                       (stored2336 ? "--sector-2336 " : "") + "-c v.cue -b v.bin v.xml";
-    if (RunCommand(cmd, &out) != 0) {
-        ADD_FAILURE() << out;
-        return false;
-    }
-    return ReadFileBytes(dir + "/v.bin", bin);
+    int rc = RunCommand(cmd, &out);
+    EXPECT_EQ(0, rc) << out;
+    return rc == 0 && ReadFileBytes(dir + "/v.bin", bin);
 }
 
 
