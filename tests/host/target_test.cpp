@@ -223,16 +223,4 @@ TEST_F(TargetTest, LongestDiscTocAndCapacityAgree)
     TargetInit(&target_, &disc_);
 }
 
-TEST_F(TargetTest, EjectLeavesNoMediumUntilLoaded)
-{
-    uint8_t buf[2048];
-    ASSERT_EQ(0, Run({0x1B, 0, 0, 0, 0x02, 0}, nullptr, 0));
-    EXPECT_FALSE(TargetMediumPresent(&target_));
-    ASSERT_EQ(2, Run(Read10(0, 1), buf, 2048));
-    EXPECT_EQ(0x02, sense_[2]);
-    EXPECT_EQ(0x3A00, sense_[12] << 8 | sense_[13]);  // medium not present
-    ASSERT_EQ(0, Run({0x1B, 0, 0, 0, 0x03, 0}, nullptr, 0));
-    EXPECT_EQ(0, Run({0, 0, 0, 0, 0, 0}, nullptr, 0));
-}
-
 }  // namespace
