@@ -92,40 +92,6 @@ std::string RightTrimmed(std::string s)
     return s;
 }
 
-// Every entry "isoinfo -l" lists down to the walker's deepest level is in the
-// tree with the same size and first block, and nothing else is; the identifier
-// fields of "isoinfo -d" equal the label's.
-void ExpectSameAsIsoinfo(const std::string& isoImage, size_t minEntries)
-{
-    Drive drive;
-    ASSERT_TRUE(OpenImageDrive(isoImage, kNoSyncSectorSize, &drive));
-    EXPECT_TRUE(TargetLastSessionStart(&drive.target, &drive.lastSession));
-    std::string text;
-    ASSERT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(isoImage), &text)) << text;
-    Listing expected = ParseIsoinfoListing(text);
-    std::vector<std::string> lines = WalkDrive(drive);
-    EXPECT_GE(expected.size(), minEntries);
-    EXPECT_EQ(expected, WalkerListing(lines));
-
-    uint8_t raw[kRawSectorSize] = {};
-    ASSERT_TRUE(ReadDrive(&drive, drive.lastSession + kVolumeDescriptorLbn, raw));
-    VolumeLabel label;
-    ASSERT_TRUE(DecodeVolumeLabel(raw, kNoSyncSectorSize, &label));
-    ASSERT_EQ(0, RunCommand("isoinfo -d -i " + ShellQuote(isoImage), &text));
-    std::map<std::string, std::string> values;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (line.find(": ") != std::string::npos)
-            values.emplace(line.substr(0, line.find(": ")), RightTrimmed(line.substr(line.find(": ") + 2)));
-    const char* keys[] = {"System id",   "Volume id",      "Volume set id",      "Publisher id",
-                          "Data preparer id", "Application id", "Copyright File id", "Abstract File id",
-                          "Bibliographic File id"};
-    for (size_t i = 0; i < sizeof keys / sizeof keys[0]; ++i) {
-        ASSERT_EQ(1u, values.count(keys[i])) << keys[i] << "\n" << text;
-        EXPECT_EQ(values[keys[i]], RightTrimmed(label.szText[i])) << keys[i];
-    }
-}
-
 // A source tree of nine levels (one beyond the walker's deepest), a directory
 // of more than one block and names that need mapping.
 TEST(ToolImages, TreeAndLabelMatchIsoinfo)
@@ -149,7 +115,35 @@ TEST(ToolImages, TreeAndLabelMatchIsoinfo)
                             "-publisher 'SOME PUBLISHER' -p 'A PREPARER' -A 'AN APPLICATION' "
                             "-copyright COPY.TXT -abstract ABS.TXT -biblio BIB.TXT -o " + ShellQuote(iso) + " " +
                                 ShellQuote(tree), &out)) << out;
-    ExpectSameAsIsoinfo(iso, 160);
+
+    // Every entry "isoinfo -l" lists down to the walker's deepest level is in the
+    // tree with the same size and first block, and nothing else is; the identifier
+    // fields of "isoinfo -d" equal the label's.
+    Drive drive;
+    ASSERT_TRUE(OpenImageDrive(iso, kNoSyncSectorSize, &drive));
+    EXPECT_TRUE(TargetLastSessionStart(&drive.target, &drive.lastSession));
+    std::string text;
+    ASSERT_EQ(0, RunCommand("isoinfo -l -i " + ShellQuote(iso), &text)) << text;
+    Listing expected = ParseIsoinfoListing(text);
+    EXPECT_GE(expected.size(), 160u);
+    EXPECT_EQ(expected, WalkerListing(WalkDrive(drive)));
+    uint8_t raw[kRawSectorSize] = {};
+    ASSERT_TRUE(ReadDrive(&drive, drive.lastSession + kVolumeDescriptorLbn, raw));
+    VolumeLabel label;
+    ASSERT_TRUE(DecodeVolumeLabel(raw, kNoSyncSectorSize, &label));
+    ASSERT_EQ(0, RunCommand("isoinfo -d -i " + ShellQuote(iso), &text));
+    std::map<std::string, std::string> values;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.find(": ") != std::string::npos)
+            values.emplace(line.substr(0, line.find(": ")), RightTrimmed(line.substr(line.find(": ") + 2)));
+    const char* keys[] = {"System id",   "Volume id",      "Volume set id",      "Publisher id",
+                          "Data preparer id", "Application id", "Copyright File id", "Abstract File id",
+                          "Bibliographic File id"};
+    for (size_t i = 0; i < sizeof keys / sizeof keys[0]; ++i) {
+        ASSERT_EQ(1u, values.count(keys[i])) << keys[i] << "\n" << text;
+        EXPECT_EQ(values[keys[i]], RightTrimmed(label.szText[i])) << keys[i];
+    }
     RemoveTempDir(dir);
 }
 
