@@ -172,48 +172,42 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     for (const char* gone : {"/full.bin", "/cancelled.bin"}) EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
 }
 
+// A multisession copy (the single-session one: gui_save_test).
 TEST_F(DataSave, DiscCopyReopensWithSameTocAndRawBytes)
 {
-    struct Case { const char* name; const char* script; } cases[] = {
-        {"multi", "track mode2\nfile /A.TXT size=3000\naudio blocks=300\nsession\ntrack mode2\nfile /B.TXT size=100\n"
-                  "session\ntrack mode1\nfile /C.TXT size=9000\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        DiscClose(&disc);
-        Make(c.script, (std::string(c.name) + ".cue").c_str());
-        std::vector<uint8_t> toc;
-        ASSERT_TRUE(BuildTocResponse(disc, kTocFormatFull, true, 1, &toc));
-        CopyLayout layout;
-        ASSERT_TRUE(LayoutFromFullToc(toc.data(), (uint32_t)toc.size(), &layout));
-        FinishCopyLayout(&layout, ReadRaw, &disc);
-        std::string cue = dir + "/copy-" + c.name + ".cue";
-        Run(PlanDiscCopy(layout, cue));
+    Make("track mode2\nfile /A.TXT size=3000\naudio blocks=300\nsession\ntrack mode2\nfile /B.TXT size=100\n"
+         "session\ntrack mode1\nfile /C.TXT size=9000\n");
+    std::vector<uint8_t> toc;
+    ASSERT_TRUE(BuildTocResponse(disc, kTocFormatFull, true, 1, &toc));
+    CopyLayout layout;
+    ASSERT_TRUE(LayoutFromFullToc(toc.data(), (uint32_t)toc.size(), &layout));
+    FinishCopyLayout(&layout, ReadRaw, &disc);
+    std::string cue = dir + "/copy.cue";
+    Run(PlanDiscCopy(layout, cue));
 
-        Disc copy;
-        char err[512];
-        ASSERT_TRUE(DiscOpen(cue.c_str(), &copy, err, sizeof err)) << err;
-        for (int format : {kTocFormatTrack, kTocFormatFull}) {
-            std::vector<uint8_t> a, b;
-            ASSERT_TRUE(BuildTocResponse(disc, format, true, 1, &a) && BuildTocResponse(copy, format, true, 1, &b));
-            EXPECT_EQ(a, b) << "format " << format;
-        }
-        // A pregap shows where the kind of track changes (audio after audio cannot be told).
-        for (size_t i = 1; i < disc.tracks.size(); ++i)
-            if (disc.tracks[i].control != disc.tracks[i - 1].control) {
-                EXPECT_EQ(DiscFindTrack(copy, disc.tracks[i].pregap_start)->number, disc.tracks[i].number);
-            }
-        uint8_t a[kRawSectorSize], b[kRawSectorSize];
-        SectorType ta, tb;
-        for (int32_t lba = 0; lba < DiscLeadout(disc); ++lba) {
-            DiscReadResult ra = DiscReadRaw(disc, lba, a, &ta);
-            ASSERT_EQ(ra, DiscReadRaw(copy, lba, b, &tb)) << lba;
-            if (ra == kDiscReadOk) {
-                ASSERT_TRUE(memcmp(a, b, sizeof a) == 0 && ta == tb) << lba;
-            }
-        }
-        DiscClose(&copy);
+    Disc copy;
+    char err[512];
+    ASSERT_TRUE(DiscOpen(cue.c_str(), &copy, err, sizeof err)) << err;
+    for (int format : {kTocFormatTrack, kTocFormatFull}) {
+        std::vector<uint8_t> a, b;
+        ASSERT_TRUE(BuildTocResponse(disc, format, true, 1, &a) && BuildTocResponse(copy, format, true, 1, &b));
+        EXPECT_EQ(a, b) << "format " << format;
     }
+    // A pregap shows where the kind of track changes (audio after audio cannot be told).
+    for (size_t i = 1; i < disc.tracks.size(); ++i)
+        if (disc.tracks[i].control != disc.tracks[i - 1].control) {
+            EXPECT_EQ(DiscFindTrack(copy, disc.tracks[i].pregap_start)->number, disc.tracks[i].number);
+        }
+    uint8_t a[kRawSectorSize], b[kRawSectorSize];
+    SectorType ta, tb;
+    for (int32_t lba = 0; lba < DiscLeadout(disc); ++lba) {
+        DiscReadResult ra = DiscReadRaw(disc, lba, a, &ta);
+        ASSERT_EQ(ra, DiscReadRaw(copy, lba, b, &tb)) << lba;
+        if (ra == kDiscReadOk) {
+            ASSERT_TRUE(memcmp(a, b, sizeof a) == 0 && ta == tb) << lba;
+        }
+    }
+    DiscClose(&copy);
 }
 
 }  // namespace
