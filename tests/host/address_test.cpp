@@ -32,7 +32,6 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
 {
     struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; const char* bad; } cases[] = {
-        {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, ""},           // nothing read yet: all out of range
         {"99", 100, 0, 99, ""},
         {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, ""},
         {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, ""},     // range is checked first
@@ -52,7 +51,6 @@ TEST(Address, ErrorMessageFilling)
     char out[kAddressTextSize];
     struct Case { const char* format; int32_t leadout; const char* text; } cases[] = {
         {"100%% %s %x %", -5, "100% %s %x %"},   // only %d, %c and %% are conversions
-        {"%d%c", INT32_MIN, "-2147483648q"},
     };
     for (const Case& c : cases) {
         int n = FormatAddressError(out, sizeof out, c.format, c.leadout, &check);
