@@ -21,7 +21,6 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
 {
     const char* text =
         "\xEF\xBB\xBFREM SESSION 01\r\n"
-        "CATALOG 0000000000000\r\n"
         "FILE \"data one.bin\" BINARY\r\n"
         "  TRACK 01 MODE2/2352\r\n"
         "    INDEX 01 00:00:00\r\n"
@@ -43,7 +42,7 @@ TEST(Cue, MultiFileMultiSessionWithGapsAndFlags)
     ASSERT_EQ(2u, s.files.size());
     EXPECT_EQ("data one.bin", s.files[0].name);
     EXPECT_EQ("two b.bin", s.files[1].name);  // unquoted, with a blank
-    EXPECT_EQ(14, s.files[1].line);
+    EXPECT_EQ(13, s.files[1].line);
     ASSERT_EQ(3u, s.tracks.size());
     EXPECT_EQ(2, s.sessions);
     const CueTrack& t2 = s.tracks[1];
