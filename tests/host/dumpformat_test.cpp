@@ -92,15 +92,9 @@ TEST(DumpFormat, Bounds)
     EXPECT_EQ(FormatDump(text.data(), user, raw.data(), kRawSectorSize, kDumpUserData), 0);
     EXPECT_EQ(strlen(text.data()), user - 80);
 
-    struct Case { uint32_t raw_size; int32_t length; int result; } cases[] = {
-        {100, kDumpUserData, 6 * 80 + 30},  // too short for a header: the whole image
-        {100, 101, 0},
-    };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> exact(raw.begin(), raw.begin() + c.raw_size);  // ASan sees over-reads
-        EXPECT_EQ(FormatDump(text.data(), kDumpTextSize, exact.data(), c.raw_size, c.length), c.result)
-            << c.raw_size << " " << c.length;
-    }
+    // Too short for a header: the whole image, and no read past it (ASan).
+    std::vector<uint8_t> exact(raw.begin(), raw.begin() + 100);
+    EXPECT_EQ(FormatDump(text.data(), kDumpTextSize, exact.data(), 100, kDumpUserData), 6 * 80 + 30);
 }
 
 TEST(StatusLine, BlockTimeAndMode)
