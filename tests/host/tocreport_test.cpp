@@ -65,20 +65,17 @@ Response TwoTrackToc()
     return r;
 }
 
-const char kA2Line[] = "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n";
-const char kLeadOutLine[] = " 1     4     AA    00    00    45:12:34      203284   \r\n";
-
 // One exact line per format; the rest by count and heading.
 TEST(TocReport, FullAndTrackTocLines)
 {
     int32_t header = 0;
     Lines lines = Render(OneTrackFullToc(), true, &header);
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[4], kA2Line);
+    EXPECT_EQ(lines[4], "  1   1     4     00    A2    00    45:12:34    --------      203284   \r\n");
     EXPECT_EQ(header, kFullTocHeaderLen);
     lines = Render(TwoTrackToc(), false, &header);
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[5], kLeadOutLine);
+    EXPECT_EQ(lines[5], " 1     4     AA    00    00    45:12:34      203284   \r\n");
     EXPECT_EQ(header, kTrackTocHeaderLen);
 }
 
