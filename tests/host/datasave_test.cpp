@@ -7,7 +7,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "bytes.h"
 #include "external_tools.h"
 #include "isosave.h"
 #include "toc.h"
