@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "bytes.h"
 #include "dirwalk.h"
 #include "external_tools.h"
 
