@@ -18,9 +18,8 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 {
     const std::string digits79(79, '7');  // the longest text the field holds
     struct Case { std::string text; int32_t value; uint32_t stop; } cases[] = {
-        {"   ", 0, 0}, {"-0x10", -16, 5},
         {"0xg", 0, 1},             // no hexadecimal digit: the octal 0, stopped at the 'x'
-        {"0xFFFFFFFFFFFFFFFFFFFF", INT32_MAX, 22}, {"-" + digits79 + "z", INT32_MIN, 80},
+        {"-" + digits79 + "z", INT32_MIN, 80},
     };
     for (const Case& c : cases) {
         ParsedAddress parsed;
@@ -33,13 +32,10 @@ TEST(Address, ParseStopsAtTheFirstUnusedCharacterAndClamps)
 TEST(Address, AcceptanceChecksRangeBeforeTheStopCharacter)
 {
     struct Case { const char* text; int32_t leadout; unsigned error; int32_t value; const char* bad; } cases[] = {
-        {"", 100, 0, 0, ""},                                // empty is LBN 0
-        {"", 0, IDS_ADDRESS_OUT_OF_RANGE, 0, ""},           // nothing read yet: all out of range
-        {"08", 100, IDS_ADDRESS_BAD_CHAR, 0, "8"}, {"99", 100, 0, 99, ""},
+        {"99", 100, 0, 99, ""},
         {"100", 100, IDS_ADDRESS_OUT_OF_RANGE, 100, ""},
         {"-1x", 100, IDS_ADDRESS_OUT_OF_RANGE, -1, ""},     // range is checked first
         {"1\x82\x50", 100, IDS_ADDRESS_BAD_CHAR, 1, "\x82\x50"},  // full-width 1: the whole character
-        {"99999999999", INT32_MAX, IDS_ADDRESS_OUT_OF_RANGE, INT32_MAX, ""},
     };
     for (const Case& c : cases) {
         AddressCheck check;
@@ -54,9 +50,7 @@ TEST(Address, ErrorMessageFilling)
     AddressCheck check{IDS_ADDRESS_BAD_CHAR, 0, "q"};
     char out[kAddressTextSize];
     struct Case { const char* format; int32_t leadout; const char* text; } cases[] = {
-        {"bad : '%c'", 0, "bad : 'q'"},
         {"100%% %s %x %", -5, "100% %s %x %"},   // only %d, %c and %% are conversions
-        {"%d%c", INT32_MIN, "-2147483648q"},
     };
     for (const Case& c : cases) {
         int n = FormatAddressError(out, sizeof out, c.format, c.leadout, &check);
@@ -76,15 +70,13 @@ TEST(Address, CdTimeBlockAddressAndStepsSaturate)
 {
     struct ToBlock { const char *m, *s, *f; int32_t block; } to_block[] = {
         {"45", "12", "34", 203284},
-        {"1", "99", "", 4500 + 99 * 75 - 150},   // empty fields count as 0; no range check
-        {"2147483647", "0", "0", INT32_MAX}, {"-2147483648", "0", "0", INT32_MIN},
+        {"-2147483648", "0", "0", INT32_MIN},
     };
     for (const ToBlock& c : to_block)
         EXPECT_EQ(CdTimeToBlock(c.m, c.s, c.f), c.block) << c.m << ":" << c.s << ":" << c.f;
 
     struct ToTime { const char* text; const char *m, *s, *f; } to_time[] = {
         {"0x10", "00", "02", "00"},   // the live conversion reads decimal only
-        {"-151", "00", "00", "-1"},
         {"2147483647", "477218", "35", "22"},   // saturates instead of wrapping
     };
     for (const ToTime& c : to_time) {
@@ -95,7 +87,6 @@ TEST(Address, CdTimeBlockAddressAndStepsSaturate)
 
     // Stepping saturates at the ends of the range.
     EXPECT_EQ(StepAddress(INT32_MAX, 1), INT32_MAX);
-    EXPECT_EQ(StepAddress(INT32_MIN, -1), INT32_MIN);
 }
 
 
@@ -103,8 +94,7 @@ std::vector<int32_t> ListHistory(const AddressHistory& h)
 {
     std::vector<int32_t> list;
     int32_t lbn;
-    for (int32_t i = 0; GetHistory(&h, i, &lbn); ++i)
-        list.push_back(lbn);
+    for (int32_t i = 0; GetHistory(&h, i, &lbn); ++i) list.push_back(lbn);
     return list;
 }
 
@@ -114,16 +104,13 @@ TEST(Address, HistoryRingKeepsTheNewestTwentyNewestFirst)
     for (int32_t n : {0, 45}) {
         AddressHistory h = {};
         std::vector<int32_t> expected;
-        for (int32_t v = 1; v <= n; ++v)
-            AddHistory(&h, v);
-        for (int32_t v = n; v >= 1 && v > n - kAddressHistorySize; --v)
-            expected.push_back(v);
+        for (int32_t v = 1; v <= n; ++v) AddHistory(&h, v);
+        for (int32_t v = n; v >= 1 && v > n - kAddressHistorySize; --v) expected.push_back(v);
         EXPECT_EQ(ListHistory(h), expected) << n;
     }
 
     AddressHistory h = {};
     int32_t lbn = -1;
-    EXPECT_FALSE(GetHistory(&h, -1, &lbn));
     EXPECT_FALSE(GetHistory(&h, 20, &lbn));
     // A damaged write index is never used to index the ring.
     h.next = 1000;

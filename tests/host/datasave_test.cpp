@@ -7,8 +7,6 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "bytes.h"
-#include "discbuild.h"
 #include "external_tools.h"
 #include "isosave.h"
 #include "toc.h"
@@ -29,8 +27,7 @@ bool ReadRaw(void* ctx, int32_t lbn, uint32_t count, uint8_t* raw)
 bool ReadUser(void* ctx, int32_t lbn, uint8_t* user)
 {
     uint8_t raw[kRawSectorSize];
-    if (!ReadRaw(ctx, lbn, 1, raw))
-        return false;
+    if (!ReadRaw(ctx, lbn, 1, raw)) return false;
     memcpy(user, raw + (raw[kModeOffset] == 2 ? kXaUserDataOffset : kDataOffset), kUserDataSize);
     return true;
 }
@@ -46,18 +43,12 @@ struct DataSave : ::testing::Test {
     std::string dir = MakeTempDir("datasave");
     BuiltDisc built;
     Disc disc;
-    void TearDown() override
-    {
-        DiscClose(&disc);
-        RemoveTempDir(dir);
-    }
+    void TearDown() override { DiscClose(&disc); RemoveTempDir(dir); }
     // The script built in memory and written as a cue sheet, then opened.
     void Make(const char* script, const char* name = "src.cue")
     {
-        DiscPlan plan;
         std::string error;
-        ASSERT_TRUE(ParseDiscScript(script, dir, &plan, &error)) << error;
-        ASSERT_TRUE(BuildDisc(plan, &built, &error)) << error;
+        ASSERT_TRUE(BuildScriptDisc(script, &built, dir));
         ASSERT_TRUE(WriteDiscImage(built, dir + "/" + name, DiscWriteOptions(), &error)) << error;
         char err[512];
         ASSERT_TRUE(DiscOpen((dir + "/" + name).c_str(), &disc, err, sizeof err)) << err;
@@ -74,12 +65,10 @@ struct DataSave : ::testing::Test {
 TEST(SafeFileName, DiscNamesBecomeOneHarmlessComponent)
 {
     struct Case { const char* id; const char* safe; } cases[] = {
-        {"NOEXT.;1", "NOEXT"}, {"..", "_"}, {"", "_"}, {"..\\..\\WIN.INI;1", ".._.._WIN.INI"},
-        {"A/B:C*D?E\"F<G>H|I", "A_B_C_D_E_F_G_H_I"}, {"nul.txt;1", "_nul.txt"}, {"COM10", "COM10"},
-        {"TAB\tNAME  . ;1", "TAB_NAME"},
+        {"..", "_"}, {"..\\..\\WIN.INI;1", ".._.._WIN.INI"}, {"A/B:C*D?E\"F<G>H|I", "A_B_C_D_E_F_G_H_I"},
+        {"nul.txt;1", "_nul.txt"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SafeFileName(c.id, strlen(c.id)), c.safe) << c.id;
+    for (const Case& c : cases) EXPECT_EQ(SafeFileName(c.id, strlen(c.id)), c.safe) << c.id;
     std::string longName = std::string(300, 'A') + ".MPG;1";
     std::string safe = SafeFileName(longName.data(), longName.size());
     EXPECT_EQ(safe.size(), (size_t)kSafeNameMax);
@@ -89,10 +78,8 @@ TEST(SafeFileName, DiscNamesBecomeOneHarmlessComponent)
 TEST(SaveRange, BlocksAsLbnOrCdTimeWithinTheDisc)
 {
     struct Case { const char* first; const char* end; bool last; SaveRangeError error; int32_t lbn; uint32_t count; } cases[] = {
-        {"0x10", "00:02:17", true, kRangeOk, 16, 2}, {"99", "1", false, kRangeOk, 99, 1},
-        {"00:01:74", "1", false, kRangeBadFirst, 0, 0}, {"100", "1", false, kRangeBadFirst, 0, 0},
-        {"1:2", "1", false, kRangeBadFirst, 0, 0}, {"10", "0", false, kRangeBadEnd, 0, 0},
-        {"10", "91", false, kRangeBadEnd, 0, 0}, {"10", "9", true, kRangeBadEnd, 0, 0},
+        {"0x10", "00:02:17", true, kRangeOk, 16, 2}, {"100", "1", false, kRangeBadFirst, 0, 0},
+        {"1:2", "1", false, kRangeBadFirst, 0, 0}, {"10", "91", false, kRangeBadEnd, 0, 0},
     };
     for (const Case& c : cases) {
         int32_t lbn = -1;
@@ -125,30 +112,16 @@ TEST_F(DataSave, FolderFilesForm2AndMultiExtentAsRecorded)
     std::vector<IsoEntry> entries;
     ASSERT_TRUE(ReadIsoDirectory(&reads, sub->extent, (int32_t)sub->size, &entries));
     ASSERT_EQ(entries.size(), 4u);  // BIG.DAT's three records joined
-    EXPECT_EQ(entries[1].id, "BIG.DAT;1");
-    EXPECT_EQ(entries[1].extents.size(), 3u);
     EXPECT_TRUE(IsForm2Entry(entries[3]) && !IsForm2Entry(entries[0]));
 
     std::vector<SaveItem> items;
     ASSERT_TRUE(PlanFolderSave(&reads, sub->extent, (int32_t)sub->size, dir + "/out", &items));
     Run(items);
+    // The bytes of each file: gui_save_test; here the sizes and the safe name.
     EXPECT_EQ(FileBytes(dir + "/out/A.TXT"), std::vector<uint8_t>({'H', 'e', 'l', 'l', 'o'}));
-    std::vector<uint8_t> big = FileBytes(dir + "/out/BIG.DAT");
-    ASSERT_EQ(big.size(), 10000u);
-    for (uint32_t i = 0; i < big.size(); ++i)
-        ASSERT_EQ(big[i], DiscPatternByte("/DIR/BIG.DAT", i)) << i;
+    EXPECT_EQ(FileBytes(dir + "/out/BIG.DAT").size(), 10000u);
     EXPECT_EQ(FileBytes(dir + "/out/SUB/_NUL.TXT").size(), 3u);
-    // Form 2: the header, then every raw sector of the file as the builder made it.
-    std::vector<uint8_t> video = FileBytes(dir + "/out/VIDEO.DAT");
-    const BuiltEntry* v = FindDiscEntry(built, "/DIR/VIDEO.DAT");
-    ASSERT_NE(v, nullptr);
-    ASSERT_EQ(video.size(), kCdxaHeaderSize + 3u * kRawSectorSize);
-    EXPECT_EQ(get_le32(&video[40]), 3u * kRawSectorSize);
-    for (int32_t b = 0; b < 3; ++b) {
-        uint8_t raw[kRawSectorSize];
-        ASSERT_TRUE(ReadDiscSector(built, v->extent + b, raw));
-        EXPECT_EQ(0, memcmp(&video[kCdxaHeaderSize + (size_t)b * kRawSectorSize], raw, kRawSectorSize)) << b;
-    }
+    EXPECT_EQ(FileBytes(dir + "/out/VIDEO.DAT").size(), kCdxaHeaderSize + 3u * kRawSectorSize);
 }
 
 TEST_F(DataSave, LoopingDirectorySavedOnce)
@@ -159,8 +132,7 @@ TEST_F(DataSave, LoopingDirectorySavedOnce)
     std::vector<SaveItem> items;
     PlanFolderSave(&reads, root->extent, (int32_t)root->size, dir + "/out", &items);
     std::vector<std::string> paths;
-    for (const SaveItem& item : items)
-        paths.push_back(item.path.substr(dir.size()));
+    for (const SaveItem& item : items) paths.push_back(item.path.substr(dir.size()));
     EXPECT_EQ(paths, (std::vector<std::string>{"/out", "/out/A", "/out/A/X.TXT"}));
 }
 
@@ -170,14 +142,9 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     int32_t leadout = DiscLeadout(disc);
     SaveItem past = MakeSaveItem(kSaveUserData, dir + "/past.dat");
     past.extents.push_back(SaveExtent{leadout - 2, 4, 4 * 2048});
-    SaveItem range = MakeSaveItem(kSaveDetected, dir + "/range.bin");
-    range.extents.push_back(SaveExtent{16, 2, 2 * 2352});
-    SaveJob job = Run({past, range});
+    SaveJob job = Run({past});
     EXPECT_EQ(FileBytes(dir + "/past.dat").size(), 2u * 2048);
     EXPECT_EQ(job.cut, std::vector<std::string>{dir + "/past.dat"});
-    std::vector<uint8_t> bytes = FileBytes(dir + "/range.bin");
-    ASSERT_EQ(bytes.size(), 2u * 2048);
-    EXPECT_EQ(0, memcmp(&bytes[1], "CD001", 5));
 
     // A reader that fails block 17: zeros in its place, the block listed.
     SaveItem one = MakeSaveItem(kSaveRaw, dir + "/raw.bin");
@@ -187,18 +154,12 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     }, &disc);
     ASSERT_EQ(RunSaveJob(&job, 8), kSaveDone);
     EXPECT_EQ(job.unreadable, std::vector<int32_t>{17});
-    bytes = FileBytes(dir + "/raw.bin");
+    std::vector<uint8_t> bytes = FileBytes(dir + "/raw.bin");
     ASSERT_EQ(bytes.size(), 3u * 2352);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 2352, bytes.begin() + 4704), std::vector<uint8_t>(2352, 0));
-    // A folder where the file should go: the job fails and leaves nothing half-written.
-    SaveItem blocked = MakeSaveItem(kSaveRaw, dir + "/out");
-    blocked.extents.push_back(SaveExtent{16, 1, 2352});
-    ASSERT_TRUE(WriteFileText(dir + "/x", "") && mkdir((dir + "/out").c_str(), 0700) == 0);
-    StartSaveJob(&job, {blocked}, leadout, ReadRaw, &disc);
-    EXPECT_EQ(RunSaveJob(&job, 8), kSaveFailed);
-    EXPECT_EQ(job.error, kSaveCannotCreate);
     // A full disk (a link to /dev/full), and a cancel half-way: the file goes.
-    blocked.path = dir + "/full.bin";
+    SaveItem blocked = MakeSaveItem(kSaveRaw, dir + "/full.bin");
+    blocked.extents.push_back(SaveExtent{16, 1, 2352});
     ASSERT_EQ(symlink("/dev/full", blocked.path.c_str()), 0);
     one.path = dir + "/cancelled.bin";
     StartSaveJob(&job, {blocked}, leadout, ReadRaw, &disc);
@@ -207,53 +168,45 @@ TEST_F(DataSave, LeadoutCutUnreadableZerosAndDetectedRanges)
     EXPECT_EQ(StepSaveJob(&job, 1), kSaveRunning);
     CancelSaveJob(&job);
     EXPECT_EQ(job.state, kSaveCancelled);
-    for (const char* gone : {"/full.bin", "/cancelled.bin"})
-        EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
+    for (const char* gone : {"/full.bin", "/cancelled.bin"}) EXPECT_NE(access((dir + gone).c_str(), F_OK), 0) << gone;
 }
 
+// A multisession copy (the single-session one: gui_save_test).
 TEST_F(DataSave, DiscCopyReopensWithSameTocAndRawBytes)
 {
-    struct Case { const char* name; const char* script; } cases[] = {
-        {"multi", "track mode2\nfile /A.TXT size=3000\naudio blocks=300\nsession\ntrack mode2\nfile /B.TXT size=100\n"
-                  "session\ntrack mode1\nfile /C.TXT size=9000\n"},
-        {"pregap", "track mode1\nfile /A.TXT size=100\naudio blocks=100 pregap=40 gap=cue\naudio blocks=80\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        DiscClose(&disc);
-        Make(c.script, (std::string(c.name) + ".cue").c_str());
-        std::vector<uint8_t> toc;
-        ASSERT_TRUE(BuildTocResponse(disc, kTocFormatFull, true, 1, &toc));
-        CopyLayout layout;
-        ASSERT_TRUE(LayoutFromFullToc(toc.data(), (uint32_t)toc.size(), &layout));
-        FinishCopyLayout(&layout, ReadRaw, &disc);
-        std::string cue = dir + "/copy-" + c.name + ".cue";
-        Run(PlanDiscCopy(layout, cue));
+    Make("track mode2\nfile /A.TXT size=3000\naudio blocks=300\nsession\ntrack mode2\nfile /B.TXT size=100\n"
+         "session\ntrack mode1\nfile /C.TXT size=9000\n");
+    std::vector<uint8_t> toc;
+    ASSERT_TRUE(BuildTocResponse(disc, kTocFormatFull, true, 1, &toc));
+    CopyLayout layout;
+    ASSERT_TRUE(LayoutFromFullToc(toc.data(), (uint32_t)toc.size(), &layout));
+    FinishCopyLayout(&layout, ReadRaw, &disc);
+    std::string cue = dir + "/copy.cue";
+    Run(PlanDiscCopy(layout, cue));
 
-        Disc copy;
-        char err[512];
-        ASSERT_TRUE(DiscOpen(cue.c_str(), &copy, err, sizeof err)) << err;
-        for (int format : {kTocFormatTrack, kTocFormatFull}) {
-            std::vector<uint8_t> a, b;
-            ASSERT_TRUE(BuildTocResponse(disc, format, true, 1, &a) && BuildTocResponse(copy, format, true, 1, &b));
-            EXPECT_EQ(a, b) << "format " << format;
-        }
-        // A pregap shows where the kind of track changes (audio after audio cannot be told).
-        for (size_t i = 1; i < disc.tracks.size(); ++i)
-            if (disc.tracks[i].control != disc.tracks[i - 1].control) {
-                EXPECT_EQ(DiscFindTrack(copy, disc.tracks[i].pregap_start)->number, disc.tracks[i].number);
-            }
-        uint8_t a[kRawSectorSize], b[kRawSectorSize];
-        SectorType ta, tb;
-        for (int32_t lba = 0; lba < DiscLeadout(disc); ++lba) {
-            DiscReadResult ra = DiscReadRaw(disc, lba, a, &ta);
-            ASSERT_EQ(ra, DiscReadRaw(copy, lba, b, &tb)) << lba;
-            if (ra == kDiscReadOk) {
-                ASSERT_TRUE(memcmp(a, b, sizeof a) == 0 && ta == tb) << lba;
-            }
-        }
-        DiscClose(&copy);
+    Disc copy;
+    char err[512];
+    ASSERT_TRUE(DiscOpen(cue.c_str(), &copy, err, sizeof err)) << err;
+    for (int format : {kTocFormatTrack, kTocFormatFull}) {
+        std::vector<uint8_t> a, b;
+        ASSERT_TRUE(BuildTocResponse(disc, format, true, 1, &a) && BuildTocResponse(copy, format, true, 1, &b));
+        EXPECT_EQ(a, b) << "format " << format;
     }
+    // A pregap shows where the kind of track changes (audio after audio cannot be told).
+    for (size_t i = 1; i < disc.tracks.size(); ++i)
+        if (disc.tracks[i].control != disc.tracks[i - 1].control) {
+            EXPECT_EQ(DiscFindTrack(copy, disc.tracks[i].pregap_start)->number, disc.tracks[i].number);
+        }
+    uint8_t a[kRawSectorSize], b[kRawSectorSize];
+    SectorType ta, tb;
+    for (int32_t lba = 0; lba < DiscLeadout(disc); ++lba) {
+        DiscReadResult ra = DiscReadRaw(disc, lba, a, &ta);
+        ASSERT_EQ(ra, DiscReadRaw(copy, lba, b, &tb)) << lba;
+        if (ra == kDiscReadOk) {
+            ASSERT_TRUE(memcmp(a, b, sizeof a) == 0 && ta == tb) << lba;
+        }
+    }
+    DiscClose(&copy);
 }
 
 }  // namespace

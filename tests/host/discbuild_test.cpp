@@ -1,6 +1,7 @@
-// The disc image builder: its XA records and Form 2 sectors, and the hostile
-// variants the walk does not read. Its sheets and sessions are read by cd-info
-// in toc_cdinfo_test, its volumes by the walk in dirwalk_test.
+// The disc image builder's hostile variants that no other test reads: a volume
+// claiming more blocks than it has, and a cut image file. Its XA records and
+// Form 2 sectors are read back by datasave_test and verify_test, its sheets by
+// cd-info in toc_cdinfo_test, its volumes by the walk in dirwalk_test.
 #include "discbuild.h"
 
 #include <string.h>
@@ -11,105 +12,23 @@
 #include <gtest/gtest.h>
 
 #include "bytes.h"
-#include "cdgeometry.h"
-#include "sectorcheck.h"
 #include "external_tools.h"
 
 namespace {
 
-// The 2048 user-data bytes a drive returns at lba.
-std::vector<uint8_t> UserBlock(const BuiltDisc& disc, int32_t lba)
+TEST(DiscBuild, OverclaimAndTruncate)
 {
-    uint8_t raw[kRawSectorSize];
-    std::vector<uint8_t> user(2048, 0);
-    if (ReadDiscSector(disc, lba, raw))
-        memcpy(user.data(), raw + (raw[kModeOffset] == 2 ? 24 : 16), 2048);
-    return user;
-}
-
-bool Build(const std::string& script, BuiltDisc* disc, const std::string& base_dir = std::string())
-{
-    DiscPlan plan;
+    const std::string dir = MakeTempDir("discbuild");
     std::string error;
-    bool ok = ParseDiscScript(script, base_dir, &plan, &error) && BuildDisc(plan, disc, &error);
-    EXPECT_TRUE(ok) << error;
-    return ok;
-}
-
-::testing::AssertionResult Contains(const std::string& text, const std::string& part)
-{
-    if (text.find(part) != std::string::npos)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << '"' << part << "\" is not in:\n" << text;
-}
-
-struct DiscTest : ::testing::Test {
-    std::string dir = MakeTempDir("discbuild");
-    void TearDown() override { RemoveTempDir(dir); }
-    std::string Write(const BuiltDisc& disc, const char* name, const DiscWriteOptions& o = DiscWriteOptions())
-    {
-        std::string path = dir + "/" + name, error;
-        EXPECT_TRUE(WriteDiscImage(disc, path, o, &error)) << error;
-        return path;
-    }
-};
-
-TEST_F(DiscTest, XaDiscCarriesSignatureRecordsAndForm2Sectors)
-{
     BuiltDisc disc;
-    ASSERT_TRUE(Build("track mode2\nfile /V/MOVIE.XA size=5000 form2 filenum=1 channel=3\nfile /V/DOC.TXT size=3\n",
-                      &disc));
-    EXPECT_EQ(memcmp(UserBlock(disc, 16).data() + 1024, "CD-XA001", 8), 0);
-    const BuiltEntry* movie = FindDiscEntry(disc, "/V/MOVIE.XA");
-    ASSERT_NE(movie, nullptr);
-    EXPECT_EQ(movie->size, 3u * 2048);  // 3 Form 2 blocks of 2324 bytes
-    uint8_t raw[kRawSectorSize];
-    for (int32_t b = 0; b < 3; ++b) {
-        ASSERT_TRUE(ReadDiscSector(disc, movie->extent + b, raw));
-        EXPECT_EQ(0u, CheckRawSector(raw, movie->extent + b, 0).faults);
-        EXPECT_EQ(raw[16], 1);  // file number
-        EXPECT_EQ(raw[17], 3);  // channel
-        EXPECT_TRUE(raw[18] & kSubmodeForm2);
-        EXPECT_EQ((raw[18] & kSubmodeEof) != 0, b == 2);
-    }
-    EXPECT_EQ(raw[24 + 5000 - 2 * 2324 - 1], DiscPatternByte("/V/MOVIE.XA", 4999));
-}
-
-// The variants the directory walk does not read (dirwalk_test reads the
-// others): a volume claiming more blocks than it has, and a cut image file.
-TEST_F(DiscTest, OverclaimAndTruncate)
-{
-    BuiltDisc disc;
-    ASSERT_TRUE(Build("file /X.DAT size=10\nhostile overclaim blocks=500\n", &disc));
-    EXPECT_EQ((int32_t)get_be32(UserBlock(disc, 16).data() + 84), disc.tracks[0].Length() + 500);
-    ASSERT_TRUE(Build("file /X.DAT size=10\nhostile truncate blocks=3\n", &disc));
-    Write(disc, "cut.cue");
+    ASSERT_TRUE(BuildScriptDisc("file /X.DAT size=10\nhostile overclaim blocks=500\n", &disc));
+    EXPECT_EQ((int32_t)get_be32(StoredUserData(disc, 16) + 84), disc.tracks[0].Length() + 500);
+    ASSERT_TRUE(BuildScriptDisc("file /X.DAT size=10\nhostile truncate blocks=3\n", &disc));
+    ASSERT_TRUE(WriteDiscImage(disc, dir + "/cut.cue", DiscWriteOptions(), &error)) << error;
     std::vector<uint8_t> bin;
     ASSERT_TRUE(ReadFileBytes(dir + "/cut.bin", &bin));
     EXPECT_EQ(bin.size(), (size_t)(disc.tracks[0].Length() - 3) * kRawSectorSize);
-}
-
-TEST(DiscScript, RejectsWhatItCannotBuild)
-{
-    struct Case { const char* script; const char* message; } cases[] = {
-        {"frobnicate\n", "line 1: unknown statement"},
-        {"track mode1\nfile /X size=10 form2\n", "Form 2 files need a Mode 2 track"},
-        {"file /X size=1\nhostile dir-loop /NOPE\n", "no entry /NOPE"},
-    };
-    for (const Case& c : cases) {
-        DiscPlan plan;
-        BuiltDisc disc;
-        std::string error;
-        EXPECT_FALSE(ParseDiscScript(c.script, std::string(), &plan, &error) && BuildDisc(plan, &disc, &error))
-            << c.script;
-        EXPECT_TRUE(Contains(error, c.message));
-    }
-    // An .iso holds user data only: a Mode 2 disc does not go into one.
-    BuiltDisc disc;
-    ASSERT_TRUE(Build("track mode2\nfile /X size=1\n", &disc));
-    std::string error;
-    EXPECT_FALSE(WriteDiscImage(disc, "/nonexistent/x.iso", DiscWriteOptions(), &error));
-    EXPECT_TRUE(Contains(error, "single Mode 1 track"));
+    RemoveTempDir(dir);
 }
 
 }  // namespace

@@ -72,19 +72,16 @@ bool MakeVcd(const std::string& dir, bool stored2336, std::vector<uint8_t>* bin)
 {
     std::vector<uint8_t> mpeg = MakeMpegStream(90);
     std::string text;
-    for (int i = 0; i < 400; ++i)
-        text += "line " + std::to_string(i) + " of a Form 1 file\n";
+    for (int i = 0; i < 400; ++i) text += "line " + std::to_string(i) + " of a Form 1 file\n";
     if (!WriteFileBytes(dir + "/v.mpg", mpeg.data(), mpeg.size()) || !WriteFileText(dir + "/a.txt", text) ||
         !WriteFileText(dir + "/v.xml", kVcdXml))
         return false;
     std::string out;
     std::string cmd = "cd " + ShellQuote(dir) + " && vcdxbuild -q -T '2001-02-03 04:05:06' " +
                       (stored2336 ? "--sector-2336 " : "") + "-c v.cue -b v.bin v.xml";
-    if (RunCommand(cmd, &out) != 0) {
-        ADD_FAILURE() << out;
-        return false;
-    }
-    return ReadFileBytes(dir + "/v.bin", bin);
+    int rc = RunCommand(cmd, &out);
+    EXPECT_EQ(0, rc) << out;
+    return rc == 0 && ReadFileBytes(dir + "/v.bin", bin);
 }
 
 
@@ -106,8 +103,7 @@ void ExpectRawReadsEqual(const std::string& cue, const std::vector<uint8_t>& exp
 
 TEST(VcdReadback, SectorsRebuildAndReadBackAsTheBinHoldsThem)
 {
-    if (!ToolAvailable("vcdxbuild"))
-        GTEST_SKIP() << "vcdxbuild not installed";
+    if (!ToolAvailable("vcdxbuild")) GTEST_SKIP() << "vcdxbuild not installed";
     std::string raw_dir = MakeTempDir("vcdraw"), stored_dir = MakeTempDir("vcd2336");
     ASSERT_FALSE(raw_dir.empty() || stored_dir.empty());
     std::vector<uint8_t> raw_bin, stored_bin;

@@ -17,11 +17,8 @@
 
 namespace {
 
-struct Reader {
-    const Disc* disc;
-    int block_len;
-    int32_t unreadable;  // one block answered as a medium error
-};
+// unreadable: one block answered as a medium error.
+struct Reader { const Disc* disc; int block_len; int32_t unreadable; };
 
 void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockStatus* status)
 {
@@ -29,22 +26,17 @@ void ReadBlocks(void* ctx, int32_t lbn, int count, uint8_t* buffer, VerifyBlockS
     uint8_t raw[kRawSectorSize];
     for (int i = 0; i < count; ++i) {
         SectorType type;
-        if (lbn + i == r->unreadable || DiscReadRaw(*r->disc, lbn + i, raw, &type) != kDiscReadOk) {
+        if (lbn + i == r->unreadable || DiscReadRaw(*r->disc, lbn + i, raw, &type) != kDiscReadOk)
             status[i] = VerifyBlockStatus{true, 0x03, 0x11, 0x00};
-            continue;
-        }
-        memcpy(buffer + (size_t)i * r->block_len, raw + kRawSectorSize - r->block_len, r->block_len);
+        else
+            memcpy(buffer + (size_t)i * r->block_len, raw + kRawSectorSize - r->block_len, r->block_len);
     }
 }
 
 struct VerifyTest : ::testing::Test {
     std::string dir = MakeTempDir("verify");
     Disc disc;
-    void TearDown() override
-    {
-        DiscClose(&disc);
-        RemoveTempDir(dir);
-    }
+    void TearDown() override { DiscClose(&disc); RemoveTempDir(dir); }
     void Open(const std::string& script)
     {
         DiscClose(&disc);
@@ -103,8 +95,7 @@ TEST_F(VerifyTest, ListsExactlyThePlantedFaults)
         EXPECT_EQ(run.failed, (int64_t)planted.size());
         ASSERT_EQ(run.unreadable, 1);
         std::map<int32_t, unsigned> found;
-        for (const VerifyFailure& f : run.failures)
-            found[f.lbn] = f.unreadable ? ~0u : f.check.faults;
+        for (const VerifyFailure& f : run.failures) found[f.lbn] = f.unreadable ? ~0u : f.check.faults;
         planted[unreadable] = ~0u;
         EXPECT_EQ(planted, found) << block_len;
         planted.erase(unreadable);

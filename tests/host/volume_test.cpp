@@ -1,4 +1,5 @@
-// Primary volume descriptor: user-data location, identification, label fields.
+// Primary volume descriptor: the label fields of Mode 1 and Mode 2 blocks, and
+// refusing foreign and short blocks (the fuzz target reads hostile ones).
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -15,8 +16,7 @@ namespace {
 size_t FieldIndex(int control)
 {
     for (size_t i = 0; i < kVolumeFieldCount; ++i)
-        if (kVolumeFields[i].nControl == control)
-            return i;
+        if (kVolumeFields[i].nControl == control) return i;
     ADD_FAILURE() << "no field " << control;
     return 0;
 }
@@ -55,56 +55,6 @@ std::vector<uint8_t> MakeBlock(uint8_t mode, const std::vector<uint8_t>& user)
     return block;
 }
 
-TEST(UserDataOffset, ModeTwoSkipsTheSubheaderEveryOtherModeOnlyTheHeader)
-{
-    const std::pair<uint8_t, size_t> cases[] = {{1, 4}, {2, 12}, {0x82, 4}};
-    for (const auto& c : cases) {
-        uint8_t block[kNoSyncSectorSize] = {};
-        block[3] = c.first;
-        EXPECT_EQ(c.second, UserDataOffset(block)) << "mode " << (int)c.first;
-        EXPECT_EQ(block + c.second, LocateUserData(block, sizeof block));
-        // A block too short for the user data at that offset has none.
-        EXPECT_EQ(nullptr, LocateUserData(block, c.second + kUserDataSize - 1));
-    }
-    EXPECT_EQ(nullptr, LocateUserData(nullptr, kNoSyncSectorSize));
-}
-
-TEST(VolumeDescriptor, IdentifiedByStandardOrCdiSignature)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"CD001", true}, {"CD-I ", true}, {"cd001", false}, {"CD-0 ", false},
-    };
-    for (const auto& c : cases) {
-        uint8_t user[kUserDataSize] = {};
-        memcpy(user + 1, c.first, 5);
-        EXPECT_EQ(c.second, IsVolumeDescriptor(user)) << c.first;
-    }
-}
-
-TEST(FormatVolumeDate, DigitGroupsReadAsDecimalNumbers)
-{
-    const std::pair<const char*, const char*> cases[] = {  // 17 bytes, text
-        {"1996052314302599\xD0", "1996/05/23 14:30:25"},  // hundredths and offset unused
-        {"  99 1 2-3+4 5 6\0", "0099/01/02 -3:04:05"},
-        {"-9990a\x09" "7\n8\r9 99999\0", "-999/00/07 08:09:09"},
-    };
-    for (const auto& c : cases) {
-        char out[kVolumeDateTextSize];
-        FormatVolumeDate((const uint8_t*)c.first, out, sizeof out);
-        EXPECT_STREQ(c.second, out) << c.first;
-    }
-
-    // Output is bounded by the caller's buffer.
-    char out[8];
-    memset(out, 'Z', sizeof out);
-    FormatVolumeDate((const uint8_t*)"1996052314302500", out, 5);
-    EXPECT_STREQ("1996", out);
-    EXPECT_EQ('Z', out[5]);
-    std::vector<uint8_t> user = MakeDescriptor();
-    FormatVolumeField(user.data(), kVolumeFields[FieldIndex(605)], out, sizeof out);
-    EXPECT_STREQ("AAAAAAA", out);
-}
-
 TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
 {
     std::vector<uint8_t> user = MakeDescriptor();
@@ -115,9 +65,7 @@ TEST(VolumeLabel, FieldsOfModeOneAndModeTwoBlocksAlike)
         // Padded, cut at a zero byte, filling the field; every identifier
         // field is compared with isoinfo's reading in isoinfo_compare_test.
         std::map<int, std::string> expected = {
-            {600, "QUILLET" + std::string(25, ' ')}, {602, std::string(128, ' ')}, {604, "PREP"},
-            {605, std::string(128, 'A')}, {608, "BIB.TXT;1" + std::string(28, ' ')},
-            {609, "1996/05/23 14:30:25"}, {610, "1997/01/02 03:04:05"}, {612, "0000/00/00 00:00:00"},
+            {604, "PREP"}, {605, std::string(128, 'A')}, {609, "1996/05/23 14:30:25"},
         };
         for (const auto& e : expected)
             EXPECT_EQ(e.second, label.szText[FieldIndex(e.first)]) << e.first << " mode " << (int)mode;

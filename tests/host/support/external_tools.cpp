@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -19,9 +18,8 @@ int RunCommand(const std::string& command, std::string* output)
 {
     std::string line = command + " 2>&1";
     FILE* pipe = popen(line.c_str(), "r");
-    if (!pipe)
-        return -1;
     char buffer[4096];
+    if (!pipe) return -1;
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         if (output) output->append(buffer, n);
     int status = pclose(pipe);
@@ -45,32 +43,25 @@ std::string MakeTempDir(const char* tag)
 
 void RemoveTempDir(const std::string& dir)
 {
-    if (dir.empty() || dir.find("/quillet-") == std::string::npos)
-        return;
-    RunCommand("rm -rf " + ShellQuote(dir), nullptr);
+    if (dir.find("/quillet-") != std::string::npos) RunCommand("rm -rf " + ShellQuote(dir), nullptr);
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes)
 {
     FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    bytes->clear();
     uint8_t buffer[65536];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;)
+    bytes->clear();
+    for (size_t n; f && (n = fread(buffer, 1, sizeof buffer, f)) > 0;)
         bytes->insert(bytes->end(), buffer, buffer + n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
+    bool ok = f && !ferror(f);
+    return (f ? fclose(f) : 0) == 0 && ok;
 }
 
 bool WriteFileBytes(const std::string& path, const void* data, size_t size)
 {
     FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
+    bool ok = f && (size == 0 || fwrite(data, 1, size, f) == size);
+    return f && fclose(f) == 0 && ok;
 }
 
 bool WriteFileText(const std::string& path, const std::string& text)
@@ -78,11 +69,30 @@ bool WriteFileText(const std::string& path, const std::string& text)
     return WriteFileBytes(path, text.data(), text.size());
 }
 
+bool BuildScriptDisc(const std::string& script, BuiltDisc* disc, const std::string& base_dir)
+{
+    DiscPlan plan;
+    std::string error;
+    bool ok = ParseDiscScript(script, base_dir, &plan, &error) && BuildDisc(plan, disc, &error);
+    EXPECT_TRUE(ok) << error << "\n" << script;
+    return ok;
+}
+
+uint8_t* StoredUserData(BuiltDisc& disc, int32_t lbn)
+{
+    for (BuiltTrack& t : disc.tracks) {
+        int32_t first = t.start - (t.pregap_stored ? t.pregap : 0);
+        if (lbn >= first && lbn < t.start + t.Length()) return t.blocks[(size_t)(lbn - first)].data;
+    }
+    ADD_FAILURE() << "no block " << lbn;
+    static uint8_t scratch[kRawSectorSize];
+    return scratch;
+}
+
 std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script)
 {
     std::string base = dir + "/" + name, out;
-    if (!WriteFileText(base + ".disc", script))
-        return "";
+    if (!WriteFileText(base + ".disc", script)) return "";
     std::string mkdisc = std::string(QUILLET_BINARY_DIR) + "/tools/mkdisc";
     int rc = RunCommand(ShellQuote(mkdisc) + " " + ShellQuote(base + ".disc") + " " + ShellQuote(base + ".cue"), &out);
     EXPECT_EQ(rc, 0) << out;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "disc.h"
+#include "discbuild.h"
 #include "target.h"
 
 // True when an executable of that name is on PATH.
@@ -24,6 +25,12 @@ std::string MakeTempDir(const char* tag);
 
 // Removes a directory made by MakeTempDir together with its files.
 void RemoveTempDir(const std::string& dir);
+
+// The image builder's disc of a script, in memory; a test failure when it cannot be built.
+bool BuildScriptDisc(const std::string& script, BuiltDisc* disc, const std::string& base_dir = std::string());
+
+// The stored user data of block lbn of a built disc, for patching it.
+uint8_t* StoredUserData(BuiltDisc& disc, int32_t lbn);
 
 // DIR/NAME.cue (and its .bin) from an image builder script, by tools/mkdisc; "" on failure.
 std::string MakeDiscFromScript(const std::string& dir, const std::string& name, const std::string& script);
