@@ -28,11 +28,6 @@ static BOOL bEnablePending;
 // next open.
 static BOOL bEjected;
 
-static bool IsLeadByte(uint8_t b)
-{
-    return IsDBCSLeadByte(b) != FALSE;
-}
-
 BOOL IsDeviceOpen(void)
 {
     return hDevice != NULL && hDevice != INVALID_HANDLE_VALUE && !bEjected;

@@ -24,6 +24,8 @@ extern BOOL bAutoSector;          // show the user-data text
 // ---- Shell services (shell.cpp) ----
 // String id of the viewer's string table into buffer; an empty text (and
 // FALSE) when there is no such string.
+// A lead byte of the ANSI code page (932): the first of a double-byte character.
+bool IsLeadByte(uint8_t b);
 BOOL LoadText(UINT id, char* buffer, int size);
 // quillet.hlp beside the program, whatever the current directory is.
 const char* HelpFilePath(void);

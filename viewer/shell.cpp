@@ -14,6 +14,11 @@ BOOL LoadText(UINT id, char* buffer, int size)
     return FALSE;
 }
 
+bool IsLeadByte(uint8_t b)
+{
+    return IsDBCSLeadByte(b) != FALSE;
+}
+
 const char* HelpFilePath(void)
 {
     // A bare name would be looked up from the current directory, which is

@@ -28,8 +28,6 @@ SaveRequest waitingRequest;
 BOOL bRequestWaiting;
 BOOL bSaving;  // a save is running: a second one waits for it to end
 
-bool IsLead(uint8_t b) { return IsDBCSLeadByte(b) != 0; }
-
 // ---- Progress dialog ----
 
 void ShowProgress(HWND dlg, const SaveJob* job)
@@ -313,7 +311,7 @@ BOOL AskSavePath(HWND owner, UINT filterId, const char* extension, char* path)
 {
     char filter[256 + 2] = {0};
     LoadText(filterId, filter, 256);
-    SplitFilterText(filter, IsLead);
+    SplitFilterText(filter, IsLeadByte);
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
