@@ -4,7 +4,7 @@
 #include <windows.h>
 
 struct ProbeRequest {
-    HWND hwnd;          // window whose menu bar and system menu are read, or a popup menu window
+    HWND hwnd;          // window whose menu bar is read
     LONG done;          // 1 when written, 2 when the text was cut
     char text[65536];   // "path\tid\tstate\tcaption\n" per item
 };

@@ -26,8 +26,6 @@ std::string Env(const char* name)
     return value ? value : "";
 }
 
-DWORD Elapsed(DWORD start) { return GetTickCount() - start; }
-
 // Polls `found` every 50 ms until it gives a window, the time runs out or
 // the viewer (when given) has ended.
 template <typename F>
@@ -35,49 +33,28 @@ HWND Poll(const Viewer* viewer, DWORD timeout_ms, F found)
 {
     for (DWORD start = GetTickCount();; Sleep(50)) {
         if (HWND hwnd = found()) return hwnd;
-        if (Elapsed(start) >= timeout_ms) return nullptr;
+        if (GetTickCount() - start >= timeout_ms) return nullptr;
         if (viewer && viewer->process && WaitForSingleObject(viewer->process, 0) == WAIT_OBJECT_0) return nullptr;
     }
 }
 
-struct FindContext {
-    DWORD pid;
-    const char* class_name;
-    const char* title;
-    bool box;
-    HWND found;
-};
-
-// Dialogs have unnamed statics (id 0xFFFF) too; a message box holds only its
-// buttons (ids 1-11), its text and its icon (0x440).
-BOOL CALLBACK IsBoxControl(HWND child, LPARAM param)
+// A message box holds only its buttons (ids 1-11), its text (0xFFFF) and its
+// icon (0x440); dialogs have unnamed statics (0xFFFF) too.
+bool IsBox(HWND hwnd)
 {
-    int id = GetDlgCtrlID(child);
-    if ((id >= IDOK && id <= 11) || id == 0xFFFF || id == 0x0440) return TRUE;
-    *reinterpret_cast<bool*>(param) = false;
-    return FALSE;
-}
-
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM param)
-{
-    FindContext* ctx = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ctx->pid || !IsWindowVisible(hwnd) || (ctx->class_name && ClassName(hwnd) != ctx->class_name) ||
-        (ctx->title && WindowText(hwnd) != ctx->title))
-        return TRUE;
-    bool box = GetDlgItem(hwnd, 0xFFFF) != nullptr;
-    if (ctx->box && box) EnumChildWindows(hwnd, IsBoxControl, reinterpret_cast<LPARAM>(&box));
-    if (ctx->box && !box) return TRUE;
-    ctx->found = hwnd;
-    return FALSE;
+    if (!GetDlgItem(hwnd, 0xFFFF)) return false;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(child);
+        if (!((id >= IDOK && id <= 11) || id == 0xFFFF || id == 0x0440)) return false;
+    }
+    return true;
 }
 
 HWND FindNow(DWORD pid, const char* class_name, const char* title, bool box = false)
 {
-    FindContext ctx = {pid, class_name, title, box, nullptr};
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&ctx));
-    return ctx.found;
+    for (HWND hwnd : TopLevelWindows(class_name, pid, true))
+        if ((!title || WindowText(hwnd) == title) && (!box || IsBox(hwnd))) return hwnd;
+    return nullptr;
 }
 
 // Runs a function of this program's copy of a DLL in the viewer, on `size`
@@ -166,7 +143,7 @@ bool Settle(const Viewer& viewer, DWORD timeout_ms)
     for (int round = 0; round < 3; round++) {
         PostMessageA(dump, EM_SETLIMITTEXT, ++mark, 0);
         for (DWORD_PTR result = 0;; Sleep(20)) {
-            if (Elapsed(start) >= timeout_ms) return false;
+            if (GetTickCount() - start >= timeout_ms) return false;
             if (!SendMessageTimeoutA(dump, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 5000, &result) && !IsWindow(dump))
                 return false;
             if (result == mark) break;
@@ -182,12 +159,6 @@ LRESULT SendCommand(HWND hwnd, UINT id, LPARAM lParam)
     DWORD_PTR result = 0;
     SendMessageTimeoutA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), lParam, SMTO_NORMAL, 60000, &result);
     return static_cast<LRESULT>(result);
-}
-
-void PostControlNotify(HWND dialog, int control_id, int code)
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(control_id, code),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, control_id)));
 }
 
 void PostKey(HWND hwnd, UINT vk)
@@ -217,14 +188,13 @@ std::string ControlText(HWND parent, int id)
 
 // Item texts are asked for in UTF-16: Wine hands another process's ANSI
 // LB_GETTEXT the UTF-16 text in a buffer sized for ANSI.
-// Items of a list box or of a combo box's list, by the control's own messages.
-static std::vector<std::string> ItemLines(HWND control, UINT count_msg, UINT length_msg, UINT text_msg)
+std::vector<std::string> ListBoxLines(HWND list)
 {
     std::vector<std::string> lines;
-    LRESULT count = SendMessageW(control, count_msg, 0, 0);
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
-        std::vector<wchar_t> wide(SendMessageW(control, length_msg, i, 0) + 2, L'\0');
-        SendMessageW(control, text_msg, i, reinterpret_cast<LPARAM>(wide.data()));
+        std::vector<wchar_t> wide(SendMessageW(list, LB_GETTEXTLEN, i, 0) + 2, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
         std::vector<char> text(4 * wide.size(), '\0');
         WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size() - 1, nullptr, nullptr);
         lines.push_back(text.data());
@@ -232,23 +202,26 @@ static std::vector<std::string> ItemLines(HWND control, UINT count_msg, UINT len
     return lines;
 }
 
-std::vector<std::string> ListBoxLines(HWND list) { return ItemLines(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
-
-std::vector<std::string> ComboBoxLines(HWND combo)
-{
-    return ItemLines(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
-
-std::string ClassName(HWND hwnd)
-{
-    char name[256] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
-}
-
 HWND FindViewerWindow(const Viewer& viewer, const char* class_name, const char* title, DWORD timeout_ms)
 {
     return Poll(&viewer, timeout_ms, [&] { return FindNow(viewer.pid, class_name, title); });
+}
+
+HWND WaitTopLevel(const char* class_name, DWORD pid)
+{
+    return Poll(nullptr, 20000, [&] { return FindNow(pid, class_name, nullptr); });
+}
+
+std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only)
+{
+    std::vector<HWND> list;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, class_name, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if ((!pid || owner == pid) && (!visible_only || IsWindowVisible(hwnd)))
+            list.push_back(hwnd);
+    }
+    return list;
 }
 
 bool WaitWindowGone(HWND hwnd, DWORD timeout_ms)
@@ -284,15 +257,13 @@ bool ReadMenus(const Viewer& viewer, HWND hwnd, std::vector<MenuItem>* items)
     LPTHREAD_START_ROUTINE probe = RemoteProbe(viewer);
     if (!probe || !RunRemote(viewer, probe, &request, sizeof request) || request.done != 1) return false;
     request.text[sizeof request.text - 1] = '\0';
-    // "path TAB id TAB state TAB caption LF" per item; the caption may hold a tab.
+    // "path TAB id TAB state TAB caption LF" per item.
     for (char* line = request.text; char* end = strchr(line, '\n'); line = end + 1) {
         *end = '\0';
         char path[64];
         MenuItem item;
-        int used = 0;
-        if (sscanf(line, "%63[^\t]\t%d\t%u\t%n", path, &item.id, &item.state, &used) != 3 || used == 0) continue;
+        if (sscanf(line, "%63[^\t]\t%d\t%u", path, &item.id, &item.state) != 3) continue;
         item.path = path;
-        item.caption = line + used;
         items->push_back(item);
     }
     return true;
@@ -312,51 +283,34 @@ const MenuItem* FindMenuPath(const std::vector<MenuItem>& items, const std::stri
     return nullptr;
 }
 
-static bool MenuState(const Viewer& viewer, int id, UINT flag)
+static bool MenuState(const Viewer& viewer, HWND hwnd, int id, UINT flag)
 {
     std::vector<MenuItem> items;
-    const MenuItem* item = ReadMenus(viewer, viewer.main, &items) ? FindMenuId(items, id) : nullptr;
+    const MenuItem* item = ReadMenus(viewer, hwnd ? hwnd : viewer.main, &items) ? FindMenuId(items, id) : nullptr;
     return item && (item->state & flag);
 }
-bool MenuGrayed(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_GRAYED); }
-bool MenuChecked(const Viewer& viewer, int id) { return MenuState(viewer, id, MF_CHECKED); }
+bool MenuGrayed(const Viewer& viewer, int id) { return MenuState(viewer, nullptr, id, MF_GRAYED); }
+bool MenuChecked(const Viewer& viewer, int id, HWND hwnd) { return MenuState(viewer, hwnd, id, MF_CHECKED); }
 
 void DeleteSettings() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey); }
 
 bool ReadSettingDword(const char* name, DWORD* value)
 {
-    std::vector<uint8_t> data;
-    DWORD type = 0;
-    if (!ReadSettingBinary(name, &data, &type) || type != REG_DWORD || data.size() != sizeof *value) return false;
-    memcpy(value, data.data(), sizeof *value);
-    return true;
-}
-
-bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type)
-{
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    DWORD value_type = 0, size = 0;
-    LONG rc = RegQueryValueExA(key, name, nullptr, &value_type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-        data->assign(size, 0);
-        rc = RegQueryValueExA(key, name, nullptr, &value_type, data->data(), &size);
-        data->resize(size);
-    }
-    RegCloseKey(key);
-    if (type) *type = value_type;
-    return rc == ERROR_SUCCESS;
+    DWORD type = 0, size = sizeof *value;
+    LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key);
+    if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)value, &size);
+    if (key) RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof *value;
 }
 
-void WriteSettingDword(const char* name, DWORD value) { WriteSettingBinary(name, &value, sizeof value, REG_DWORD); }
-
-void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD type)
+void WriteSettingDword(const char* name, DWORD value)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
     RegCloseKey(key);
 }
 
@@ -402,15 +356,4 @@ bool Screenshot(HWND hwnd, const char* name)
     fwrite(&info, sizeof info, 1, out);
     fwrite(bits.data(), 1, bits.size(), out);
     return fclose(out) == 0;
-}
-
-StatusLine ParseStatus(const std::string& text)
-{
-    StatusLine status;
-    char time[16] = "";
-    int used = 0;
-    status.ok = sscanf(text.c_str(), "LBN = %d [%15[^]]]    Mode-%d Sector%n", &status.lbn, time, &status.mode,
-                       &used) == 3 && used == static_cast<int>(text.size());
-    status.time = time;
-    return status;
 }

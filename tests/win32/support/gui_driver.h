@@ -35,8 +35,6 @@ bool Settle(const Viewer& viewer, DWORD timeout_ms = 60000);
 // modal box or dialog; Send blocks until the viewer has handled it.
 void PostCommand(HWND hwnd, UINT id, LPARAM lParam = 0);
 LRESULT SendCommand(HWND hwnd, UINT id, LPARAM lParam = 0);
-// WM_COMMAND as a control sends it: id, notification code and the control.
-void PostControlNotify(HWND dialog, int control_id, int code);
 // Keys for the accelerators: WM_KEYDOWN/WM_KEYUP of a virtual key, or
 // WM_CHAR of a character, posted to a window of the viewer.
 void PostKey(HWND hwnd, UINT vk);
@@ -46,12 +44,14 @@ void PostChar(HWND hwnd, char ch);
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND parent, int id);
 std::vector<std::string> ListBoxLines(HWND list);
-std::vector<std::string> ComboBoxLines(HWND combo);
-std::string ClassName(HWND hwnd);
 // A visible top-level window of the viewer's process; class and title may be
 // null for any. Waits up to the time-out; null when none appears.
 HWND FindViewerWindow(const Viewer& viewer, const char* class_name, const char* title,
                       DWORD timeout_ms = 10000);
+// A visible top-level window of any process (pid 0) or of one, waited for up
+// to 20 s; and all top-level windows of a class there now.
+HWND WaitTopLevel(const char* class_name, DWORD pid = 0);
+std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only);
 // Waits until a window no longer exists.
 bool WaitWindowGone(HWND hwnd, DWORD timeout_ms = 10000);
 // Message boxes of the viewer (a dialog with the static text control 0xFFFF).
@@ -66,27 +66,23 @@ void AnswerBox(const Box& box, int button);   // IDOK, IDCANCEL, IDRETRY, ...
 bool BoxShown(const Viewer& viewer);
 
 // The viewer's menus, read inside its process (Wine keeps menus per process):
-// a window's menu bar, or the menu of a popup menu window
-// (class "#32768"), whose paths then start with "popup".
+// a window's menu bar.
 struct MenuItem {
     std::string path;     // positions from the menu bar, e.g. "0/2"
     int id;               // command id, -1 for a popup
     UINT state;           // GetMenuState flags: MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_POPUP, MF_SEPARATOR
-    std::string caption;  // with '&' and the accelerator text after '\b' or '\t'
 };
 bool ReadMenus(const Viewer& viewer, HWND hwnd, std::vector<MenuItem>* items);
 // The item with a command id (first found), or the popup at a path; null if none.
 const MenuItem* FindMenuId(const std::vector<MenuItem>& items, int id);
 const MenuItem* FindMenuPath(const std::vector<MenuItem>& items, const std::string& path);
 bool MenuGrayed(const Viewer& viewer, int id);    // of the main window's menu bar
-bool MenuChecked(const Viewer& viewer, int id);
+bool MenuChecked(const Viewer& viewer, int id, HWND hwnd = nullptr);   // of hwnd's, if given
 
 // The settings key HKCU\Software\Kelvane\Quillet, shared with the viewer.
 void DeleteSettings();
 bool ReadSettingDword(const char* name, DWORD* value);
-bool ReadSettingBinary(const char* name, std::vector<uint8_t>* data, DWORD* type = nullptr);
 void WriteSettingDword(const char* name, DWORD value);
-void WriteSettingBinary(const char* name, const void* data, DWORD size, DWORD type = REG_BINARY);
 
 // Test images, as Windows paths (Z:\...): images made by the test fixture
 // into <build>/gui-images (tests/win32/images), and the bundled sample disc.
@@ -95,12 +91,3 @@ std::string SampleDisc();
 
 // Bitmap of a window as it is on screen, into <build>/screenshots/NAME.bmp.
 bool Screenshot(HWND hwnd, const char* name);
-
-// The dump pane's status line fields: "LBN = %6d [MM:SS:FF]    Mode-%d Sector".
-struct StatusLine {
-    bool ok = false;
-    int lbn = 0;
-    std::string time;
-    int mode = 0;
-};
-StatusLine ParseStatus(const std::string& text);

@@ -1,5 +1,7 @@
 #include "gui_helpers.h"
 
+#include <stdio.h>
+
 #include "tamrisk.h"
 #include "viewer/resource.h"
 
@@ -36,7 +38,13 @@ ImageToc ReadImageToc(const std::string& image)
 
 StatusLine ViewerStatus(const Viewer& viewer)
 {
-    return ParseStatus(ControlText(viewer.main, kStatus));
+    const std::string text = ControlText(viewer.main, kStatus);
+    StatusLine status;
+    char time[16] = "";
+    int used = 0;
+    status.ok = sscanf(text.c_str(), "LBN = %d [%15[^]]]    Mode-%d Sector%n", &status.lbn, time, &status.mode,
+                       &used) == 3 && used == (int)text.size();
+    return status;
 }
 
 long StatusLbn(const Viewer& viewer)
@@ -49,16 +57,4 @@ void JumpTo(const Viewer& viewer, long lbn)
 {
     PostCommand(viewer.main, kJumpAddress, lbn + kPregap);
     EXPECT_TRUE(Settle(viewer));
-}
-
-std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only)
-{
-    std::vector<HWND> list;
-    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, class_name, nullptr)) != nullptr;) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if ((!pid || owner == pid) && (!visible_only || IsWindowVisible(hwnd)))
-            list.push_back(hwnd);
-    }
-    return list;
 }

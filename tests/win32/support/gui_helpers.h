@@ -1,7 +1,7 @@
 // Set-up and readings that several GUI tests share: a fixture with fresh
 // settings that stops the viewer after each test, what the library itself
 // reads from an image (to hold the viewer's windows against), the status
-// line's block address, and top-level windows of any process.
+// line's block address.
 #pragma once
 #include <windows.h>
 
@@ -37,11 +37,13 @@ struct ImageToc {
 };
 ImageToc ReadImageToc(const std::string& image);
 
-// The status line, and its block address (-1 when the line does not parse).
+// The dump pane's status line fields: "LBN = %6d [MM:SS:FF]    Mode-%d Sector",
+// and its block address (-1 when the line does not parse).
+struct StatusLine {
+    bool ok = false;
+    int lbn = 0, mode = 0;
+};
 StatusLine ViewerStatus(const Viewer& viewer);
 long StatusLbn(const Viewer& viewer);
 // The address dialog's jump command, handled before this returns.
 void JumpTo(const Viewer& viewer, long lbn);
-
-// Top-level windows of a class, of one process (pid 0: any).
-std::vector<HWND> TopLevelWindows(const char* class_name, DWORD pid, bool visible_only);

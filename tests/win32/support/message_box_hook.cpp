@@ -22,27 +22,10 @@ bool IsVisibleChild(HWND dialog, int id)
     return item && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE);
 }
 
-// The MB_ button set the tests tell apart (Retry/Cancel, OK/Cancel, else OK)
-// and the MB_ icon of the system icon the box shows (0xF0 for another icon).
+// The MB_ button set the tests tell apart (Retry/Cancel, OK/Cancel, else OK).
 unsigned BoxStyle(HWND box)
 {
-    unsigned style = !IsVisibleChild(box, IDCANCEL) ? MB_OK : IsVisibleChild(box, IDRETRY) ? MB_RETRYCANCEL
-                                                                                          : MB_OKCANCEL;
-    HICON icon = NULL;
-    for (HWND child = GetWindow(box, GW_CHILD); child && !icon; child = GetWindow(child, GW_HWNDNEXT)) {
-        char cls[16] = {};
-        GetClassNameA(child, cls, sizeof cls);
-        if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
-    }
-    if (!icon)
-        return style;
-    static const std::pair<LPCSTR, unsigned> icons[] = {
-        {IDI_HAND, MB_ICONHAND}, {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK}};
-    for (const auto& i : icons)
-        if (LoadIconA(NULL, i.first) == icon)
-            return style | i.second;
-    return style | 0xF0;
+    return !IsVisibleChild(box, IDCANCEL) ? MB_OK : IsVisibleChild(box, IDRETRY) ? MB_RETRYCANCEL : MB_OKCANCEL;
 }
 
 std::string WindowText(HWND window)
@@ -80,7 +63,6 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam)
 
 ScopedBoxHook::ScopedBoxHook(std::initializer_list<int> answers)
 {
-    DefaultBoxCaption();   // probed once, before this hook records anything
     state = HookState();
     state.answers.assign(answers.begin(), answers.end());
     state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
@@ -96,24 +78,3 @@ ScopedBoxHook::~ScopedBoxHook()
 void ScopedBoxHook::WhileNextBoxOpen(std::function<void()> action) { state.while_open = std::move(action); }
 
 const std::vector<RecordedBox>& ScopedBoxHook::boxes() const { return state.boxes; }
-
-std::string DefaultBoxCaption()
-{
-    static std::string caption;
-    static bool known = false;
-    if (!known) {
-        // Ask the platform: show a box without a caption under a hook of its
-        // own and read what it got. Swapped, not copied, so that references
-        // into an active hook's recorded boxes stay valid.
-        HookState saved;
-        std::swap(saved, state);
-        state.hook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
-        MessageBoxA(NULL, "caption probe", NULL, MB_OK);
-        if (!state.boxes.empty())
-            caption = state.boxes.back().caption;
-        UnhookWindowsHookEx(state.hook);
-        std::swap(saved, state);
-        known = true;
-    }
-    return caption;
-}

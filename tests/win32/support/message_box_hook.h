@@ -1,6 +1,6 @@
 // Answers message boxes of the current thread and records what they showed.
 // A thread-local WH_CBT hook sees each box as it is activated, reads its
-// caption, text (control 0xFFFF), buttons and icon, and presses the next
+// caption, text (control 0xFFFF) and buttons, and presses the next
 // scripted button (Cancel, else OK, when the script has run out).
 #pragma once
 #include <windows.h>
@@ -13,7 +13,7 @@
 struct RecordedBox {
     std::string caption;   // in the ANSI code page
     std::string text;
-    unsigned style;        // MB_ button set | MB_ icon, as far as the box shows them
+    unsigned style;        // MB_ button set
 };
 
 class ScopedBoxHook {
@@ -27,6 +27,3 @@ public:
     void WhileNextBoxOpen(std::function<void()> action);
     const std::vector<RecordedBox>& boxes() const;
 };
-
-// The caption a box gets when its caller gives none.
-std::string DefaultBoxCaption();

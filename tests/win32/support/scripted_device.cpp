@@ -47,8 +47,6 @@ DWORD PassThrough(void* ctx, SCSI_PASS_THROUGH_DIRECT* record, DWORD record_size
 DWORD Capabilities(void* ctx, void* out, DWORD out_size, DWORD* returned)
 {
     ScriptedDevice* device = (ScriptedDevice*)ctx;
-    if (device->capabilities_error)
-        return device->capabilities_error;
     IO_SCSI_CAPABILITIES caps = {};
     caps.Length = sizeof caps;
     caps.MaximumTransferLength = 65536;
@@ -62,8 +60,6 @@ DWORD Capabilities(void* ctx, void* out, DWORD out_size, DWORD* returned)
 DWORD LastSession(void* ctx, void* out, DWORD out_size, DWORD* returned)
 {
     ScriptedDevice* device = (ScriptedDevice*)ctx;
-    if (device->last_session_error)
-        return device->last_session_error;
     DWORD n = device->last_session.size() < out_size ? (DWORD)device->last_session.size() : out_size;
     memcpy(out, device->last_session.data(), n);
     *returned = n;
@@ -75,16 +71,11 @@ DWORD CheckVerify(void* ctx)
     return ((ScriptedDevice*)ctx)->check_verify_error;
 }
 
-void Close(void* ctx)
-{
-    ScriptedDevice* device = (ScriptedDevice*)ctx;
-    device->closed++;
-    device->handle = INVALID_HANDLE_VALUE;
-}
-
-}  // namespace
+void Close(void* ctx) { ((ScriptedDevice*)ctx)->handle = INVALID_HANDLE_VALUE; }
 
 const VirtualDeviceOps kScriptedDeviceOps = {PassThrough, Capabilities, LastSession, CheckVerify, Close};
+
+}  // namespace
 
 ScriptedDevice::ScriptedDevice()
 {
@@ -97,23 +88,17 @@ ScriptedDevice::~ScriptedDevice()
         cdrClose(handle);
 }
 
-std::vector<uint8_t> FixedSense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length)
-{
-    std::vector<uint8_t> sense(8u + additional_length, 0);
-    sense[0] = 0x70;
-    sense[2] = key;
-    sense[7] = additional_length;
-    if (sense.size() > 13) {
-        sense[12] = asc;
-        sense[13] = ascq;
-    }
-    return sense;
-}
-
 ScsiReply CheckCondition(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length)
 {
     ScsiReply reply;
     reply.status = 2;
-    reply.sense = FixedSense(key, asc, ascq, additional_length);
+    reply.sense.assign(8u + additional_length, 0);
+    reply.sense[0] = 0x70;
+    reply.sense[2] = key;
+    reply.sense[7] = additional_length;
+    if (reply.sense.size() > 13) {
+        reply.sense[12] = asc;
+        reply.sense[13] = ascq;
+    }
     return reply;
 }

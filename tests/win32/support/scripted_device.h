@@ -29,11 +29,8 @@ struct ScriptedDevice {
     std::vector<SentCommand> sent;
 
     DWORD alignment_mask = 0;
-    DWORD capabilities_error = 0;
     std::vector<uint8_t> last_session;   // the CDROM_TOC_SESSION_DATA answer
-    DWORD last_session_error = 0;
     DWORD check_verify_error = 0;
-    int closed = 0;
 
     HANDLE handle = INVALID_HANDLE_VALUE;
 
@@ -45,9 +42,6 @@ struct ScriptedDevice {
     void Reply(const ScsiReply& reply) { replies.push_back(reply); }
 };
 
-extern const VirtualDeviceOps kScriptedDeviceOps;
-
-// Fixed-format sense data (response code 0x70) of 8 + additional_length bytes.
-std::vector<uint8_t> FixedSense(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length = 10);
-// A CHECK CONDITION reply with that sense data.
+// A CHECK CONDITION reply with fixed-format sense data (response code 0x70)
+// of 8 + additional_length bytes.
 ScsiReply CheckCondition(uint8_t key, uint8_t asc, uint8_t ascq, uint8_t additional_length = 10);
