@@ -32,6 +32,23 @@ void ExpectDeviceMenusGrayed(const Viewer& viewer, bool grayed)
     }
 }
 
+// The right-click menu of the main window: the File popup (drives, image) without
+// a device, the "Main" popup (Copy, grayed without a selection, and eject) with one.
+void ExpectRightClickMenu(const Viewer& viewer, bool device)
+{
+    std::vector<MenuItem> items;
+    PostMessageA(viewer.main, WM_PARENTNOTIFY, WM_RBUTTONDOWN, MAKELPARAM(40, 80));
+    HWND menu = FindViewerWindow(viewer, "#32768", nullptr);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(ReadMenus(viewer, menu, &items));
+    PostKey(menu, VK_ESCAPE);
+    EXPECT_TRUE(WaitWindowGone(menu) && Settle(viewer));
+    EXPECT_EQ(FindMenuId(items, IDM_OPEN_IMAGE) != nullptr, !device);
+    EXPECT_EQ(FindMenuId(items, IDM_EJECT) != nullptr, device);
+    const MenuItem* copy = FindMenuId(items, IDM_COPY);
+    EXPECT_EQ(copy != nullptr && (copy->state & MF_GRAYED), device);
+}
+
 void OpenThroughDialog(const Viewer& viewer, const std::string& path)
 {
     PostCommand(viewer.main, IDM_OPEN_IMAGE);
@@ -53,13 +70,18 @@ TEST_F(MainWindow, FirstRunEmptyDriveImageAndBrokenImage)
 {
     ASSERT_TRUE(Start());
     EXPECT_EQ(Dump(viewer), "");
+    ExpectRightClickMenu(viewer, false);
 
-    // Wine's D: is a CD-ROM drive without a disc: each failed request is told
+    // Wine's D: is a CD-ROM drive without a disc: each failed request is told,
     // and the device is closed again.
     PostCommand(viewer.main, IDM_DRIVE_FIRST);
-    for (int i = 0; i < 2; ++i) {
+    const char* expected[][2] = {{"TAMRISK", "SCSI Get Capability error 50"},
+                                 {"Vorant Library", "I/O Control CDROM_GETLAST_SESSION Error 50\n"}};
+    for (const auto& e : expected) {
         Box box;
         ASSERT_TRUE(WaitBox(viewer, &box));
+        EXPECT_EQ(box.caption, e[0]);
+        EXPECT_NE(box.text.find(e[1]), std::string::npos) << box.text;
         AnswerBox(box, IDOK);
         ASSERT_TRUE(Settle(viewer));
     }
@@ -68,6 +90,8 @@ TEST_F(MainWindow, FirstRunEmptyDriveImageAndBrokenImage)
     OpenThroughDialog(viewer, GuiImage("mode1.cue"));
     EXPECT_EQ(ControlText(viewer.main, IDC_HEADER).substr(0, 16), "Drive[mode1.cue]");
     ExpectDeviceMenusGrayed(viewer, false);
+    SendMessageA(GetDlgItem(viewer.main, IDC_DUMP), EM_SETSEL, 0, 0);
+    ExpectRightClickMenu(viewer, true);
 
     // An image that cannot be opened leaves no device: no command, from whatever
     // source, sends a request (the library would report an invalid handle).

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "gui_probe.h"
 
@@ -38,7 +39,16 @@ extern "C" __declspec(dllexport) DWORD WINAPI ProbeMenus(LPVOID param)
     ProbeRequest* request = static_cast<ProbeRequest*>(param);
     size_t len = 0;
     request->text[0] = '\0';
-    HMENU bar = GetMenu(request->hwnd);
-    request->done = !bar || DumpMenu(request, &len, bar, "", 0) ? 1 : 2;
+    // A popup menu window ("#32768") is read as its menu, under "popup".
+    char cls[16] = "";
+    GetClassNameA(request->hwnd, cls, sizeof cls);
+    bool ok = true;
+    if (strcmp(cls, "#32768") == 0) {
+        if (HMENU popup = (HMENU)SendMessageA(request->hwnd, MN_GETHMENU, 0, 0))
+            ok = DumpMenu(request, &len, popup, "popup", 0);
+    } else if (HMENU bar = GetMenu(request->hwnd)) {
+        ok = DumpMenu(request, &len, bar, "", 0);
+    }
+    request->done = ok ? 1 : 2;
     return 0;
 }
