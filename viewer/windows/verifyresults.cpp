@@ -8,13 +8,14 @@
 
 #include <string>
 
+#include "cdgeometry.h"
 #include "sense.h"
 #include "tamrisk.h"
 #include "verify.h"
 
 namespace {
 
-enum { kLineSize = 256, kSummarySize = 256, kCdPregap = 150 };
+enum { kLineSize = 256, kSummarySize = 256 };
 
 struct ResultsView {
     const VerifyRun* run;
@@ -70,7 +71,7 @@ void OnJump(HWND dlg, const ResultsView* view)
     LRESULT i = SendDlgItemMessageA(dlg, IDC_VERIFY_LIST, LB_GETCURSEL, 0, 0);
     if (i < 0 || (size_t)i >= view->run->failures.size())
         return;
-    SendMessageA(hwndMain, WM_COMMAND, IDM_JUMP_ADDRESS, (LPARAM)(view->run->failures[(size_t)i].lbn + kCdPregap));
+    SendMessageA(hwndMain, WM_COMMAND, IDM_JUMP_ADDRESS, (LPARAM)(view->run->failures[(size_t)i].lbn + kPregapBlocks));
 }
 
 void OnCopy(HWND dlg)
