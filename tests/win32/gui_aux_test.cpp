@@ -85,6 +85,15 @@ TEST_F(GuiAux, ControlPanelAndTocWindowFollowTheDrive)
     for (int id : {IDM_NEXT_SECTOR, IDM_PREV_SECTOR, IDM_ADDRESS})
         EXPECT_TRUE(Enabled(panel, id)) << id;
     EXPECT_NE(ControlText(toc, IDC_TOC_TEXT), "");
+    // F5 re-creates the TOC window where it was.
+    SetWindowPos(toc, nullptr, 31, 37, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PostKey(viewer.main, VK_F5);
+    ASSERT_TRUE(WaitWindowGone(toc) && Settle(viewer));
+    toc = FindViewerWindow(viewer, "#32770", kToc);
+    ASSERT_NE(toc, nullptr);
+    RECT place;
+    GetWindowRect(toc, &place);
+    EXPECT_TRUE(place.left == 31 && place.top == 37) << place.left << "," << place.top;
 
     // The buttons step; each end grays its own.
     const long leadout = ReadImageToc(GuiImage("mode1.cue")).leadout;

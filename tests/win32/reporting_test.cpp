@@ -55,11 +55,15 @@ TEST(Reporting, RetryResendsItsOwnCommandAfterANestedOne)
     cdrMode(NULL, ScriptedDevice().handle, 2048);   // the library's resting length
 }
 
-TEST(Reporting, SilentOrAskingByTheReportFlag)
+TEST(Reporting, SilentOrAskingByTheReportFlagAndSenseThatMeansSuccess)
 {
     struct Case { const char* name; ScsiReply reply; LONG report; short expected; bool toc; size_t boxes; };
     const Case cases[] = {
         {"medium error, silent", CheckCondition(3, 0x11, 0x05), 0, 2, false, 0},
+        {"no sense, silent", CheckCondition(0, 0x00, 0x00), 0, 0, false, 0},
+        {"unit attention, silent", CheckCondition(6, 0x29, 0x00), 0, 0, false, 0},
+        {"vendor ASC 80, silent", CheckCondition(3, 0x80, 0x00), 0, 0, false, 0},
+        {"toc refused, silent", CheckCondition(5, 0x24, 0x00), 0, 2, true, 0},
         {"toc refused, asking", CheckCondition(5, 0x24, 0x00), 1, 2, true, 1},
     };
     for (const Case& c : cases) {
