@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cdgeometry.h"
 #include "cp932.h"
 #include "gui_helpers.h"
 #include "viewer/resource.h"
@@ -64,6 +65,16 @@ TEST_F(GuiFind, AcrossABoundaryThenF3AndShiftF3)
     EXPECT_EQ(StatusLbn(viewer), 22);
     PostCommand(viewer.main, IDM_FIND_PREV);
     ExpectShown(21, 2041, 2047);
+}
+
+// In the raw sectors the EDC and ECC lie between two blocks' user data: only
+// the second NEEDLE-ACROSS is whole there, 16 bytes in (after sync and header).
+TEST_F(GuiFind, RawSectorsHoldOnlyTheWholeMatch)
+{
+    ASSERT_TRUE(Start(GuiImage("find.cue")));
+    SendCommand(viewer.main, IDM_AUTO_SECTOR);   // the pane shows the raw sector
+    Find("NEEDLE-ACROSS", IDC_FIND_AS_TEXT, IDC_FIND_RAW);
+    ExpectShown(22, kDataOffset + 52, kDataOffset + 64);
 }
 
 TEST_F(GuiFind, CancelStopsALongSearch)
