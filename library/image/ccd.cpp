@@ -154,7 +154,7 @@ bool ParseCcd(const char* text, size_t len, const char* name, CcdSheet* ccd, cha
     if (!signature) return DiscFail(err, err_len, name, 0, "no [CloneCD] section: not a CloneCD file");
     if (ccd->entry_count < 0) return DiscFail(err, err_len, name, 0, "no TocEntries in [Disc]");
     for (size_t i = 0; i < ccd->entries.size(); ++i)
-        if (!ccd->entries[i].line) return DiscFail(err, err_len, name, 0, "[Entry %zu] is missing", i);
+        if (!ccd->entries[i].line) return DiscFail(err, err_len, name, 0, "[Entry %u] is missing", (unsigned)i);
     return true;
 }
 
@@ -209,9 +209,9 @@ bool DiscFromCcd(const CcdSheet& ccd, const char* name, Disc* disc, char* err, s
         const CcdEntry& e = ccd.entries[i];
         uint8_t d[kFullDescriptorSize];
         if (e.session < 1 || e.session > kMaxTrack)
-            return DiscFail(err, err_len, name, e.line, "entry %zu names session %d", i, e.session);
+            return DiscFail(err, err_len, name, e.line, "entry %u names session %d", (unsigned)i, e.session);
         if (!Descriptor(e, d))
-            return DiscFail(err, err_len, name, e.line, "entry %zu holds a time that is not a BCD value", i);
+            return DiscFail(err, err_len, name, e.line, "entry %u holds a time that is not a BCD value", (unsigned)i);
         disc->recorded_toc.insert(disc->recorded_toc.end(), d, d + sizeof d);
         if (e.adr != kAdrPosition) continue;
         int32_t lba = EntryLba(e.pmin, e.psec, e.pframe);
