@@ -207,6 +207,20 @@ TEST_F(DataSave, DiscCopyReopensWithSameTocAndRawBytes)
         }
     }
     DiscClose(&copy);
+    // cd-info reads the sheet: a row for every track, audio where the copy says so.
+    // libcdio opens the .bin named after the sheet before it reads the FILE lines.
+    if (!ToolAvailable("cd-info"))
+        return;
+    std::string out, stem = cue.substr(0, cue.size() - 4);
+    ASSERT_EQ(symlink((stem + "_01.bin").c_str(), (stem + ".bin").c_str()), 0);
+    EXPECT_EQ(RunCommand("cd-info --no-device-info --no-cddb --cue-file " + ShellQuote(cue), &out), 0) << out;
+    for (const CopyTrack& t : layout.tracks) {
+        char row[16];
+        snprintf(row, sizeof row, "\n%3d: ", t.number);
+        size_t at = out.find(row);
+        ASSERT_NE(at, std::string::npos) << out;
+        EXPECT_EQ(out.substr(at, out.find('\n', at + 1) - at).find("audio") != std::string::npos, t.mode == kCopyAudio);
+    }
 }
 
 }  // namespace
