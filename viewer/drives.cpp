@@ -2,7 +2,6 @@
 // the header line above the dump, eject, and the menus that need a device.
 #include "quillet.h"
 
-#include <commdlg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -14,7 +13,6 @@
 
 enum {
     kMessageSize = 512,
-    kFilterSize = 512,
     kDeviceMenuFirst = 1,           // Edit, View and Control popups
     kDeviceMenuLast = 3,
 };
@@ -182,21 +180,8 @@ int OpenImage(HWND owner, const char* path)
 
 int ChooseImage(HWND owner)
 {
-    char filter[kFilterSize + 2] = {0};
-    LoadText(IDS_IMAGE_FILTER, filter, kFilterSize);
-    SplitFilterText(filter, IsLeadByte);
-
     char path[MAX_PATH] = {0};
-    OPENFILENAMEA ofn;
-    memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn))
+    if (!AskFilePath(owner, IDS_IMAGE_FILTER, kFileDialogOpen, NULL, path))
         return 0;
     return OpenImage(owner, path);
 }

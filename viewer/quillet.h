@@ -24,6 +24,11 @@ extern BOOL bAutoSector;          // show the user-data text
 // ---- Shell services (shell.cpp) ----
 // String id of the viewer's string table into buffer; an empty text (and
 // FALSE) when there is no such string.
+// The common open or save dialog over the filter string filter_id ('|' between
+// its parts). path holds MAX_PATH bytes, its text the proposed name; FALSE when
+// cancelled.
+enum FileDialogKind { kFileDialogOpen, kFileDialogSave };
+BOOL AskFilePath(HWND owner, UINT filter_id, FileDialogKind kind, const char* default_ext, char* path);
 // A lead byte of the ANSI code page (932): the first of a double-byte character.
 bool IsLeadByte(uint8_t b);
 BOOL LoadText(UINT id, char* buffer, int size);

@@ -2,7 +2,10 @@
 // help file.
 #include "quillet.h"
 
+#include <commdlg.h>
 #include <string.h>
+
+#include "drivetext.h"
 
 BOOL LoadText(UINT id, char* buffer, int size)
 {
@@ -17,6 +20,29 @@ BOOL LoadText(UINT id, char* buffer, int size)
 bool IsLeadByte(uint8_t b)
 {
     return IsDBCSLeadByte(b) != FALSE;
+}
+
+BOOL AskFilePath(HWND owner, UINT filter_id, FileDialogKind kind, const char* default_ext, char* path)
+{
+    enum { kFilterSize = 512 };
+    char filter[kFilterSize + 2] = {0};   // the list ends with two terminators
+    LoadText(filter_id, filter, kFilterSize);
+    SplitFilterText(filter, IsLeadByte);
+    OPENFILENAMEA ofn;
+    memset(&ofn, 0, sizeof ofn);
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = default_ext;
+    if (kind == kFileDialogOpen) {
+        ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        return GetOpenFileNameA(&ofn);
+    }
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    return GetSaveFileNameA(&ofn);
 }
 
 const char* HelpFilePath(void)

@@ -63,7 +63,7 @@ void SaveFile(HWND tree, const TreeLineFields& line, const TreeLineFields& paren
         const IsoEntry& e = *found;
         char path[MAX_PATH];
         snprintf(path, sizeof path, "%s", given != NULL ? given : SafeFileName(e.id.data(), e.id.size()).c_str());
-        if (given == NULL && !AskSavePath(tree, IDS_SAVE_FILTER, NULL, path))
+        if (given == NULL && !AskFilePath(tree, IDS_SAVE_FILTER, kFileDialogSave, NULL, path))
             return;
         std::vector<SaveItem> items(1, PlanFileSave(e, path));
         if (ConfirmOverwrite(tree, &items))

@@ -112,7 +112,7 @@ void OnSaveSectors(HWND owner)
         if (DialogBoxParamA(hInst, "SaveSectorsBox", owner, SaveSectorsProc, (LPARAM)&range) != IDOK)
             return;
         snprintf(path, sizeof path, "%d.bin", (int)range.first);
-        if (!AskSavePath(owner, IDS_SAVE_FILTER, "bin", path))
+        if (!AskFilePath(owner, IDS_SAVE_FILTER, kFileDialogSave, "bin", path))
             return;
     }
     SaveItem item = MakeSaveItem(range.userData ? kSaveDetected : kSaveRaw, path);
@@ -136,7 +136,7 @@ void OnCopyDisc(HWND owner)
     char path[MAX_PATH] = "disc.cue";
     if (driven)
         snprintf(path, sizeof path, "%s", request.path);
-    else if (!AskSavePath(owner, IDS_SAVE_CUE_FILTER, "cue", path))
+    else if (!AskFilePath(owner, IDS_SAVE_CUE_FILTER, kFileDialogSave, "cue", path))
         return;
     HCURSOR previous = SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
     FinishCopyLayout(&layout, DriveReadRaw, owner);

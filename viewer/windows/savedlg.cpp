@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include "dumpformat.h"
 #include "drivetext.h"
@@ -307,20 +306,3 @@ void ShowSaveMessage(HWND owner, UINT id, const char* detail, UINT icon)
     MessageBoxA(owner, text, caption, MB_OK | icon);
 }
 
-BOOL AskSavePath(HWND owner, UINT filterId, const char* extension, char* path)
-{
-    char filter[256 + 2] = {0};
-    LoadText(filterId, filter, 256);
-    SplitFilterText(filter, IsLeadByte);
-    OPENFILENAMEA ofn;
-    memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrDefExt = extension;
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    return GetSaveFileNameA(&ofn);
-}

@@ -55,6 +55,3 @@ void ShowTreeSaveMenu(HWND tree, LPARAM screenPoint);
 
 // A message from the string table, with a detail line below it.
 void ShowSaveMessage(HWND owner, UINT id, const char* detail, UINT icon);
-// The standard save dialog on path (MAX_PATH bytes; its text is the
-// proposed name); FALSE when cancelled.
-BOOL AskSavePath(HWND owner, UINT filterId, const char* extension, char* path);
