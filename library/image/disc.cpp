@@ -13,6 +13,7 @@
 
 #include "mmc.h"
 #include "ccd.h"
+#include "chd.h"
 #include "cdrtoc.h"
 #include "mds.h"
 #include "nrg.h"
@@ -142,6 +143,12 @@ void FinishSessions(Disc* disc)
 // A file cut short (a broken download, a damaged copy) ends in a partial
 // block: it stays part of the disc, and reading it fails as an unreadable
 // block does, so every whole block can still be examined.
+// Stored bytes of a track: from the file, or from a CHD's decoded data.
+bool ReadStored(const DiscFile& file, uint64_t offset, void* buf, size_t len)
+{
+    return file.chd ? ChdRead(file.chd, offset, buf, len) : SeekRead(file.fp, offset, buf, len);
+}
+
 uint64_t BlocksWithPartial(uint64_t bytes, uint32_t sector) { return bytes / sector + (bytes % sector != 0); }
 
 // One track covering a whole file of raw or user-data sectors.
@@ -354,6 +361,8 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
     bool ok;
     if (EndsWithNoCase(path, ".cue"))
         ok = OpenCue(path, disc, err, err_len);
+    else if (EndsWithNoCase(path, ".chd") || HeadIs(path, LooksLikeChd))
+        ok = DiscOpenChd(path, disc, err, err_len);
     else if (EndsWithNoCase(path, ".toc") || HeadIs(path, LooksLikeCdrToc))
         ok = DiscOpenCdrToc(path, disc, err, err_len);
     else if (EndsWithNoCase(path, ".ccd") || HeadIs(path, LooksLikeCcd))
@@ -374,8 +383,10 @@ bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len)
 
 void DiscClose(Disc* disc)
 {
-    for (DiscFile& f : disc->files)
+    for (DiscFile& f : disc->files) {
+        ChdClose(f.chd);
         if (f.fp) fclose(f.fp);
+    }
     disc->files.clear();
     disc->tracks.clear();
     disc->sessions.clear();
@@ -410,31 +421,31 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
         return kDiscReadOk;
     }
     uint64_t offset = t->file_offset + (uint64_t)(lba - t->stored_first) * DiscStride(*t);
-    FILE* fp = disc.files[t->file].fp;
+    const DiscFile& file = disc.files[t->file];
     uint8_t stored_data[kMode2DataSize];
     if (t->xa_form) {
         // Mode 2 user data without its subheader: a plain data subheader.
         bool form2 = t->xa_form == 2;
         uint8_t subheader[kSubheaderCopySize] = {0, 0, (uint8_t)(form2 ? kSubmodeForm2 : kSubmodeData), 0};
         *type = form2 ? kSectorMode2Form2 : kSectorMode2Form1;
-        if (!SeekRead(fp, offset, stored_data, form2 ? kForm2UserDataSize : kUserDataSize)) return kDiscReadIoError;
+        if (!ReadStored(file, offset, stored_data, form2 ? kForm2UserDataSize : kUserDataSize)) return kDiscReadIoError;
         BuildRawSector(raw, lba, *type, stored_data, subheader);
         return kDiscReadOk;
     }
     switch (t->mode) {
     case kCueAudio:
-        if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        if (!ReadStored(file, offset, raw, kRawSectorSize)) return kDiscReadIoError;
         if (t->swap_audio)
             for (int i = 0; i < kRawSectorSize; i += 2) std::swap(raw[i], raw[i + 1]);
         *type = kSectorAudio;
         return kDiscReadOk;
     case kCueMode1_2048:
-        if (!SeekRead(fp, offset, stored_data, kUserDataSize)) return kDiscReadIoError;
+        if (!ReadStored(file, offset, stored_data, kUserDataSize)) return kDiscReadIoError;
         *type = kSectorMode1;
         BuildRawSector(raw, lba, kSectorMode1, stored_data, nullptr);
         return kDiscReadOk;
     case kCueMode2_2336:
-        if (!SeekRead(fp, offset, stored_data, kMode2DataSize)) return kDiscReadIoError;
+        if (!ReadStored(file, offset, stored_data, kMode2DataSize)) return kDiscReadIoError;
         BuildMode2FromStored(raw, lba, stored_data);
         if (t->formless) {
             *type = kSectorMode2Formless;
@@ -443,7 +454,7 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
         break;
     case kCueMode1_2352:
     case kCueMode2_2352:
-        if (!SeekRead(fp, offset, raw, kRawSectorSize)) return kDiscReadIoError;
+        if (!ReadStored(file, offset, raw, kRawSectorSize)) return kDiscReadIoError;
         break;
     }
     // Raw data sectors: the stored mode byte and subheader say what they are.
@@ -456,6 +467,24 @@ DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw, SectorTy
     default: *type = t->mode == kCueMode1_2352 ? kSectorMode1 : kSectorMode2Form1; break;
     }
     return kDiscReadOk;
+}
+
+void DiscReadProblem(const Disc& disc, int32_t lba, char* text, size_t text_len)
+{
+    const DiscTrack* t = DiscFindTrack(disc, lba);
+    if (!text_len) return;
+    if (!t || t->file < 0 || t->file >= (int)disc.files.size()) {
+        snprintf(text, text_len, "block %d lies outside every track", lba);
+        return;
+    }
+    const DiscFile& f = disc.files[t->file];
+    uint64_t end = t->file_offset + (uint64_t)(lba - t->stored_first + 1) * DiscStride(*t);
+    if (f.chd)
+        snprintf(text, text_len, "%s", ChdProblem(f.chd));
+    else if (end > f.size)
+        snprintf(text, text_len, "%s ends inside block %d", f.path.c_str(), lba);
+    else
+        snprintf(text, text_len, "%s cannot be read at block %d", f.path.c_str(), lba);
 }
 
 uint32_t DiscStride(const DiscTrack& t)

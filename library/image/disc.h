@@ -55,10 +55,14 @@ struct DiscSession {
     bool xa;          // holds a Mode 2 track: disc type 0x20 in the TOC
 };
 
+struct ChdFile;
+
 struct DiscFile {
     std::string path;
     FILE* fp;
     uint64_t size;
+    // A CHD: offsets are into its decoded data, not into the file.
+    ChdFile* chd = nullptr;
 };
 
 // Identity of an open file, the same whatever name or path reached it.
@@ -81,7 +85,7 @@ struct Disc {
 };
 
 // Opens .iso, raw .bin/.img, .cue, cdrdao .toc, CloneCD .ccd (or its .img),
-// Alcohol .mds (or its .mdf) and Nero .nrg, chosen by the extension and,
+// Alcohol .mds (or its .mdf), Nero .nrg and CHD, chosen by the extension and,
 // where that says nothing, by the content.
 // On failure returns false with a message naming the file (and line) in err.
 bool DiscOpen(const char* path, Disc* disc, char* err, size_t err_len);
@@ -125,3 +129,7 @@ enum DiscReadResult { kDiscReadOk, kDiscReadOutOfRange, kDiscReadIoError };
 
 // The block at lba as a drive returns it raw, and its sector type.
 DiscReadResult DiscReadRaw(const Disc& disc, int32_t lba, uint8_t* raw2352, SectorType* type);
+
+// Why the block at lba, which DiscReadRaw just failed with kDiscReadIoError,
+// cannot be read: into text (never past text_len).
+void DiscReadProblem(const Disc& disc, int32_t lba, char* text, size_t text_len);
