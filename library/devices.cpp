@@ -26,6 +26,15 @@ static VirtualDevice* find_virtual(HANDLE device)
     return NULL;
 }
 
+bool virtual_device_context(HANDLE device, const VirtualDeviceOps* ops, void** ctx)
+{
+    VirtualDevice* d = find_virtual(device);
+    if (!d || memcmp(&d->ops, ops, sizeof *ops) != 0)
+        return false;
+    *ctx = d->ctx;
+    return true;
+}
+
 static DWORD virtual_io_control(VirtualDevice* d, DWORD code, void* in, DWORD in_size, void* out,
                                 DWORD out_size, DWORD* returned)
 {

@@ -70,6 +70,14 @@ int scsi_err(HWND owner, HANDLE device, int status, int report);
 int scsi_request(HWND owner, int report);
 
 // devices.cpp
+// The context of a virtual device served by ops; false for other handles.
+bool virtual_device_context(HANDLE device, const VirtualDeviceOps* ops, void** ctx);
+
+// vdrive.cpp
+// Why the last command of an image device failed to read a block (the image
+// reader's reason); false for other handles or when no read failed.
+bool image_read_problem(HANDLE device, char* text, size_t text_len);
+
 // DeviceIoControl for any handle: virtual devices go to their handler, the
 // last error set from its code on failure; other handles to the platform.
 BOOL device_io_control(HANDLE device, DWORD code, void* in, DWORD in_size, void* out,

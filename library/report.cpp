@@ -48,24 +48,33 @@ static int apply_outcome(HWND owner, const ScsiOutcome& outcome)
     return answer == IDRETRY ? (int)kResultRetry : (int)CDR_FAILED;
 }
 
-static int decide_and_apply(HWND owner, int status, int report)
+// A disc image knows why a block cannot be read (a damaged hunk of a
+// compressed image, a file cut short): the box says it under the sense text.
+static void add_image_reason(HANDLE device, ScsiOutcome* outcome)
+{
+    char reason[256];
+    if (!outcome->ask || !image_read_problem(device, reason, sizeof reason))
+        return;
+    size_t used = strlen(outcome->text);
+    snprintf(outcome->text + used, sizeof outcome->text - used, "\n\n%s", reason);
+}
+
+static int decide_and_apply(HWND owner, HANDLE device, int status, int report)
 {
     LookupCopies copies = {};
     ScsiOutcome outcome;
     DecideScsiOutcome(status, scsi_sense_buffer(), kSenseBufferSize, report, lookup_string, &copies,
                       &outcome);
+    add_image_reason(device, &outcome);
     return apply_outcome(owner, outcome);
 }
 
 int scsi_request(HWND owner, int report)
 {
-    return decide_and_apply(owner, kScsiStatusCheckCondition, report);
+    return decide_and_apply(owner, NULL, kScsiStatusCheckCondition, report);
 }
 
 int scsi_err(HWND owner, HANDLE device, int status, int report)
 {
-    (void)device;
-    if (status == kScsiStatusCheckCondition)
-        return scsi_request(owner, report);
-    return decide_and_apply(owner, status, report);
+    return decide_and_apply(owner, device, status, report);
 }

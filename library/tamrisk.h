@@ -100,7 +100,7 @@ struct VirtualDeviceOps {
 HANDLE WINAPI cdrOpenVirtual(const struct VirtualDeviceOps* ops, void* ctx);
 // Closes a virtual device (calling ops->close) or a real device handle.
 BOOL WINAPI cdrClose(HANDLE device);
-// Opens a disc image (.iso, .bin/.img, .cue) read-only as a virtual device; INVALID_HANDLE_VALUE after a box naming the file and the fault.
+// Opens a disc image (.iso, .bin/.img, .cue, .toc, .ccd, .mds, .nrg, .chd) read-only as a virtual device; INVALID_HANDLE_VALUE after a box naming the file and the fault.
 HANDLE WINAPI cdrOpenImage(HWND owner, LPCSTR path);
 // DeviceIoControl that also serves virtual devices (synchronous only).
 BOOL WINAPI cdrDeviceIoControl(HANDLE device, DWORD code, void* in, DWORD in_size, void* out,

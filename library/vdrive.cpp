@@ -95,6 +95,22 @@ void image_close(void* ctx)
 const VirtualDeviceOps kImageOps = {image_pass_through, image_capabilities, image_last_session,
                                     image_check_verify, image_close};
 
+}  // namespace
+
+bool image_read_problem(HANDLE device, char* text, size_t text_len)
+{
+    void* ctx;
+    if (!virtual_device_context(device, &kImageOps, &ctx))
+        return false;
+    const Target& target = static_cast<ImageDevice*>(ctx)->target;
+    if (!target.read_problem[0])
+        return false;
+    snprintf(text, text_len, "%s", target.read_problem);
+    return true;
+}
+
+namespace {
+
 void show_image_error(HWND owner, const char* text)
 {
     char caption[128];

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <new>
+#include <set>
 
 #include "bytes.h"
 #include "chdcodec.h"
@@ -446,9 +447,11 @@ namespace {
 bool ReadMetadata(const DiscFile& f, const ChdHeader& h, std::vector<ChdTrack>* tracks, char* err, size_t err_len)
 {
     uint64_t at = h.meta_offset;
-    for (int n = 0; at; ++n) {
+    std::set<uint64_t> seen;
+    while (at) {
         uint8_t e[kChdMetaHeaderSize];
-        if (n == kChdMaxMetaEntries) return Fail(err, err_len, "the metadata chain does not end");
+        if (!seen.insert(at).second || seen.size() > kChdMaxMetaEntries)
+            return Fail(err, err_len, "the metadata chain does not end");
         if (at > f.size || f.size - at < sizeof e || !DiscReadAt(f, at, e, sizeof e))
             return Fail(err, err_len, "a metadata entry lies outside the file (offset %llu)", (unsigned long long)at);
         uint32_t tag = get_be32(e), len = get_be24(e + 5);

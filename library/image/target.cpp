@@ -89,7 +89,10 @@ int Read10(Target* t, const Command& c)
         SectorType type;
         DiscReadResult r = at > (uint32_t)INT32_MAX ? kDiscReadOutOfRange : DiscReadRaw(*t->disc, (int32_t)at, raw, &type);
         if (r == kDiscReadOutOfRange) return Check(c, kSenseLbaOutOfRange, true, at);
-        if (r != kDiscReadOk) return Check(c, kSenseUnrecoveredRead, true, at);
+        if (r != kDiscReadOk) {
+            DiscReadProblem(*t->disc, (int32_t)at, t->read_problem, sizeof t->read_problem);
+            return Check(c, kSenseUnrecoveredRead, true, at);
+        }
         uint8_t* dst = c.data + (size_t)i * block;
         if (block == kUserDataSize) {
             // Only sectors that carry kUserDataSize bytes of user data can be read so.
@@ -157,6 +160,7 @@ int TargetExecute(Target* target, const uint8_t* cdb, uint32_t cdb_len, uint8_t*
     if (sense_len) memset(sense, 0, sense_len);
     if (!data) data_len = 0;
     target->transferred = 0;
+    target->read_problem[0] = 0;
     Command c{cdb, cdb_len, data, data_len, sense, sense_len};
     if (!cdb || cdb_len == 0) return Check(c, kSenseInvalidOpcode);
     const Handler* h = nullptr;

@@ -11,6 +11,7 @@ struct Target {
     uint32_t block_length;  // set by MODE SELECT: kUserDataSize, kNoSyncSectorSize or kRawSectorSize
     bool medium_present;    // false after an eject
     uint32_t transferred;   // data bytes the last command moved
+    char read_problem[256]; // why the last command's read failed, or empty
 };
 
 void TargetInit(Target* target, const Disc* disc);

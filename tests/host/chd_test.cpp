@@ -1,0 +1,153 @@
+// CHD images as chdman writes them from our BIN/CUE images serve what the
+// BIN/CUE serves, with each codec choice; a damaged or hostile file loses
+// only what it must, with the reason.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "bytes.h"
+#include "chd.h"
+#include "chdcodec.h"
+#include "image_compare.h"
+
+namespace {
+
+bool MakeChd(const std::string& cue, const std::string& chd, const std::string& codecs)
+{
+    std::string out;
+    return RunCommand("rm -f " + ShellQuote(chd) + " && chdman createcd -i " + ShellQuote(cue) + " -o " + ShellQuote(chd) +
+                          (codecs.empty() ? "" : " -c " + codecs) + " 2>&1",
+                      &out) == 0;
+}
+
+std::vector<uint8_t> Load(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    FILE* fp = fopen(path.c_str(), "rb");
+    for (int c; fp && (c = fgetc(fp)) != EOF;) bytes.push_back((uint8_t)c);
+    if (fp) fclose(fp);
+    return bytes;
+}
+
+void Save(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(fp && fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size());
+    fclose(fp);
+}
+
+// Why block lba cannot be read, or "" when it can.
+std::string Problem(const std::string& path, int32_t lba)
+{
+    Disc disc;
+    char text[512] = "";
+    uint8_t raw[kRawSectorSize];
+    SectorType type;
+    if (!DiscOpen(path.c_str(), &disc, text, sizeof text)) return text;
+    if (DiscReadRaw(disc, lba, raw, &type) == kDiscReadOk) {
+        text[0] = 0;
+    } else {
+        DiscReadProblem(disc, lba, text, sizeof text);
+    }
+    DiscClose(&disc);
+    return text;
+}
+
+// One Mode 1 session of some size: chdman 0.251 writes hunk maps it cannot
+// read itself (nor can we: the map's CRC is wrong) for discs of a few hunks.
+const char kLayoutMode1[] = "track mode1\nfile /A.DAT size=400000\ndir /D\nfile /D/B.DAT size=3000\n";
+
+TEST_F(FormatFiles, ChdServesWhatItsCueServes)
+{
+    const struct { const char* script; int mode1, mode2; } layouts[] = {
+        {kLayoutMode1, kRawSectorSize, kRawSectorSize}, {kLayoutMode1, kUserDataSize, kRawSectorSize},
+        {kLayoutMixed, kRawSectorSize, kRawSectorSize},  {kLayoutMixed, kRawSectorSize, kMode2DataSize},
+    };
+    int row = 0;
+    for (const auto& l : layouts)
+        for (const char* codecs : {"", "cdzl", "none"}) {
+            DiscWriteOptions o;
+            o.mode1_size = l.mode1, o.mode2_size = l.mode2;
+            const std::string cue = dir + std::to_string(row++) + ".cue", chd = cue + ".chd";
+            std::string error;
+            ASSERT_TRUE(MakeDiscImage(l.script, cue, o, &error)) << error;
+            ASSERT_TRUE(MakeChd(cue, chd, codecs)) << row;
+            EXPECT_EQ("", CompareImages(cue, chd)) << row << " " << codecs;
+        }
+}
+
+// The mixed layout with chdman's own codecs and its parts, to be damaged.
+struct ChdFiles : FormatFiles {
+    std::string cue = dir + "x.cue", chd = dir + "x.chd";
+    std::vector<uint8_t> bytes;
+    ChdHeader header;
+    std::vector<ChdHunk> hunks;
+    void Make(const char* codecs)
+    {
+        std::string error;
+        char err[256];
+        ASSERT_TRUE(MakeDiscImage(kLayoutMixed, cue, DiscWriteOptions(), &error)) << error;
+        ASSERT_TRUE(MakeChd(cue, chd, codecs));
+        bytes = Load(chd);
+        ASSERT_TRUE(ChdParseHeader(bytes.data(), bytes.size(), &header, err, sizeof err)) << err;
+        ASSERT_TRUE(ChdDecodeMap(header, bytes.data() + header.map_offset, bytes.size() - header.map_offset, &hunks,
+                                 err, sizeof err)) << err;
+    }
+};
+
+TEST_F(ChdFiles, DamagedHunkLosesOnlyItsOwnBlocks)
+{
+    Make("");
+    // Hunk 1 holds blocks 8-15 of the data track, and nothing copies it.
+    const ChdHunk h = hunks[1];
+    ASSERT_LT(h.kind, kChdHunkRaw);
+    for (size_t i = 0; i < hunks.size(); ++i) ASSERT_TRUE(i == 1 || hunks[i].offset != h.offset) << i;
+    const std::string before = ReadResults(cue, 0, 845);
+    bytes[h.offset + h.length / 2] ^= 0x55;
+    Save(chd, bytes);
+    EXPECT_EQ(before.substr(0, 8) + "22222222" + before.substr(16), ReadResults(chd, 0, 845));
+    EXPECT_NE(std::string::npos, Problem(chd, 12).find("hunk 1 of " + chd)) << Problem(chd, 12);
+}
+
+TEST_F(ChdFiles, HostileFilesAreRefusedOrLoseTheirBadHunks)
+{
+    // Each patch of a fresh copy: refused with a message, or blocks 16-23
+    // (hunk 2) unreadable with one while block `readable` reads.
+    struct Case {
+        const char* codecs;
+        void (*patch)(ChdFiles&);
+        const char* message;
+        bool refused;
+        int32_t readable;
+    } cases[] = {
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 12, 4); }, "only version 5", true, 0},
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 44, 0x7FFFFFFF); }, "hunk map lies outside", true, 0},
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 52, (uint32_t)f.bytes.size()); }, "metadata entry lies outside", true, 0},
+        {"none", [](ChdFiles& f) {
+             uint8_t* entry = f.bytes.data() + f.header.meta_offset;
+             put_be32(entry + 12, (uint32_t)f.header.meta_offset);
+         }, "metadata chain does not end", true, 0},
+        {"", [](ChdFiles& f) { f.bytes[f.header.map_offset + 10] ^= 1; }, "CRC is wrong", true, 0},
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + f.header.map_offset + 8, 0x00FFFFFF); }, "lies outside the file", false, 0},
+        {"none", [](ChdFiles& f) {
+             f.bytes[104] = 1;
+             put_be32(f.bytes.data() + f.header.map_offset + 8, 0);
+         }, "parent CHD", false, 0},
+        {"", [](ChdFiles& f) { put_be32(f.bytes.data() + 16, CHD_FOURCC('c', 'd', 'z', 's')); }, "\"cdzs\", a codec that is not supported", false, 300},
+    };
+    for (const Case& c : cases) {
+        Make(c.codecs);
+        c.patch(*this);
+        Save(chd, bytes);
+        if (c.refused) {
+            EXPECT_EQ("", Refusal(chd, c.message));
+            continue;
+        }
+        EXPECT_EQ("", Problem(chd, c.readable)) << c.message;
+        EXPECT_NE(std::string::npos, Problem(chd, 17).find(c.message)) << Problem(chd, 17);
+    }
+}
+
+}  // namespace
