@@ -12,7 +12,8 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       g++-mingw-w64-i686-posix binutils-mingw-w64-i686
       wine wine64 wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
       locales fonts-vlgothic
-      genisoimage xorriso vcdimager libcdio-utils cdrdao ccd2iso mdf2iso nrg2iso)
+      genisoimage xorriso vcdimager libcdio-utils cdrdao ccd2iso mdf2iso nrg2iso mame-tools
+      zlib1g-dev liblzma-dev libflac-dev pkg-config libz-mingw-w64-dev dpkg-dev)
 need=()
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 if [ ${#need[@]} -gt 0 ]; then
@@ -27,54 +28,7 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     locale-gen >/dev/null
 fi
 
-# The URI of the machine's own Debian archive, from its apt sources (APT_DIR,
-# default /etc/apt): one-line "deb" entries of sources.list and *.list, and
-# deb822 stanzas of *.sources. The first source whose suite is the release
-# itself (its codename, or sid, unstable, testing, stable) is taken, so that
-# security, update and other vendors' sources are passed over.
-debian_archive_uri() {
-    local apt_dir=${1:-/etc/apt} codename
-    codename=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
-    local files=()
-    for f in "$apt_dir/sources.list" "$apt_dir"/sources.list.d/*.list "$apt_dir"/sources.list.d/*.sources; do
-        [ -f "$f" ] && files+=("$f")
-    done
-    [ ${#files[@]} -gt 0 ] || return 0
-    awk -v codename="$codename" '
-        function release(suite) {
-            return suite != "" && (suite == codename || suite ~ /^(sid|unstable|testing|stable)$/)
-        }
-        function found(uri) { print uri; done = 1; exit }
-        # deb822: a stanza ends at a blank line or at the end of its file.
-        function stanza_end(   i, n, s) {
-            if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no" && uri != "") {
-                n = split(suites, s, " ")
-                for (i = 1; i <= n; i++) if (release(s[i])) found(uri)
-            }
-            types = ""; uri = ""; suites = ""; enabled = ""
-        }
-        FNR == 1 && prev ~ /\.sources$/ { stanza_end() }
-        { prev = FILENAME }
-        /^[ \t]*#/ { next }   # a comment line, which does not end a stanza
-        { sub(/#.*/, "") }
-        FILENAME ~ /\.sources$/ {
-            if ($0 ~ /^[ \t]*$/) { stanza_end(); next }
-            key = tolower($1)
-            if (key == "types:") { types = $0; sub(/^[^:]*:[ \t]*/, "", types) }
-            else if (key == "uris:") uri = $2
-            else if (key == "suites:") { suites = $0; sub(/^[^:]*:[ \t]*/, "", suites) }
-            else if (key == "enabled:") enabled = $2
-            next
-        }
-        $1 == "deb" {
-            line = $0
-            sub(/\[[^]]*\]/, "", line)   # [option=value ...]
-            split(line, f, " ")
-            if (release(f[3])) found(f[2])
-        }
-        END { if (!done && prev ~ /\.sources$/) stanza_end() }
-    ' "${files[@]}"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/apt-sources.sh"
 
 # Some sandboxes (gVisor among them) cannot execute 32-bit x86 code, which the
 # i386 half of Wine needs. There 32-bit programs run through qemu's user-mode
@@ -114,3 +68,7 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
         > $binfmt/register
     /usr/lib/wine/wine --version >/dev/null
 fi
+
+# liblzma and libFLAC for the Win32 build, from Debian's sources of the
+# versions installed above (zlib comes built, libz-mingw-w64-dev).
+bash "$(dirname "${BASH_SOURCE[0]}")/win32-codecs.sh"
