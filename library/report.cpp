@@ -2,6 +2,9 @@
 // command result, asking the user Retry/Cancel where a failure is reported.
 #include "internal.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include "sense.h"
 #include "textutil.h"
 

@@ -166,12 +166,12 @@ bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, siz
         int k = DecodeKind(&br, code);
         if (k == kMapRunSmall || k == kMapRunLarge) {
             int a = DecodeKind(&br, code), b = k == kMapRunLarge ? DecodeKind(&br, code) : 0;
-            if (a < 0 || b < 0) return Fail(err, err_len, "the hunk map is damaged at hunk %zu", i);
+            if (a < 0 || b < 0) return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
             // This hunk and repeat more take the last kind.
             repeat = k == kMapRunSmall ? 2 + (size_t)a : 2 + 16 + ((size_t)a << 4) + (size_t)b;
             (*hunks)[i].kind = last;
         } else if (k < 0 || k > kMapParent1) {
-            return Fail(err, err_len, "the hunk map is damaged at hunk %zu", i);
+            return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
         } else {
             (*hunks)[i].kind = last = (uint8_t)k;
         }
@@ -197,7 +197,7 @@ bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, siz
         case kMapParentSelf: e.kind = kChdHunkParent, e.offset = last_parent = i * units_per_hunk; break;
         case kMapParent1: last_parent += units_per_hunk; /* fall through */
         case kMapParent0: e.kind = kChdHunkParent, e.offset = last_parent; break;
-        default: return Fail(err, err_len, "the hunk map is damaged at hunk %zu", i);
+        default: return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
         }
         e.offset &= 0xFFFFFFFFFFFFull;
         crc = CrcEntry(e, crc);
@@ -403,7 +403,7 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
     uint64_t frame = 0;   // the track's first frame in the CHD
     for (size_t i = 0; i < tracks.size(); ++i) {
         const ChdTrack& c = tracks[i];
-        if (c.number != (int)i + 1) return Fail(err, err_len, "track %d follows track %zu", c.number, i);
+        if (c.number != (int)i + 1) return Fail(err, err_len, "track %d follows track %u", c.number, (unsigned)i);
         const TrackType* type = FindTrackType(c.type);
         int32_t stored_pregap = c.pregap_stored ? c.pregap : 0;
         DiscTrack t{};
@@ -523,7 +523,7 @@ const uint8_t* LoadHunk(ChdFile* chd, size_t n)
         ok = false;
     }
     if (!ok) {
-        snprintf(chd->problem, sizeof chd->problem, "hunk %zu of %s: %s", n, chd->file.path.c_str(), why);
+        snprintf(chd->problem, sizeof chd->problem, "hunk %u of %s: %s", (unsigned)n, chd->file.path.c_str(), why);
         return nullptr;
     }
     slot->hunk = n;

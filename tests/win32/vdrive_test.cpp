@@ -128,7 +128,7 @@ TEST(ImageFormats, ServeWhatTheirCueServes)
     ASSERT_GT(last, 800);  // data, 150 + 300 audio, 150 + 200 audio
     ASSERT_EQ(cdrMode(NULL, cue, 2352), 0);
     static uint8_t a[2352], b[2352], toc_a[2048], toc_b[2048];
-    for (const char* name : {"toc\\x.toc", "ccd\\x.ccd", "mds\\x.mds", "nrg\\x.nrg"}) {
+    for (const char* name : {"toc\\x.toc", "ccd\\x.ccd", "mds\\x.mds", "nrg\\x.nrg", "chd\\x.chd"}) {
         HANDLE device = cdrOpenImage(NULL, GuiImage((std::string("formats\\") + name).c_str()).c_str());
         ASSERT_NE(device, INVALID_HANDLE_VALUE) << name;
         for (DWORD format : {0u, 2u}) {
@@ -148,6 +148,26 @@ TEST(ImageFormats, ServeWhatTheirCueServes)
     cdrMode(NULL, cue, 2048);
     EXPECT_TRUE(cdrClose(cue));
     EXPECT_TRUE(hook.boxes().empty());
+}
+
+// A CHD block whose hunk cannot be decoded: the box says why under the
+// drive's text, and the blocks of other hunks read.
+TEST(ImageFormats, UnreadableChdBlockTellsWhy)
+{
+    HANDLE device = cdrOpenImage(NULL, GuiImage("formats\\chd\\bad.chd").c_str());
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    static uint8_t buffer[2048];
+    ScopedBoxHook hook({IDCANCEL});
+    EXPECT_EQ(cdrRead(NULL, device, buffer, 16, 1, CDR_REPORT), CDR_FAILED);
+    ASSERT_EQ(hook.boxes().size(), 1u);
+    const std::string& text = hook.boxes()[0].text;
+    EXPECT_NE(text.find("hunk 2 of "), std::string::npos) << text;
+    EXPECT_NE(text.find("\"cdzs\", a codec that is not supported"), std::string::npos) << text;
+    ASSERT_EQ(cdrMode(NULL, device, 2352), 0);
+    static uint8_t raw[2352];
+    EXPECT_EQ(cdrRead(NULL, device, raw, 300, 1, CDR_SILENT), 0);
+    cdrMode(NULL, device, 2048);
+    EXPECT_TRUE(cdrClose(device));
 }
 
 }  // namespace
