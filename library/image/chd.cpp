@@ -293,7 +293,9 @@ bool NumberField(const std::string& text, const char* key, int32_t max, int32_t*
 }  // namespace
 
 struct ChdFile {
-    DiscFile file;  // the image, as disc->files[0] has it
+    DiscFile file;  // the image, as disc->files[0] has it (or a parent's own)
+    bool owns_file;
+    ChdFile* parent;
     ChdHeader header;
     std::vector<ChdHunk> hunks;
     ChdCodecs* codecs;
@@ -305,7 +307,7 @@ struct ChdFile {
     };
     std::vector<Slot> cache;
     uint64_t clock;
-    char problem[256];
+    char problem[384];
 };
 
 uint16_t ChdCrc16(const uint8_t* data, size_t len, uint16_t crc)
@@ -488,13 +490,19 @@ const uint8_t* LoadHunk(ChdFile* chd, size_t n)
     const ChdHeader& h = chd->header;
     const ChdHunk& e = chd->hunks[n];
     uint8_t* out = slot->data.data();
-    char why[160] = "";
+    char why[256] = "";
     bool ok = false;
     if (e.kind == kChdHunkZero) {
         memset(out, 0, h.hunk_bytes);
         ok = true;
+    } else if (e.kind == kChdHunkParent && chd->parent) {
+        ok = e.offset <= UINT64_MAX / h.unit_bytes &&
+             ChdRead(chd->parent, e.offset * h.unit_bytes, out, h.hunk_bytes);
+        if (!ok) snprintf(why, sizeof why, "in its parent, %.200s", chd->parent->problem);
     } else if (e.kind == kChdHunkParent) {
-        snprintf(why, sizeof why, "its data is in a parent CHD, which is not open");
+        char sha1[41];
+        for (int i = 0; i < 20; ++i) snprintf(sha1 + 2 * i, 3, "%02x", h.parent_sha1[i]);
+        snprintf(why, sizeof why, "its data is in the parent CHD with SHA-1 %s, which is not in its folder", sha1);
     } else if (e.kind == kChdHunkBadCopy) {
         snprintf(why, sizeof why, "it is marked as a copy of a hunk that does not come before it");
     } else if (e.offset > chd->file.size || e.length > chd->file.size - e.offset) {
@@ -556,51 +564,97 @@ const char* ChdProblem(const ChdFile* chd) { return chd->problem; }
 void ChdClose(ChdFile* chd)
 {
     if (!chd) return;
+    ChdClose(chd->parent);
+    if (chd->owns_file) fclose(chd->file.fp);
     ChdCodecsDestroy(chd->codecs);
     delete chd;
 }
+
+namespace {
+
+// Header, map, decoders and cache of an open file; null with the reason.
+ChdFile* OpenChdFile(const DiscFile& f, bool owns_file, char* why, size_t why_len)
+{
+    ChdFile* chd = new (std::nothrow) ChdFile();
+    if (!chd) return Fail(why, why_len, "not enough memory"), nullptr;
+    chd->file = DiscFile{f.path, f.fp, f.size};
+    chd->owns_file = owns_file;
+    ChdHeader& h = chd->header;
+    uint8_t head[kChdHeaderSize] = {};
+    size_t got = (size_t)std::min<uint64_t>(f.size, sizeof head);
+    // The map: 4 bytes a hunk without codecs, else its header says its length.
+    uint64_t count = 0, map_len = 0;
+    std::vector<uint8_t> map;
+    bool ok = DiscReadAt(f, 0, head, got) ? ChdParseHeader(head, got, &h, why, why_len)
+                                          : Fail(why, why_len, "cannot read the file");
+    if (ok) {
+        count = (h.logical_bytes + h.hunk_bytes - 1) / h.hunk_bytes;
+        map_len = h.codecs[0] ? (uint64_t)kChdMapHeaderSize : count * 4;
+        ok = h.map_offset <= f.size && f.size - h.map_offset >= map_len;
+        if (ok) map.resize((size_t)map_len);
+        ok = (ok && DiscReadAt(f, h.map_offset, map.data(), map.size())) ||
+             Fail(why, why_len, "the hunk map lies outside the file");
+    }
+    if (ok && h.codecs[0]) {
+        uint64_t more = get_be32(map.data());
+        ok = f.size - h.map_offset - map_len >= more || Fail(why, why_len, "the hunk map runs past the end of the file");
+        if (ok) map.resize((size_t)(map_len + more));
+        ok = ok && (DiscReadAt(f, h.map_offset + map_len, map.data() + map_len, (size_t)more) ||
+                    Fail(why, why_len, "cannot read the hunk map"));
+    }
+    ok = ok && ChdDecodeMap(h, map.data(), map.size(), &chd->hunks, why, why_len);
+    if (ok) chd->codecs = ChdCodecsCreate();
+    ok = ok && (chd->codecs || Fail(why, why_len, "not enough memory"));
+    if (!ok) {
+        ChdClose(chd);
+        return nullptr;
+    }
+    size_t slots = std::max<size_t>(2, std::min<size_t>(16, kCacheBytes / h.hunk_bytes));
+    chd->cache.resize(slots);
+    for (ChdFile::Slot& s : chd->cache) s.data.resize(h.hunk_bytes);
+    return chd;
+}
+
+// A file made against a parent keeps only what differs from it: the parent
+// is the CHD beside it whose SHA-1 the header names, looked for among the
+// folder's .chd files (and in turn its own parent, a few levels deep).
+void FindParent(ChdFile* chd, const std::string& dir, int depth)
+{
+    if (!chd->header.has_parent || depth >= kChdMaxParents) return;
+    for (const std::string& name : DiscListFolder(dir, ".chd")) {
+        DiscFile f{dir + name, nullptr, 0};
+        Disc probe;
+        char why[256];
+        if (!DiscAddFile(&probe, f.path, why, sizeof why)) continue;
+        f = probe.files[0];
+        probe.files.clear();  // the parent keeps the file open
+        uint8_t head[kChdHeaderSize];
+        bool match = f.size >= sizeof head && DiscReadAt(f, 0, head, sizeof head) &&
+                     !memcmp(head + kChdSha1Offset, chd->header.parent_sha1, sizeof chd->header.parent_sha1);
+        if (!match) {
+            fclose(f.fp);
+            continue;
+        }
+        ChdFile* parent = OpenChdFile(f, true, why, sizeof why);  // which closes the file if it fails
+        if (!parent) continue;
+        chd->parent = parent;
+        FindParent(parent, dir, depth + 1);
+        return;
+    }
+}
+
+}  // namespace
 
 bool DiscOpenChd(const char* path, Disc* disc, char* err, size_t err_len)
 {
     char why[256] = "";
     if (!DiscAddFile(disc, path, why, sizeof why)) return DiscFail(err, err_len, path, 0, "cannot open the file (%s)", why);
     DiscFile& f = disc->files[0];
-    uint8_t head[kChdHeaderSize] = {};
-    size_t got = (size_t)std::min<uint64_t>(f.size, sizeof head);
-    if (!DiscReadAt(f, 0, head, got)) return DiscFail(err, err_len, path, 0, "cannot read the file");
-    ChdFile* chd = new (std::nothrow) ChdFile();
-    if (!chd) return DiscFail(err, err_len, path, 0, "not enough memory");
-    f.chd = chd;
-    chd->file = DiscFile{f.path, f.fp, f.size};
-    ChdHeader& h = chd->header;
-    if (!ChdParseHeader(head, got, &h, why, sizeof why)) return DiscFail(err, err_len, path, 0, "%s", why);
-
-    // The map: 4 bytes a hunk without codecs, else its header says its length.
-    uint64_t count = (h.logical_bytes + h.hunk_bytes - 1) / h.hunk_bytes;
-    uint64_t map_len = h.codecs[0] ? (uint64_t)kChdMapHeaderSize : count * 4;
-    if (h.map_offset > f.size || f.size - h.map_offset < map_len)
-        return DiscFail(err, err_len, path, 0, "the hunk map lies outside the file");
-    std::vector<uint8_t> map((size_t)map_len);
-    if (!DiscReadAt(f, h.map_offset, map.data(), map.size())) return DiscFail(err, err_len, path, 0, "cannot read the hunk map");
-    if (h.codecs[0]) {
-        uint64_t more = get_be32(map.data());
-        if (f.size - h.map_offset - map_len < more) return DiscFail(err, err_len, path, 0, "the hunk map runs past the end of the file");
-        map.resize((size_t)(map_len + more));
-        if (!DiscReadAt(f, h.map_offset + map_len, map.data() + map_len, (size_t)more))
-            return DiscFail(err, err_len, path, 0, "cannot read the hunk map");
-    }
-    if (!ChdDecodeMap(h, map.data(), map.size(), &chd->hunks, why, sizeof why))
-        return DiscFail(err, err_len, path, 0, "%s", why);
-
+    f.chd = OpenChdFile(f, false, why, sizeof why);
+    if (!f.chd) return DiscFail(err, err_len, path, 0, "%s", why);
     std::vector<ChdTrack> tracks;
-    if (!ReadMetadata(f, h, &tracks, why, sizeof why) ||
-        !DiscFromChdTracks(tracks, 0, disc, why, sizeof why))
+    if (!ReadMetadata(f, f.chd->header, &tracks, why, sizeof why) || !DiscFromChdTracks(tracks, 0, disc, why, sizeof why))
         return DiscFail(err, err_len, path, 0, "%s", why);
-
-    chd->codecs = ChdCodecsCreate();
-    if (!chd->codecs) return DiscFail(err, err_len, path, 0, "not enough memory");
-    size_t slots = std::max<size_t>(2, std::min<size_t>(16, kCacheBytes / h.hunk_bytes));
-    chd->cache.resize(slots);
-    for (ChdFile::Slot& s : chd->cache) s.data.resize(h.hunk_bytes);
+    FindParent(f.chd, DiscBaseDir(path), 0);
     return true;
 }

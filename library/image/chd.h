@@ -30,6 +30,8 @@ enum {
     kChdTrackPadding = 4,
     kChdMaxMetaEntries = 4096,
     kChdMaxHunkBytes = 1 << 20,
+    kChdSha1Offset = 84,  // in the header: SHA-1 of the data and metadata, which a child names as its parent
+    kChdMaxParents = 4,
 };
 
 struct ChdHeader {

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #ifndef _WIN32
+#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -243,6 +244,17 @@ std::string DescriptorBeside(const char* path, const char* data_ext, const char*
 }  // namespace
 
 #ifndef _WIN32
+std::vector<std::string> DiscListFolder(const std::string& dir, const char* suffix)
+{
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    while (dirent* e = d ? readdir(d) : nullptr)
+        if (EndsWithNoCase(e->d_name, suffix)) names.push_back(e->d_name);
+    if (d) closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool DiscFileIdentity(FILE* fp, DiscFileId* id)
 {
     struct stat st;

@@ -74,6 +74,9 @@ struct DiscFileId {
 // Fills id for an open file; false where the platform cannot tell. Defined
 // in disc.cpp on POSIX hosts and by the Win32 shell (library/fileid.cpp).
 bool DiscFileIdentity(FILE* fp, DiscFileId* id);
+// Names of the files in folder dir (empty or ending in a separator) whose
+// names end in suffix, in any case. Defined beside DiscFileIdentity.
+std::vector<std::string> DiscListFolder(const std::string& dir, const char* suffix);
 
 struct Disc {
     std::vector<DiscFile> files;

@@ -78,6 +78,22 @@ TEST_F(FormatFiles, ChdServesWhatItsCueServes)
         }
 }
 
+TEST_F(FormatFiles, ChdMadeAgainstAParentReadsThroughIt)
+{
+    // The child disc has one file more; most of its hunks are the parent's.
+    const std::string parent = std::string(kLayoutMode1) + "audio blocks=300 tone=440\n";
+    const std::string child = std::string(kLayoutMode1) + "file /C.DAT size=30000\naudio blocks=300 tone=440\n";
+    std::string error, out;
+    ASSERT_TRUE(MakeDiscImage(parent, dir + "p.cue", DiscWriteOptions(), &error)) << error;
+    ASSERT_TRUE(MakeDiscImage(child, dir + "c.cue", DiscWriteOptions(), &error)) << error;
+    ASSERT_TRUE(MakeChd(dir + "p.cue", dir + "p.chd", ""));
+    ASSERT_EQ(0, RunCommand("chdman createcd -i " + ShellQuote(dir + "c.cue") + " -o " + ShellQuote(dir + "c.chd") +
+                                " -op " + ShellQuote(dir + "p.chd") + " 2>&1", &out)) << out;
+    EXPECT_EQ("", CompareImages(dir + "c.cue", dir + "c.chd"));
+    ASSERT_EQ(0, rename((dir + "p.chd").c_str(), (dir + "p.old").c_str()));
+    EXPECT_NE(std::string::npos, Problem(dir + "c.chd", 0).find("which is not in its folder")) << Problem(dir + "c.chd", 0);
+}
+
 // The mixed layout with chdman's own codecs and its parts, to be damaged.
 struct ChdFiles : FormatFiles {
     std::string cue = dir + "x.cue", chd = dir + "x.chd";
