@@ -2,7 +2,6 @@
 // demand through a small cache.
 #include "chd.h"
 
-#include <stdarg.h>
 #include <string.h>
 
 #include <algorithm>
@@ -35,18 +34,6 @@ enum {
 
 uint64_t GetBe48(const uint8_t* p) { return (uint64_t)get_be16(p) << 32 | get_be32(p + 2); }
 uint64_t GetBe64(const uint8_t* p) { return (uint64_t)get_be32(p) << 32 | get_be32(p + 4); }
-
-bool Fail(char* err, size_t err_len, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-bool Fail(char* err, size_t err_len, const char* fmt, ...)
-{
-    if (err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err, err_len, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
 
 // Most significant bit first; reading past the end gives zero bits and
 // marks the stream overrun.
@@ -141,18 +128,18 @@ uint16_t CrcEntry(const ChdHunk& e, uint16_t crc)
 bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, size_t count,
                          std::vector<ChdHunk>* hunks, char* err, size_t err_len)
 {
-    if (len < kChdMapHeaderSize) return Fail(err, err_len, "the hunk map is cut short");
+    if (len < kChdMapHeaderSize) return DiscFailText(err, err_len, "the hunk map is cut short");
     uint32_t map_bytes = get_be32(map);
     uint64_t offset = GetBe48(map + 4);
     uint16_t map_crc = get_be16(map + 10);
     int length_bits = map[12], self_bits = map[13], parent_bits = map[14];
-    if (map_bytes > len - kChdMapHeaderSize) return Fail(err, err_len, "the hunk map runs past the end of the file");
+    if (map_bytes > len - kChdMapHeaderSize) return DiscFailText(err, err_len, "the hunk map runs past the end of the file");
     if (length_bits > 24 || self_bits > 32 || parent_bits > 48)
-        return Fail(err, err_len, "the hunk map's field widths (%d, %d, %d bits) are impossible", length_bits,
+        return DiscFailText(err, err_len, "the hunk map's field widths (%d, %d, %d bits) are impossible", length_bits,
                     self_bits, parent_bits);
     BitReader br{map + kChdMapHeaderSize, map_bytes};
     MapCode code;
-    if (!ImportMapCode(&br, &code)) return Fail(err, err_len, "the hunk map's code table is damaged");
+    if (!ImportMapCode(&br, &code)) return DiscFailText(err, err_len, "the hunk map's code table is damaged");
 
     hunks->assign(count, ChdHunk{});
     uint8_t last = 0;
@@ -166,12 +153,12 @@ bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, siz
         int k = DecodeKind(&br, code);
         if (k == kMapRunSmall || k == kMapRunLarge) {
             int a = DecodeKind(&br, code), b = k == kMapRunLarge ? DecodeKind(&br, code) : 0;
-            if (a < 0 || b < 0) return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
+            if (a < 0 || b < 0) return DiscFailText(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
             // This hunk and repeat more take the last kind.
             repeat = k == kMapRunSmall ? 2 + (size_t)a : 2 + 16 + ((size_t)a << 4) + (size_t)b;
             (*hunks)[i].kind = last;
         } else if (k < 0 || k > kMapParent1) {
-            return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
+            return DiscFailText(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
         } else {
             (*hunks)[i].kind = last = (uint8_t)k;
         }
@@ -197,13 +184,13 @@ bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, siz
         case kMapParentSelf: e.kind = kChdHunkParent, e.offset = last_parent = i * units_per_hunk; break;
         case kMapParent1: last_parent += units_per_hunk; /* fall through */
         case kMapParent0: e.kind = kChdHunkParent, e.offset = last_parent; break;
-        default: return Fail(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
+        default: return DiscFailText(err, err_len, "the hunk map is damaged at hunk %u", (unsigned)i);
         }
         e.offset &= 0xFFFFFFFFFFFFull;
         crc = CrcEntry(e, crc);
     }
-    if (br.Overrun()) return Fail(err, err_len, "the hunk map is cut short");
-    if (crc != map_crc) return Fail(err, err_len, "the hunk map's CRC is wrong");
+    if (br.Overrun()) return DiscFailText(err, err_len, "the hunk map is cut short");
+    if (crc != map_crc) return DiscFailText(err, err_len, "the hunk map's CRC is wrong");
     for (ChdHunk& e : *hunks) e.has_crc = e.kind <= kChdHunkRaw;
     return true;
 }
@@ -330,10 +317,10 @@ bool LooksLikeChd(const char* head, size_t len) { return len >= sizeof kChdTag &
 
 bool ChdParseHeader(const uint8_t* p, size_t len, ChdHeader* h, char* err, size_t err_len)
 {
-    if (len < 16 || memcmp(p, kChdTag, sizeof kChdTag)) return Fail(err, err_len, "not a CHD file");
+    if (len < 16 || memcmp(p, kChdTag, sizeof kChdTag)) return DiscFailText(err, err_len, "not a CHD file");
     uint32_t version = get_be32(p + 12);
-    if (version != 5) return Fail(err, err_len, "CHD version %u; only version 5 can be read", version);
-    if (len < kChdHeaderSize || get_be32(p + 8) < kChdHeaderSize) return Fail(err, err_len, "the CHD header is cut short");
+    if (version != 5) return DiscFailText(err, err_len, "CHD version %u; only version 5 can be read", version);
+    if (len < kChdHeaderSize || get_be32(p + 8) < kChdHeaderSize) return DiscFailText(err, err_len, "the CHD header is cut short");
     *h = ChdHeader{};
     for (int i = 0; i < 4; ++i) h->codecs[i] = get_be32(p + 16 + 4 * i);
     h->logical_bytes = GetBe64(p + 32);
@@ -345,11 +332,11 @@ bool ChdParseHeader(const uint8_t* p, size_t len, ChdHeader* h, char* err, size_
     for (uint8_t b : h->parent_sha1) h->has_parent |= b != 0;
     if (h->unit_bytes != kChdFrameSize || !h->hunk_bytes || h->hunk_bytes % kChdFrameSize ||
         h->hunk_bytes > kChdMaxHunkBytes)
-        return Fail(err, err_len, "not a CD: hunks of %u bytes in units of %u, not whole frames of %d", h->hunk_bytes,
+        return DiscFailText(err, err_len, "not a CD: hunks of %u bytes in units of %u, not whole frames of %d", h->hunk_bytes,
                     h->unit_bytes, kChdFrameSize);
     // Every frame of a full disc, with each of 99 tracks padded.
     if (h->logical_bytes > (uint64_t)(kMaxLeadout + kCueMaxTracks * kChdTrackPadding) * kChdFrameSize)
-        return Fail(err, err_len, "%llu bytes of data: more than a CD holds", (unsigned long long)h->logical_bytes);
+        return DiscFailText(err, err_len, "%llu bytes of data: more than a CD holds", (unsigned long long)h->logical_bytes);
     return true;
 }
 
@@ -360,7 +347,7 @@ bool ChdDecodeMap(const ChdHeader& h, const uint8_t* map, size_t len, std::vecto
     if (h.codecs[0]) {
         if (!DecodeCompressedMap(h, map, len, count, hunks, err, err_len)) return false;
     } else {
-        if (len / 4 < count) return Fail(err, err_len, "the hunk map is cut short");
+        if (len / 4 < count) return DiscFailText(err, err_len, "the hunk map is cut short");
         hunks->assign(count, ChdHunk{});
         for (size_t i = 0; i < count; ++i) {
             ChdHunk& e = (*hunks)[i];
@@ -386,16 +373,16 @@ bool ChdParseTrack(const char* text, size_t len, ChdTrack* t, char* err, size_t 
     if (!NumberField(s, "TRACK", kCueMaxTracks, &t->number) || t->number < 1 ||
         !Field(s, "TYPE", t->type, sizeof t->type) || !Field(s, "SUBTYPE", t->subtype, sizeof t->subtype) ||
         !NumberField(s, "FRAMES", kMaxLeadout, &t->frames) || t->frames < 1)
-        return Fail(err, err_len, "a track entry is damaged: \"%.80s\"", s.c_str());
+        return DiscFailText(err, err_len, "a track entry is damaged: \"%.80s\"", s.c_str());
     // CHTR has no gaps; in CHT2 they are all there.
     if (s.find("PREGAP:") != std::string::npos &&
         (!NumberField(s, "PREGAP", kMaxLeadout, &t->pregap) || !Field(s, "PGTYPE", pgtype, sizeof pgtype) ||
          !NumberField(s, "POSTGAP", kMaxLeadout, &t->postgap)))
-        return Fail(err, err_len, "track %d's gaps are damaged: \"%.80s\"", t->number, s.c_str());
+        return DiscFailText(err, err_len, "track %d's gaps are damaged: \"%.80s\"", t->number, s.c_str());
     t->pregap_stored = pgtype[0] == 'V';
-    if (!FindTrackType(t->type)) return Fail(err, err_len, "track %d has the unknown type %s", t->number, t->type);
+    if (!FindTrackType(t->type)) return DiscFailText(err, err_len, "track %d has the unknown type %s", t->number, t->type);
     if (t->pregap_stored && t->pregap >= t->frames)
-        return Fail(err, err_len, "track %d's stored pregap is longer than the track", t->number);
+        return DiscFailText(err, err_len, "track %d's stored pregap is longer than the track", t->number);
     return true;
 }
 
@@ -405,7 +392,7 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
     uint64_t frame = 0;   // the track's first frame in the CHD
     for (size_t i = 0; i < tracks.size(); ++i) {
         const ChdTrack& c = tracks[i];
-        if (c.number != (int)i + 1) return Fail(err, err_len, "track %d follows track %u", c.number, (unsigned)i);
+        if (c.number != (int)i + 1) return DiscFailText(err, err_len, "track %d follows track %u", c.number, (unsigned)i);
         const TrackType* type = FindTrackType(c.type);
         int32_t stored_pregap = c.pregap_stored ? c.pregap : 0;
         DiscTrack t{};
@@ -420,7 +407,7 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
         int64_t stored_first = start - stored_pregap;
         int64_t end = stored_first + c.frames + c.postgap;
         if (end > kMaxLeadout)
-            return Fail(err, err_len, "track %d would end past 99:59:74 (block %lld)", c.number, (long long)end);
+            return DiscFailText(err, err_len, "track %d would end past 99:59:74 (block %lld)", c.number, (long long)end);
         t.pregap_start = (int32_t)cursor;
         t.start = (int32_t)start;
         t.end = (int32_t)end;
@@ -439,7 +426,7 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
         cursor = end;
         frame += ((uint64_t)c.frames + kChdTrackPadding - 1) / kChdTrackPadding * kChdTrackPadding;
     }
-    if (disc->tracks.empty()) return Fail(err, err_len, "it holds no CD tracks");
+    if (disc->tracks.empty()) return DiscFailText(err, err_len, "it holds no CD tracks");
     DiscFinishSessions(disc);
     return true;
 }
@@ -453,22 +440,22 @@ bool ReadMetadata(const DiscFile& f, const ChdHeader& h, std::vector<ChdTrack>* 
     while (at) {
         uint8_t e[kChdMetaHeaderSize];
         if (!seen.insert(at).second || seen.size() > kChdMaxMetaEntries)
-            return Fail(err, err_len, "the metadata chain does not end");
+            return DiscFailText(err, err_len, "the metadata chain does not end");
         if (at > f.size || f.size - at < sizeof e || !DiscReadAt(f, at, e, sizeof e))
-            return Fail(err, err_len, "a metadata entry lies outside the file (offset %llu)", (unsigned long long)at);
+            return DiscFailText(err, err_len, "a metadata entry lies outside the file (offset %llu)", (unsigned long long)at);
         uint32_t tag = get_be32(e), len = get_be24(e + 5);
         if (tag == kMetaTrack2 || tag == kMetaTrack) {
             char text[kMaxTrackText + 1] = {};
             if (len > kMaxTrackText || f.size - at - sizeof e < len || !DiscReadAt(f, at + sizeof e, text, len))
-                return Fail(err, err_len, "a track entry lies outside the file (offset %llu)", (unsigned long long)at);
+                return DiscFailText(err, err_len, "a track entry lies outside the file (offset %llu)", (unsigned long long)at);
             ChdTrack t;
             if (!ChdParseTrack(text, len, &t, err, err_len)) return false;
-            if (tracks->size() == kCueMaxTracks) return Fail(err, err_len, "more than %d tracks", kCueMaxTracks);
+            if (tracks->size() == kCueMaxTracks) return DiscFailText(err, err_len, "more than %d tracks", kCueMaxTracks);
             tracks->push_back(t);
         } else if (tag == kMetaGdRom) {
-            return Fail(err, err_len, "it holds a GD-ROM, not a CD");
+            return DiscFailText(err, err_len, "it holds a GD-ROM, not a CD");
         } else if (tag == kMetaOldCd) {
-            return Fail(err, err_len, "its tracks are described in the old binary form (CHCD), which is not read");
+            return DiscFailText(err, err_len, "its tracks are described in the old binary form (CHCD), which is not read");
         }
         at = GetBe64(e + 8);
     }
@@ -576,7 +563,7 @@ namespace {
 ChdFile* OpenChdFile(const DiscFile& f, bool owns_file, char* why, size_t why_len)
 {
     ChdFile* chd = new (std::nothrow) ChdFile();
-    if (!chd) return Fail(why, why_len, "not enough memory"), nullptr;
+    if (!chd) return DiscFailText(why, why_len, "not enough memory"), nullptr;
     chd->file = DiscFile{f.path, f.fp, f.size};
     chd->owns_file = owns_file;
     ChdHeader& h = chd->header;
@@ -586,25 +573,25 @@ ChdFile* OpenChdFile(const DiscFile& f, bool owns_file, char* why, size_t why_le
     uint64_t count = 0, map_len = 0;
     std::vector<uint8_t> map;
     bool ok = DiscReadAt(f, 0, head, got) ? ChdParseHeader(head, got, &h, why, why_len)
-                                          : Fail(why, why_len, "cannot read the file");
+                                          : DiscFailText(why, why_len, "cannot read the file");
     if (ok) {
         count = (h.logical_bytes + h.hunk_bytes - 1) / h.hunk_bytes;
         map_len = h.codecs[0] ? (uint64_t)kChdMapHeaderSize : count * 4;
         ok = h.map_offset <= f.size && f.size - h.map_offset >= map_len;
         if (ok) map.resize((size_t)map_len);
         ok = (ok && DiscReadAt(f, h.map_offset, map.data(), map.size())) ||
-             Fail(why, why_len, "the hunk map lies outside the file");
+             DiscFailText(why, why_len, "the hunk map lies outside the file");
     }
     if (ok && h.codecs[0]) {
         uint64_t more = get_be32(map.data());
-        ok = f.size - h.map_offset - map_len >= more || Fail(why, why_len, "the hunk map runs past the end of the file");
+        ok = f.size - h.map_offset - map_len >= more || DiscFailText(why, why_len, "the hunk map runs past the end of the file");
         if (ok) map.resize((size_t)(map_len + more));
         ok = ok && (DiscReadAt(f, h.map_offset + map_len, map.data() + map_len, (size_t)more) ||
-                    Fail(why, why_len, "cannot read the hunk map"));
+                    DiscFailText(why, why_len, "cannot read the hunk map"));
     }
     ok = ok && ChdDecodeMap(h, map.data(), map.size(), &chd->hunks, why, why_len);
     if (ok) chd->codecs = ChdCodecsCreate();
-    ok = ok && (chd->codecs || Fail(why, why_len, "not enough memory"));
+    ok = ok && (chd->codecs || DiscFailText(why, why_len, "not enough memory"));
     if (!ok) {
         ChdClose(chd);
         return nullptr;

@@ -21,17 +21,6 @@
 
 namespace {
 
-bool Fail(char* err, size_t err_len, const char* fmt, ...)
-{
-    if (err_len) {
-        va_list ap;
-        va_start(ap, fmt);
-        vsnprintf(err, err_len, fmt, ap);
-        va_end(ap);
-    }
-    return false;
-}
-
 bool SeekRead(FILE* fp, uint64_t offset, void* buf, size_t len)
 {
 #ifdef _WIN32
@@ -157,7 +146,7 @@ bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char
 {
     uint64_t blocks = BlocksWithPartial(size, CueModeSectorSize(mode));
     if (blocks > kMaxLeadout)
-        return Fail(err, err_len, "%s: too large for a CD image: %llu blocks, more than a disc ending at 99:59:74 "
+        return DiscFailText(err, err_len, "%s: too large for a CD image: %llu blocks, more than a disc ending at 99:59:74 "
                     "holds", path, (unsigned long long)blocks);
     DiscTrack t{};
     t.number = 1;
@@ -176,9 +165,9 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
     uint64_t size = 0;
     int error = 0;
     FILE* fp = OpenFile(path, &size, &error);
-    if (!fp) return Fail(err, err_len, "%s: cannot open the file (%s)", path, strerror(error));
+    if (!fp) return DiscFailText(err, err_len, "%s: cannot open the file (%s)", path, strerror(error));
     disc->files.push_back(DiscFile{path, fp, size});
-    if (size == 0) return Fail(err, err_len, "%s: the file is empty", path);
+    if (size == 0) return DiscFailText(err, err_len, "%s: the file is empty", path);
 
     uint8_t head[16] = {};
     bool raw = size >= kRawSectorSize && SeekRead(fp, 0, head, sizeof head) && memcmp(head, kSyncPattern, kSyncSize) == 0;
@@ -186,7 +175,7 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
     if (raw) {
         uint8_t mode = head[kModeOffset];
         if (mode != 1 && mode != 2)
-            return Fail(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
+            return DiscFailText(err, err_len, "%s: the first sector has the unknown mode %u", path, mode);
         return SingleTrack(disc, path, mode == 1 ? kCueMode1_2352 : kCueMode2_2352, size, err, err_len);
     }
     if (iso_name || (size % kRawSectorSize != 0 && size % kUserDataSize == 0))
@@ -198,16 +187,16 @@ bool OpenPlain(const char* path, Disc* disc, char* err, size_t err_len)
 bool OpenCue(const char* path, Disc* disc, char* err, size_t err_len)
 {
     FILE* fp = fopen(path, "rb");
-    if (!fp) return Fail(err, err_len, "%s: cannot open the file (%s)", path, strerror(errno));
+    if (!fp) return DiscFailText(err, err_len, "%s: cannot open the file (%s)", path, strerror(errno));
     DiscFileId sheet_id;
     bool known = DiscFileIdentity(fp, &sheet_id);
     std::vector<char> text(kCueMaxText + 1);
     size_t len = fread(text.data(), 1, text.size(), fp);
     bool read_error = ferror(fp) != 0;
     fclose(fp);
-    if (read_error) return Fail(err, err_len, "%s: cannot read the file", path);
-    if (len == 0) return Fail(err, err_len, "%s: the file is empty", path);
-    if (len > kCueMaxText) return Fail(err, err_len, "%s: too large for a cue sheet", path);
+    if (read_error) return DiscFailText(err, err_len, "%s: cannot read the file", path);
+    if (len == 0) return DiscFailText(err, err_len, "%s: the file is empty", path);
+    if (len > kCueMaxText) return DiscFailText(err, err_len, "%s: too large for a cue sheet", path);
     CueSheet sheet;
     if (!ParseCue(text.data(), len, path, &sheet, err, err_len)) return false;
     std::string base(path);
@@ -274,15 +263,15 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         int error = 0;
         FILE* fp = OpenFile(full, &size, &error);
         if (!fp)
-            return Fail(err, err_len, "%s, line %d: cannot open \"%s\" (%s)", cue_name, f.line, f.name.c_str(),
+            return DiscFailText(err, err_len, "%s, line %d: cannot open \"%s\" (%s)", cue_name, f.line, f.name.c_str(),
                         strerror(error));
         disc->files.push_back(DiscFile{full, fp, size});
         // The sheet's own text would be served as sectors.
         DiscFileId id;
         if (sheet_id && DiscFileIdentity(fp, &id) && id.volume == sheet_id->volume && id.file == sheet_id->file)
-            return Fail(err, err_len, "%s, line %d: \"%s\" is this cue sheet, not a data file", cue_name, f.line,
+            return DiscFailText(err, err_len, "%s, line %d: \"%s\" is this cue sheet, not a data file", cue_name, f.line,
                         f.name.c_str());
-        if (size == 0) return Fail(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
+        if (size == 0) return DiscFailText(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
     }
 
     int64_t cursor = 0;  // end of the previous track
@@ -303,7 +292,7 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         int32_t lead = c.index1 - first_index;  // INDEX 00 part stored in the file
         uint64_t index1_offset = offset + (uint64_t)lead * sector;
         if (index1_offset >= file.size)
-            return Fail(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"", cue_name,
+            return DiscFailText(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"", cue_name,
                         c.index1_line, c.number, sheet.files[c.file].name.c_str());
         uint64_t stored;
         int stored_line;  // the line that says where the stored blocks end
@@ -311,7 +300,7 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
             stored = (uint64_t)((next->index0 >= 0 ? next->index0 : next->index1) - first_index);
             stored_line = next->index0 >= 0 ? next->line : next->index1_line;
             if (offset + stored * sector > file.size)
-                return Fail(err, err_len, "%s, line %d: track %02d starts past the end of \"%s\"", cue_name,
+                return DiscFailText(err, err_len, "%s, line %d: track %02d starts past the end of \"%s\"", cue_name,
                             stored_line, next->number, sheet.files[c.file].name.c_str());
         } else {
             stored = BlocksWithPartial(file.size - offset, sector);
@@ -343,7 +332,7 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         };
         for (const auto& part : parts)
             if (part.end > kMaxLeadout)
-                return Fail(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)",
+                return DiscFailText(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)",
                             cue_name, part.line, (long long)part.end);
         DiscTrack t{};
         t.number = c.number;
@@ -511,11 +500,11 @@ bool DiscAddFile(Disc* disc, const std::string& path, char* err, size_t err_len)
     // A name from a descriptor may be a pipe or a device, whose open or
     // read would wait for ever: only regular files hold sectors.
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return Fail(err, err_len, "not a regular file");
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return DiscFailText(err, err_len, "not a regular file");
     uint64_t size = 0;
     int error = 0;
     FILE* fp = OpenFile(path, &size, &error);
-    if (!fp) return Fail(err, err_len, "%s", strerror(error));
+    if (!fp) return DiscFailText(err, err_len, "%s", strerror(error));
     disc->files.push_back(DiscFile{path, fp, size});
     return true;
 }
@@ -534,6 +523,17 @@ std::string DiscBaseDir(const char* path)
 void DiscFinishSessions(Disc* disc) { FinishSessions(disc); }
 
 bool DiscEndsWithNoCase(const char* s, const char* suffix) { return EndsWithNoCase(s, suffix); }
+
+bool DiscFailText(char* err, size_t err_len, const char* fmt, ...)
+{
+    if (err_len) {
+        va_list ap;
+        va_start(ap, fmt);
+        vsnprintf(err, err_len, fmt, ap);
+        va_end(ap);
+    }
+    return false;
+}
 
 bool DiscFail(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
 {

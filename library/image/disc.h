@@ -118,6 +118,8 @@ bool DiscEndsWithNoCase(const char* s, const char* suffix);
 // text" into err (never past err_len). Returns false.
 bool DiscFail(char* err, size_t err_len, const char* name, int line, const char* fmt, ...)
     __attribute__((format(printf, 5, 6)));
+// The text alone into err (never past err_len). Returns false.
+bool DiscFailText(char* err, size_t err_len, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 // len bytes of an open image file at offset; false when they are not all there.
 bool DiscReadAt(const DiscFile& file, uint64_t offset, void* buf, size_t len);
 
