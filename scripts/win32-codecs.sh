@@ -43,7 +43,13 @@ apt_opts=(-o Dir::Etc::SourceList="$tmp/sources.list" -o Dir::Etc::SourceParts=/
           -o Dir::State::Lists="$tmp/lists" -o Dir::Cache="$tmp/cache"
           -o Acquire::Languages=none -o APT::Sandbox::User=root)
 apt-get "${apt_opts[@]}" update -qq
-(cd "$tmp" && apt-get "${apt_opts[@]}" source -qq "$xz" "$flac" >/dev/null)
+# The installed versions, or, where the archive has moved on from them, the
+# release's current ones.
+fetch() { rm -rf "$tmp/src" && mkdir "$tmp/src" && (cd "$tmp/src" && apt-get "${apt_opts[@]}" source -qq "$@"); }
+if ! fetch "$xz" "$flac" >/dev/null 2>&1; then
+    echo "win32-codecs: $xz or $flac is no longer in the archive; building the release's current sources" >&2
+    fetch "${xz%%=*}" "${flac%%=*}" >/dev/null
+fi
 
 # Built in place; ".complete" marks a finished build.
 rm -rf "$prefix"
@@ -51,7 +57,7 @@ mkdir -p "$prefix"
 
 # liblzma alone: no programs, scripts, documents or translations; no threads,
 # which the raw decoder does not use and which would tie it to Vista's API.
-(cd "$tmp"/xz-utils-*/ &&
+(cd "$tmp"/src/xz-utils-*/ &&
  quiet ./configure --host=i686-w64-mingw32 CFLAGS=-O2 --prefix="$prefix" \
      --disable-shared --enable-static --disable-threads --disable-nls --disable-doc --disable-scripts \
      --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-lzma-links &&
@@ -59,7 +65,7 @@ mkdir -p "$prefix"
 
 # libFLAC (C) alone: no Ogg, C++ bindings, programs, examples, tests or
 # documents; no stack protector, which would need libssp at every link.
-quiet cmake -S "$(echo "$tmp"/flac-*/)" -B "$tmp/flac-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+quiet cmake -S "$(echo "$tmp"/src/flac-*/)" -B "$tmp/flac-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
     -DWITH_OGG=OFF -DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
     -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF \
@@ -68,5 +74,7 @@ quiet cmake --build "$tmp/flac-build" -j"$jobs"
 quiet cmake --install "$tmp/flac-build"
 rm -rf "$prefix/include/FLAC++"   # installed with the C headers regardless
 
-echo "$xz $flac" >"$prefix/.complete"
+(cd "$tmp/src" && ls *.dsc) >"$prefix/.complete"   # the source versions built
 ln -sfn "$prefix" "$link"
+# Builds of versions no longer installed.
+find "$base" -maxdepth 1 -name 'i686-codecs-*' ! -path "$prefix" -exec rm -rf {} +
