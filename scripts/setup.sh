@@ -13,7 +13,7 @@ pkgs=(cmake make g++ clang libclang-rt-14-dev googletest
       wine wine64 wine32:i386 xvfb xauth x11-utils x11-apps imagemagick
       locales fonts-vlgothic
       genisoimage xorriso vcdimager libcdio-utils cdrdao ccd2iso mdf2iso nrg2iso mame-tools
-      zlib1g-dev liblzma-dev libflac-dev pkg-config libz-mingw-w64-dev dpkg-dev)
+      zlib1g-dev liblzma-dev libflac-dev pkg-config libz-mingw-w64-dev dpkg-dev openssl)
 need=()
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 if [ ${#need[@]} -gt 0 ]; then
