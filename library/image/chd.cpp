@@ -133,7 +133,8 @@ bool DecodeCompressedMap(const ChdHeader& h, const uint8_t* map, size_t len, siz
     uint64_t offset = GetBe48(map + 4);
     uint16_t map_crc = get_be16(map + 10);
     int length_bits = map[12], self_bits = map[13], parent_bits = map[14];
-    if (map_bytes > len - kChdMapHeaderSize) return DiscFailText(err, err_len, "the hunk map runs past the end of the file");
+    if (map_bytes > len - kChdMapHeaderSize)
+        return DiscFailText(err, err_len, "the hunk map runs past the end of the file");
     if (length_bits > 24 || self_bits > 32 || parent_bits > 48)
         return DiscFailText(err, err_len, "the hunk map's field widths (%d, %d, %d bits) are impossible", length_bits,
                     self_bits, parent_bits);
@@ -232,13 +233,12 @@ struct TrackType {
     const char* name;
     CueMode mode;
     uint8_t xa_form;
-    uint32_t stored;  // sector bytes kept at the start of each frame
 };
 const TrackType kTrackTypes[] = {
-    {"MODE1", kCueMode1_2048, 0, kUserDataSize},          {"MODE1_RAW", kCueMode1_2352, 0, kRawSectorSize},
-    {"MODE2", kCueMode2_2336, 0, kMode2DataSize},         {"MODE2_FORM1", kCueMode2_2336, 1, kUserDataSize},
-    {"MODE2_FORM2", kCueMode2_2336, 2, kForm2UserDataSize}, {"MODE2_FORM_MIX", kCueMode2_2336, 0, kMode2DataSize},
-    {"MODE2_RAW", kCueMode2_2352, 0, kRawSectorSize},     {"AUDIO", kCueAudio, 0, kRawSectorSize},
+    // Each frame starts with as many sector bytes as the mode stores.
+    {"MODE1", kCueMode1_2048, 0},       {"MODE1_RAW", kCueMode1_2352, 0}, {"MODE2", kCueMode2_2336, 0},
+    {"MODE2_FORM1", kCueMode2_2336, 1}, {"MODE2_FORM2", kCueMode2_2336, 2}, {"MODE2_FORM_MIX", kCueMode2_2336, 0},
+    {"MODE2_RAW", kCueMode2_2352, 0},   {"AUDIO", kCueAudio, 0},
 };
 
 const TrackType* FindTrackType(const char* name)
@@ -299,28 +299,34 @@ struct ChdFile {
 
 uint16_t ChdCrc16(const uint8_t* data, size_t len, uint16_t crc)
 {
-    static uint16_t table[256];
-    static bool made;
-    if (!made) {
-        for (int i = 0; i < 256; ++i) {
-            uint16_t c = (uint16_t)(i << 8);
-            for (int b = 0; b < 8; ++b) c = (uint16_t)(c & 0x8000 ? c << 1 ^ 0x1021 : c << 1);
-            table[i] = c;
+    struct Table {
+        uint16_t v[256];
+        Table()
+        {
+            for (int i = 0; i < 256; ++i) {
+                uint16_t c = (uint16_t)(i << 8);
+                for (int b = 0; b < 8; ++b) c = (uint16_t)(c & 0x8000 ? c << 1 ^ 0x1021 : c << 1);
+                v[i] = c;
+            }
         }
-        made = true;
-    }
-    for (size_t i = 0; i < len; ++i) crc = (uint16_t)(crc << 8 ^ table[(crc >> 8 ^ data[i]) & 0xFF]);
+    };
+    static const Table table;
+    for (size_t i = 0; i < len; ++i) crc = (uint16_t)(crc << 8 ^ table.v[(crc >> 8 ^ data[i]) & 0xFF]);
     return crc;
 }
 
-bool LooksLikeChd(const char* head, size_t len) { return len >= sizeof kChdTag && !memcmp(head, kChdTag, sizeof kChdTag); }
+bool LooksLikeChd(const char* head, size_t len)
+{
+    return len >= sizeof kChdTag && !memcmp(head, kChdTag, sizeof kChdTag);
+}
 
 bool ChdParseHeader(const uint8_t* p, size_t len, ChdHeader* h, char* err, size_t err_len)
 {
     if (len < 16 || memcmp(p, kChdTag, sizeof kChdTag)) return DiscFailText(err, err_len, "not a CHD file");
     uint32_t version = get_be32(p + 12);
     if (version != 5) return DiscFailText(err, err_len, "CHD version %u; only version 5 can be read", version);
-    if (len < kChdHeaderSize || get_be32(p + 8) < kChdHeaderSize) return DiscFailText(err, err_len, "the CHD header is cut short");
+    if (len < kChdHeaderSize || get_be32(p + 8) < kChdHeaderSize)
+        return DiscFailText(err, err_len, "the CHD header is cut short");
     *h = ChdHeader{};
     for (int i = 0; i < 4; ++i) h->codecs[i] = get_be32(p + 16 + 4 * i);
     h->logical_bytes = GetBe64(p + 32);
@@ -332,11 +338,12 @@ bool ChdParseHeader(const uint8_t* p, size_t len, ChdHeader* h, char* err, size_
     for (uint8_t b : h->parent_sha1) h->has_parent |= b != 0;
     if (h->unit_bytes != kChdFrameSize || !h->hunk_bytes || h->hunk_bytes % kChdFrameSize ||
         h->hunk_bytes > kChdMaxHunkBytes)
-        return DiscFailText(err, err_len, "not a CD: hunks of %u bytes in units of %u, not whole frames of %d", h->hunk_bytes,
-                    h->unit_bytes, kChdFrameSize);
+        return DiscFailText(err, err_len, "not a CD: hunks of %u bytes in units of %u, not whole frames of %d",
+                            h->hunk_bytes, h->unit_bytes, kChdFrameSize);
     // Every frame of a full disc, with each of 99 tracks padded.
     if (h->logical_bytes > (uint64_t)(kMaxLeadout + kCueMaxTracks * kChdTrackPadding) * kChdFrameSize)
-        return DiscFailText(err, err_len, "%llu bytes of data: more than a CD holds", (unsigned long long)h->logical_bytes);
+        return DiscFailText(err, err_len, "%llu bytes of data: more than a CD holds",
+                            (unsigned long long)h->logical_bytes);
     return true;
 }
 
@@ -380,7 +387,8 @@ bool ChdParseTrack(const char* text, size_t len, ChdTrack* t, char* err, size_t 
          !NumberField(s, "POSTGAP", kMaxLeadout, &t->postgap)))
         return DiscFailText(err, err_len, "track %d's gaps are damaged: \"%.80s\"", t->number, s.c_str());
     t->pregap_stored = pgtype[0] == 'V';
-    if (!FindTrackType(t->type)) return DiscFailText(err, err_len, "track %d has the unknown type %s", t->number, t->type);
+    if (!FindTrackType(t->type))
+        return DiscFailText(err, err_len, "track %d has the unknown type %s", t->number, t->type);
     if (t->pregap_stored && t->pregap >= t->frames)
         return DiscFailText(err, err_len, "track %d's stored pregap is longer than the track", t->number);
     return true;
@@ -392,7 +400,8 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
     uint64_t frame = 0;   // the track's first frame in the CHD
     for (size_t i = 0; i < tracks.size(); ++i) {
         const ChdTrack& c = tracks[i];
-        if (c.number != (int)i + 1) return DiscFailText(err, err_len, "track %d follows track %u", c.number, (unsigned)i);
+        if (c.number != (int)i + 1)
+            return DiscFailText(err, err_len, "track %d follows track %u", c.number, (unsigned)i);
         const TrackType* type = FindTrackType(c.type);
         int32_t stored_pregap = c.pregap_stored ? c.pregap : 0;
         DiscTrack t{};
@@ -407,7 +416,8 @@ bool DiscFromChdTracks(const std::vector<ChdTrack>& tracks, int file, Disc* disc
         int64_t stored_first = start - stored_pregap;
         int64_t end = stored_first + c.frames + c.postgap;
         if (end > kMaxLeadout)
-            return DiscFailText(err, err_len, "track %d would end past 99:59:74 (block %lld)", c.number, (long long)end);
+            return DiscFailText(err, err_len, "track %d would end past 99:59:74 (block %lld)", c.number,
+                                (long long)end);
         t.pregap_start = (int32_t)cursor;
         t.start = (int32_t)start;
         t.end = (int32_t)end;
@@ -442,20 +452,24 @@ bool ReadMetadata(const DiscFile& f, const ChdHeader& h, std::vector<ChdTrack>* 
         if (!seen.insert(at).second || seen.size() > kChdMaxMetaEntries)
             return DiscFailText(err, err_len, "the metadata chain does not end");
         if (at > f.size || f.size - at < sizeof e || !DiscReadAt(f, at, e, sizeof e))
-            return DiscFailText(err, err_len, "a metadata entry lies outside the file (offset %llu)", (unsigned long long)at);
+            return DiscFailText(err, err_len, "a metadata entry lies outside the file (offset %llu)",
+                                (unsigned long long)at);
         uint32_t tag = get_be32(e), len = get_be24(e + 5);
         if (tag == kMetaTrack2 || tag == kMetaTrack) {
             char text[kMaxTrackText + 1] = {};
             if (len > kMaxTrackText || f.size - at - sizeof e < len || !DiscReadAt(f, at + sizeof e, text, len))
-                return DiscFailText(err, err_len, "a track entry lies outside the file (offset %llu)", (unsigned long long)at);
+                return DiscFailText(err, err_len, "a track entry lies outside the file (offset %llu)",
+                                    (unsigned long long)at);
             ChdTrack t;
             if (!ChdParseTrack(text, len, &t, err, err_len)) return false;
-            if (tracks->size() == kCueMaxTracks) return DiscFailText(err, err_len, "more than %d tracks", kCueMaxTracks);
+            if (tracks->size() == kCueMaxTracks)
+                return DiscFailText(err, err_len, "more than %d tracks", kCueMaxTracks);
             tracks->push_back(t);
         } else if (tag == kMetaGdRom) {
             return DiscFailText(err, err_len, "it holds a GD-ROM, not a CD");
         } else if (tag == kMetaOldCd) {
-            return DiscFailText(err, err_len, "its tracks are described in the old binary form (CHCD), which is not read");
+            return DiscFailText(err, err_len,
+                                "its tracks are described in the old binary form (CHCD), which is not read");
         }
         at = GetBe64(e + 8);
     }
@@ -511,7 +525,8 @@ const uint8_t* LoadHunk(ChdFile* chd, size_t n)
         else if (!DiscReadAt(chd->file, e.offset, chd->compressed.data(), e.length))
             snprintf(why, sizeof why, "its data cannot be read");
         else
-            ok = ChdDecodeHunk(chd->codecs, codec, chd->compressed.data(), e.length, out, h.hunk_bytes, why, sizeof why);
+            ok = ChdDecodeHunk(chd->codecs, codec, chd->compressed.data(), e.length, out, h.hunk_bytes, why,
+                               sizeof why);
     }
     if (ok && e.has_crc && ChdCrc16(out, h.hunk_bytes) != e.crc) {
         snprintf(why, sizeof why, "its CRC is wrong");
@@ -533,7 +548,8 @@ bool ChdRead(ChdFile* chd, uint64_t offset, void* buf, size_t len)
     uint8_t* dst = static_cast<uint8_t*>(buf);
     const uint32_t hb = chd->header.hunk_bytes;
     if (offset > chd->header.logical_bytes || len > chd->header.logical_bytes - offset) {
-        snprintf(chd->problem, sizeof chd->problem, "%s: the block lies past the end of its data", chd->file.path.c_str());
+        snprintf(chd->problem, sizeof chd->problem, "%s: the block lies past the end of its data",
+                 chd->file.path.c_str());
         return false;
     }
     while (len) {
@@ -584,7 +600,8 @@ ChdFile* OpenChdFile(const DiscFile& f, bool owns_file, char* why, size_t why_le
     }
     if (ok && h.codecs[0]) {
         uint64_t more = get_be32(map.data());
-        ok = f.size - h.map_offset - map_len >= more || DiscFailText(why, why_len, "the hunk map runs past the end of the file");
+        ok = f.size - h.map_offset - map_len >= more ||
+             DiscFailText(why, why_len, "the hunk map runs past the end of the file");
         if (ok) map.resize((size_t)(map_len + more));
         ok = ok && (DiscReadAt(f, h.map_offset + map_len, map.data() + map_len, (size_t)more) ||
                     DiscFailText(why, why_len, "cannot read the hunk map"));
@@ -635,12 +652,14 @@ void FindParent(ChdFile* chd, const std::string& dir, int depth)
 bool DiscOpenChd(const char* path, Disc* disc, char* err, size_t err_len)
 {
     char why[256] = "";
-    if (!DiscAddFile(disc, path, why, sizeof why)) return DiscFail(err, err_len, path, 0, "cannot open the file (%s)", why);
+    if (!DiscAddFile(disc, path, why, sizeof why))
+        return DiscFail(err, err_len, path, 0, "cannot open the file (%s)", why);
     DiscFile& f = disc->files[0];
     f.chd = OpenChdFile(f, false, why, sizeof why);
     if (!f.chd) return DiscFail(err, err_len, path, 0, "%s", why);
     std::vector<ChdTrack> tracks;
-    if (!ReadMetadata(f, f.chd->header, &tracks, why, sizeof why) || !DiscFromChdTracks(tracks, 0, disc, why, sizeof why))
+    if (!ReadMetadata(f, f.chd->header, &tracks, why, sizeof why) ||
+        !DiscFromChdTracks(tracks, 0, disc, why, sizeof why))
         return DiscFail(err, err_len, path, 0, "%s", why);
     FindParent(f.chd, DiscBaseDir(path), 0);
     return true;

@@ -146,8 +146,9 @@ bool SingleTrack(Disc* disc, const char* path, CueMode mode, uint64_t size, char
 {
     uint64_t blocks = BlocksWithPartial(size, CueModeSectorSize(mode));
     if (blocks > kMaxLeadout)
-        return DiscFailText(err, err_len, "%s: too large for a CD image: %llu blocks, more than a disc ending at 99:59:74 "
-                    "holds", path, (unsigned long long)blocks);
+        return DiscFailText(err, err_len,
+                            "%s: too large for a CD image: %llu blocks, more than a disc ending at 99:59:74 holds",
+                            path, (unsigned long long)blocks);
     DiscTrack t{};
     t.number = 1;
     t.session = 1;
@@ -269,9 +270,10 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         // The sheet's own text would be served as sectors.
         DiscFileId id;
         if (sheet_id && DiscFileIdentity(fp, &id) && id.volume == sheet_id->volume && id.file == sheet_id->file)
-            return DiscFailText(err, err_len, "%s, line %d: \"%s\" is this cue sheet, not a data file", cue_name, f.line,
-                        f.name.c_str());
-        if (size == 0) return DiscFailText(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
+            return DiscFailText(err, err_len, "%s, line %d: \"%s\" is this cue sheet, not a data file", cue_name,
+                                f.line, f.name.c_str());
+        if (size == 0)
+            return DiscFailText(err, err_len, "%s, line %d: \"%s\" is empty", cue_name, f.line, f.name.c_str());
     }
 
     int64_t cursor = 0;  // end of the previous track
@@ -292,8 +294,8 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         int32_t lead = c.index1 - first_index;  // INDEX 00 part stored in the file
         uint64_t index1_offset = offset + (uint64_t)lead * sector;
         if (index1_offset >= file.size)
-            return DiscFailText(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"", cue_name,
-                        c.index1_line, c.number, sheet.files[c.file].name.c_str());
+            return DiscFailText(err, err_len, "%s, line %d: INDEX 01 of track %02d lies past the end of \"%s\"",
+                                cue_name, c.index1_line, c.number, sheet.files[c.file].name.c_str());
         uint64_t stored;
         int stored_line;  // the line that says where the stored blocks end
         if (next && next->file == c.file) {
@@ -332,8 +334,9 @@ bool DiscFromCue(const CueSheet& sheet, const char* cue_name, const char* base_d
         };
         for (const auto& part : parts)
             if (part.end > kMaxLeadout)
-                return DiscFailText(err, err_len, "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)",
-                            cue_name, part.line, (long long)part.end);
+                return DiscFailText(err, err_len,
+                                    "%s, line %d: the disc would end past 99:59:74 (lead-out at block %lld)", cue_name,
+                                    part.line, (long long)part.end);
         DiscTrack t{};
         t.number = c.number;
         t.session = c.session;

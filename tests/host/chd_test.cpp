@@ -17,7 +17,8 @@ namespace {
 bool MakeChd(const std::string& cue, const std::string& chd, const std::string& codecs)
 {
     std::string out;
-    return RunCommand("rm -f " + ShellQuote(chd) + " && chdman createcd -i " + ShellQuote(cue) + " -o " + ShellQuote(chd) +
+    return RunCommand("rm -f " + ShellQuote(chd) + " && chdman createcd -i " + ShellQuote(cue) + " -o " +
+                          ShellQuote(chd) +
                           (codecs.empty() ? "" : " -c " + codecs) + " 2>&1",
                       &out) == 0;
 }
@@ -91,7 +92,8 @@ TEST_F(FormatFiles, ChdMadeAgainstAParentReadsThroughIt)
                                 " -op " + ShellQuote(dir + "p.chd") + " 2>&1", &out)) << out;
     EXPECT_EQ("", CompareImages(dir + "c.cue", dir + "c.chd"));
     ASSERT_EQ(0, rename((dir + "p.chd").c_str(), (dir + "p.old").c_str()));
-    EXPECT_NE(std::string::npos, Problem(dir + "c.chd", 0).find("which is not in its folder")) << Problem(dir + "c.chd", 0);
+    const std::string problem = Problem(dir + "c.chd", 0);
+    EXPECT_NE(std::string::npos, problem.find("which is not in its folder")) << problem;
 }
 
 // The mixed layout with chdman's own codecs and its parts, to be damaged.
@@ -140,18 +142,21 @@ TEST_F(ChdFiles, HostileFilesAreRefusedOrLoseTheirBadHunks)
     } cases[] = {
         {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 12, 4); }, "only version 5", true, 0},
         {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 44, 0x7FFFFFFF); }, "hunk map lies outside", true, 0},
-        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 52, (uint32_t)f.bytes.size()); }, "metadata entry lies outside", true, 0},
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + 52, (uint32_t)f.bytes.size()); },
+         "metadata entry lies outside", true, 0},
         {"none", [](ChdFiles& f) {
              uint8_t* entry = f.bytes.data() + f.header.meta_offset;
              put_be32(entry + 12, (uint32_t)f.header.meta_offset);
          }, "metadata chain does not end", true, 0},
         {"", [](ChdFiles& f) { f.bytes[f.header.map_offset + 10] ^= 1; }, "CRC is wrong", true, 0},
-        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + f.header.map_offset + 8, 0x00FFFFFF); }, "lies outside the file", false, 0},
+        {"none", [](ChdFiles& f) { put_be32(f.bytes.data() + f.header.map_offset + 8, 0x00FFFFFF); },
+         "lies outside the file", false, 0},
         {"none", [](ChdFiles& f) {
              f.bytes[104] = 1;
              put_be32(f.bytes.data() + f.header.map_offset + 8, 0);
          }, "parent CHD", false, 0},
-        {"", [](ChdFiles& f) { put_be32(f.bytes.data() + 16, CHD_FOURCC('c', 'd', 'z', 's')); }, "\"cdzs\", a codec that is not supported", false, 300},
+        {"", [](ChdFiles& f) { put_be32(f.bytes.data() + 16, CHD_FOURCC('c', 'd', 'z', 's')); },
+         "\"cdzs\", a codec that is not supported", false, 300},
     };
     for (const Case& c : cases) {
         Make(c.codecs);
