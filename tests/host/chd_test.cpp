@@ -60,6 +60,34 @@ std::string Problem(const std::string& path, int32_t lba)
 // read itself (nor can we: the map's CRC is wrong) for discs of a few hunks.
 const char kLayoutMode1[] = "track mode1\nfile /A.DAT size=400000\ndir /D\nfile /D/B.DAT size=3000\n";
 
+TEST(ChdTrackText, OldAndNewFormsAndDamage)
+{
+    const struct { const char* text; int frames, pregap; bool stored; const char* refused; } cases[] = {
+        {"TRACK:1 TYPE:MODE1 SUBTYPE:NONE FRAMES:1000", 1000, 0, false, nullptr},  // CHTR: no gaps
+        {"TRACK:2 TYPE:AUDIO SUBTYPE:RW_RAW FRAMES:450 PREGAP:150 PGTYPE:VAUDIO PGSUB:RW POSTGAP:0", 450, 150, true,
+         nullptr},
+        {"TRACK:2 TYPE:AUDIO SUBTYPE:NONE FRAMES:9 PREGAP:150 PGTYPE:MODE1 PGSUB:NONE POSTGAP:0", 9, 150, false, nullptr},
+        {"TRACK:1 TYPE:MODE3 SUBTYPE:NONE FRAMES:10", 0, 0, false, "unknown type MODE3"},
+        {"TRACK:1 TYPE:MODE1 SUBTYPE:NONE FRAMES:-4", 0, 0, false, "damaged"},
+        {"TRACK:1 TYPE:MODE1 SUBTYPE:NONE FRAMES:10 PREGAP:x PGTYPE:MODE1 POSTGAP:0", 0, 0, false, "gaps are damaged"},
+        {"TRACK:3 TYPE:AUDIO SUBTYPE:NONE FRAMES:100 PREGAP:100 PGTYPE:VAUDIO PGSUB:NONE POSTGAP:0", 0, 0, false,
+         "stored pregap is longer"},
+    };
+    for (const auto& c : cases) {
+        ChdTrack t;
+        char err[200] = "";
+        bool ok = ChdParseTrack(c.text, strlen(c.text) + 1, &t, err, sizeof err);
+        EXPECT_EQ(c.refused == nullptr, ok) << c.text << ": " << err;
+        if (!ok) {
+            EXPECT_NE(nullptr, strstr(err, c.refused ? c.refused : "")) << err;
+            continue;
+        }
+        EXPECT_EQ(c.frames, t.frames) << c.text;
+        EXPECT_EQ(c.pregap, t.pregap) << c.text;
+        EXPECT_EQ(c.stored, t.pregap_stored) << c.text;
+    }
+}
+
 TEST_F(FormatFiles, ChdServesWhatItsCueServes)
 {
     const struct { const char* script; int mode1, mode2; } layouts[] = {
