@@ -54,7 +54,7 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
         apt_opts=(-o Dir::Etc::SourceList="$tmp/sid.list" -o Dir::Etc::SourceParts=/nonexistent
                   -o Dir::State::Lists="$tmp/lists" -o Dir::Cache="$tmp/cache"
                   -o APT::Architectures::=amd64 -o Acquire::Check-Valid-Until=false
-                  -o Acquire::Languages=none)
+                  -o Acquire::Languages=none -o APT::Sandbox::User=root)
         apt-get "${apt_opts[@]}" update -qq
         (cd "$tmp" && apt-get "${apt_opts[@]}" download qemu-user >/dev/null 2>&1)
         mkdir -p "$qemu_dir"
